@@ -103,3 +103,28 @@ struct JsonCodec<QHash<QString, T>>
         return object;
     }
 };
+
+// Plain strings and booleans, so that bodies like {"ok": true} or {"error": "..."} decode as maps.
+template <>
+struct JsonCodec<QString>
+{
+    static Result<QString> decode(const QJsonValue &json)
+    {
+        if (!json.isString())
+            return Result<QString>::failure(QStringLiteral("expected a string"));
+        return json.toString();
+    }
+    static QJsonValue encode(const QString &value) { return value; }
+};
+
+template <>
+struct JsonCodec<bool>
+{
+    static Result<bool> decode(const QJsonValue &json)
+    {
+        if (!json.isBool())
+            return Result<bool>::failure(QStringLiteral("expected a boolean"));
+        return json.toBool();
+    }
+    static QJsonValue encode(bool value) { return value; }
+};
