@@ -80,10 +80,12 @@ QColor Theme::zpBorder() const { return pick("262c38", "dfe4ec"); }
 QColor Theme::zpText() const { return pick("e6e9ef", "1f2430"); }
 QColor Theme::zpTextDim() const { return pick("8a91a0", "6b7280"); }
 
-QFont Theme::zp(double baseSize, int weight) const
+QFont Theme::zp(double baseSize, int weight, double letterSpacing) const
 {
     QFont font = QGuiApplication::font();
-    font.setPointSizeF(scaledPointSize(baseSize));
+    font.setPixelSize(qRound(scaledPointSize(baseSize)));
     font.setWeight(QFont::Weight(weight));
+    if (letterSpacing != 0)
+        font.setLetterSpacing(QFont::AbsoluteSpacing, letterSpacing);
     return font;
 }

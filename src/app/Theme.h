@@ -46,8 +46,9 @@ public:
     QColor danger() const { return colorFromHex(QStringLiteral("e5484d")); }
 
     Q_INVOKABLE QColor hex(const QString &text) const { return colorFromHex(text); }
-    // The system font at baseSize × the current factor, with the given weight (QFont::Weight / Font.*).
-    Q_INVOKABLE QFont zp(double baseSize, int weight = QFont::Normal) const;
+    // The system font at baseSize × the current factor, with the given weight (QFont::Weight / Font.*)
+    // and letter spacing in pixels. Sizes are logical pixels, as points are on a phone.
+    Q_INVOKABLE QFont zp(double baseSize, int weight = QFont::Normal, double letterSpacing = 0) const;
 
 Q_SIGNALS:
     void darkChanged();

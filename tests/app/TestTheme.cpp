@@ -75,9 +75,10 @@ private Q_SLOTS:
     void fontCarriesScaledSizeAndWeight()
     {
         SettingsStore::shared().setString(QStringLiteral("zp_font"), QStringLiteral("xl"));
-        const QFont font = Theme().zp(15, QFont::DemiBold);
-        QVERIFY(qFuzzyCompare(font.pointSizeF(), 20.7));
+        const QFont font = Theme().zp(15, QFont::DemiBold, 2);
+        QCOMPARE(font.pixelSize(), 21); // 20.7 logical pixels, rounded
         QCOMPARE(font.weight(), QFont::DemiBold);
+        QCOMPARE(font.letterSpacing(), 2.0);
     }
 };
 

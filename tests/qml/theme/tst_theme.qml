@@ -19,7 +19,7 @@ TestCase {
         compare(Theme.hex("80ff0000").a.toFixed(2), (128 / 255).toFixed(2))
         compare(Theme.hex("ff"), Qt.color("#000000"))
         const font = Theme.zp(15, Font.DemiBold)
-        compare(font.pointSize, 15)
+        compare(font.pixelSize, 15)
         compare(font.weight, Font.DemiBold)
     }
 }
