@@ -7,7 +7,7 @@
 struct AvatarResponse
 {
     bool ok = false;
-    QString avatar;
+    QString avatar{};
 
     bool operator==(const AvatarResponse &) const = default;
 };

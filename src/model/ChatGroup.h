@@ -8,14 +8,14 @@
 
 struct ChatGroup
 {
-    QString id;
-    QString name;
-    QString owner; // owner user id
-    QStringList members; // member user ids
-    std::optional<QStringList> memberNames;   // parallel to members
-    std::optional<QStringList> memberAvatars; // parallel to members
-    std::optional<QString> avatar;
-    std::optional<qint64> createdAt; // ms since 1970
+    QString id{};
+    QString name{};
+    QString owner{}; // owner user id
+    QStringList members{}; // member user ids
+    std::optional<QStringList> memberNames{};   // parallel to members
+    std::optional<QStringList> memberAvatars{}; // parallel to members
+    std::optional<QString> avatar{};
+    std::optional<qint64> createdAt{}; // ms since 1970
     bool isOwner = false;            // client-side only, never on the wire
 
     bool operator==(const ChatGroup &) const = default;

@@ -9,17 +9,17 @@
 struct ChatMessage
 {
     // Never empty after decoding: computed from sender, text and time when the server sends none.
-    QString id;
-    QString from; // sender user id
-    std::optional<QString> fromName;
-    std::optional<QString> fromAvatar;
-    std::optional<QString> fromRole;
-    std::optional<bool> fromBot;
-    QString content; // may be empty when the message carries only images
-    std::optional<QStringList> images; // image URLs or server paths
+    QString id{};
+    QString from{}; // sender user id
+    std::optional<QString> fromName{};
+    std::optional<QString> fromAvatar{};
+    std::optional<QString> fromRole{};
+    std::optional<bool> fromBot{};
+    QString content{}; // may be empty when the message carries only images
+    std::optional<QStringList> images{}; // image URLs or server paths
     qint64 time = 0; // ms since 1970
-    std::optional<QString> to;  // peer user id of a direct message
-    std::optional<QString> gid; // group id of a group message
+    std::optional<QString> to{};  // peer user id of a direct message
+    std::optional<QString> gid{}; // group id of a group message
     bool isFromMe = false;      // client-side only, never on the wire
 
     bool operator==(const ChatMessage &) const = default;

@@ -7,10 +7,10 @@
 
 struct FriendRequest
 {
-    QString id;
-    QString from; // requesting user id
-    std::optional<QString> fromName;
-    std::optional<QString> fromAvatar;
+    QString id{};
+    QString from{}; // requesting user id
+    std::optional<QString> fromName{};
+    std::optional<QString> fromAvatar{};
     qint64 time = 0; // ms since 1970
 
     bool operator==(const FriendRequest &) const = default;

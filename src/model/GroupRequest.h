@@ -7,14 +7,14 @@
 
 struct GroupRequest
 {
-    QString id;
-    QString gid; // group id
-    std::optional<QString> groupName;
-    QString from; // applicant user id
-    std::optional<QString> fromName;
-    std::optional<QString> fromAvatar;
+    QString id{};
+    QString gid{}; // group id
+    std::optional<QString> groupName{};
+    QString from{}; // applicant user id
+    std::optional<QString> fromName{};
+    std::optional<QString> fromAvatar{};
     qint64 time = 0; // ms since 1970
-    std::optional<QString> status;
+    std::optional<QString> status{};
 
     bool operator==(const GroupRequest &) const = default;
 };

@@ -7,7 +7,7 @@
 struct ImageUploadResponse
 {
     bool ok = false;
-    QString url;
+    QString url{};
 
     bool operator==(const ImageUploadResponse &) const = default;
 };

@@ -8,8 +8,8 @@
 struct LoginResponse
 {
     bool ok = false;
-    QString token;
-    User user;
+    QString token{};
+    User user{};
 
     bool operator==(const LoginResponse &) const = default;
 };

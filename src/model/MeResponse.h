@@ -6,7 +6,7 @@
 struct MeResponse
 {
     bool ok = false;
-    User user;
+    User user{};
 
     bool operator==(const MeResponse &) const = default;
 };

@@ -10,15 +10,15 @@
 
 struct Moment
 {
-    QString id;
-    QString author; // author user id
-    std::optional<QString> authorName;
-    std::optional<QString> authorAvatar;
-    QString text;
-    QStringList images;
+    QString id{};
+    QString author{}; // author user id
+    std::optional<QString> authorName{};
+    std::optional<QString> authorAvatar{};
+    QString text{};
+    QStringList images{};
     qint64 time = 0; // ms since 1970
-    QStringList likes; // user ids that liked the post
-    QList<MomentComment> comments;
+    QStringList likes{}; // user ids that liked the post
+    QList<MomentComment> comments{};
     bool isLiked = false; // client-side only, never on the wire
 
     bool operator==(const Moment &) const = default;

@@ -7,9 +7,9 @@
 
 struct MomentComment
 {
-    QString user; // commenting user id, "author" on the wire
-    std::optional<QString> userName; // "authorName" on the wire
-    QString text;
+    QString user{}; // commenting user id, "author" on the wire
+    std::optional<QString> userName{}; // "authorName" on the wire
+    QString text{};
     qint64 time = 0; // ms since 1970
 
     // Comments carry no id of their own: user, text and decimal time, concatenated.

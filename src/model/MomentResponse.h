@@ -6,7 +6,7 @@
 struct MomentResponse
 {
     bool ok = false;
-    Moment moment;
+    Moment moment{};
 
     bool operator==(const MomentResponse &) const = default;
 };

@@ -7,12 +7,12 @@
 
 struct SearchGroup
 {
-    QString id;
-    QString name;
-    std::optional<QString> owner;
-    std::optional<QString> ownerName;
-    std::optional<int> memberCount;
-    std::optional<QString> avatar;
+    QString id{};
+    QString name{};
+    std::optional<QString> owner{};
+    std::optional<QString> ownerName{};
+    std::optional<int> memberCount{};
+    std::optional<QString> avatar{};
 
     bool operator==(const SearchGroup &) const = default;
 };

@@ -9,9 +9,9 @@
 
 struct SearchGroupResponse
 {
-    std::optional<bool> ok;
-    std::optional<QString> error;
-    std::optional<QList<SearchGroup>> groups;
+    std::optional<bool> ok{};
+    std::optional<QString> error{};
+    std::optional<QList<SearchGroup>> groups{};
 
     bool operator==(const SearchGroupResponse &) const = default;
 };

@@ -7,12 +7,12 @@
 
 struct User
 {
-    QString id;
-    QString username;
-    std::optional<QString> avatar; // URL or server path of the avatar image
-    std::optional<QString> role;   // "admin" marks a site administrator
-    std::optional<bool> banned;
-    std::optional<qint64> createdAt; // ms since 1970
+    QString id{};
+    QString username{};
+    std::optional<QString> avatar{}; // URL or server path of the avatar image
+    std::optional<QString> role{};   // "admin" marks a site administrator
+    std::optional<bool> banned{};
+    std::optional<qint64> createdAt{}; // ms since 1970
 
     bool operator==(const User &) const = default;
 };

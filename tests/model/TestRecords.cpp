@@ -1,0 +1,364 @@
+// Decoding, encoding, equality and hashing of the domain records.
+#include "ChatGroup.h"
+#include "ChatMessage.h"
+#include "FriendRequest.h"
+#include "GroupRequest.h"
+#include "HelloMessage.h"
+#include "Moment.h"
+#include "MomentComment.h"
+#include "SearchGroup.h"
+#include "User.h"
+
+#include <QSet>
+#include <QtTest>
+
+namespace {
+
+template <typename T>
+Result<T> decode(const char *json)
+{
+    return decodeJson<T>(QByteArray(json));
+}
+
+// Decoding what was encoded gives the record back, client-side flags reset.
+template <typename T>
+void checkRoundTrip(const T &record)
+{
+    const Result<T> back = decodeJson<T>(encodeJson(record));
+    QVERIFY2(back.ok(), qPrintable(back.error()));
+    QCOMPARE(back.value(), record);
+}
+
+ChatMessage fullMessage()
+{
+    ChatMessage m;
+    m.id = QStringLiteral("m1");
+    m.from = QStringLiteral("u1");
+    m.fromName = QStringLiteral("阿明");
+    m.fromAvatar = QStringLiteral("/avatars/u1.png");
+    m.fromRole = QStringLiteral("admin");
+    m.fromBot = false;
+    m.content = QStringLiteral("你好 @Bo");
+    m.images = QStringList{QStringLiteral("/img/1.jpg"), QStringLiteral("https://x/2.jpg")};
+    m.time = 1700000000123;
+    m.to = QStringLiteral("u2");
+    m.gid = QStringLiteral("g1");
+    return m;
+}
+
+ChatGroup fullGroup()
+{
+    ChatGroup g;
+    g.id = QStringLiteral("g1");
+    g.name = QStringLiteral("周末爬山");
+    g.owner = QStringLiteral("u1");
+    g.members = {QStringLiteral("u1"), QStringLiteral("u2")};
+    g.memberNames = QStringList{QStringLiteral("阿明"), QStringLiteral("Bo")};
+    g.memberAvatars = QStringList{QStringLiteral("/a/1"), QStringLiteral("/a/2")};
+    g.avatar = QStringLiteral("/g/1.png");
+    g.createdAt = 1600000000000;
+    return g;
+}
+
+Moment fullMoment()
+{
+    Moment m;
+    m.id = QStringLiteral("mo1");
+    m.author = QStringLiteral("u1");
+    m.authorName = QStringLiteral("阿明");
+    m.authorAvatar = QStringLiteral("/a/1");
+    m.text = QStringLiteral("山顶");
+    m.images = {QStringLiteral("/img/9.jpg")};
+    m.time = 42;
+    m.likes = {QStringLiteral("u2"), QStringLiteral("u3")};
+    m.comments = {MomentComment{QStringLiteral("u2"), QStringLiteral("Bo"), QStringLiteral("赞"), 43},
+                  MomentComment{QStringLiteral("u3"), std::nullopt, QStringLiteral("ok"), 44}};
+    return m;
+}
+
+} // namespace
+
+class TestRecords : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void chatMessageComputesIdWithoutStringId_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::newRow("missing") << QByteArray(R"({"from":"u1","content":"hi","time":5})");
+        QTest::newRow("null") << QByteArray(R"({"id":null,"from":"u1","content":"hi","time":5})");
+        QTest::newRow("number") << QByteArray(R"({"id":42,"from":"u1","content":"hi","time":5})");
+    }
+    void chatMessageComputesIdWithoutStringId()
+    {
+        QFETCH(QByteArray, json);
+        const Result<ChatMessage> message = decodeJson<ChatMessage>(json);
+        QVERIFY2(message.ok(), qPrintable(message.error()));
+        QCOMPARE(message->id, QStringLiteral("u1_hi_5"));
+    }
+
+    void chatMessageKeepsComputedIdWhenStored()
+    {
+        const Result<ChatMessage> first = decode<ChatMessage>(R"({"from":"u1","content":"","time":-3})");
+        QVERIFY(first.ok());
+        QCOMPARE(first->id, QStringLiteral("u1__-3"));
+        const QByteArray stored = encodeJson(first.value());
+        QVERIFY(stored.contains(R"("id":"u1__-3")"));
+        QCOMPARE(decodeJson<ChatMessage>(stored)->id, first->id);
+    }
+
+    void chatMessageMalformedOptionalsAreAbsent()
+    {
+        const Result<ChatMessage> message = decode<ChatMessage>(
+            R"({"id":"m","from":"u1","content":"hi","time":5,"fromBot":"yes","fromName":7,
+                "fromAvatar":[],"fromRole":null,"images":["a",1],"to":{},"gid":false})");
+        QVERIFY2(message.ok(), qPrintable(message.error()));
+        QVERIFY(!message->fromBot && !message->fromName && !message->fromAvatar && !message->fromRole);
+        QVERIFY(!message->images && !message->to && !message->gid);
+        QVERIFY(!message->isFromMe);
+    }
+
+    void chatMessageRequiredFieldsFail_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("no content") << QByteArray(R"({"id":"m","from":"u1","time":5})")
+                                    << QStringLiteral("ChatMessage: \"content\": missing");
+        QTest::newRow("from number") << QByteArray(R"({"id":"m","from":1,"content":"","time":5})")
+                                     << QStringLiteral("ChatMessage: \"from\": expected a string");
+        QTest::newRow("time string") << QByteArray(R"({"id":"m","from":"u","content":"","time":"5"})")
+                                     << QStringLiteral("ChatMessage: \"time\": expected an integer");
+        QTest::newRow("time null") << QByteArray(R"({"from":"u","content":"","time":null})")
+                                   << QStringLiteral("ChatMessage: \"time\": expected an integer");
+        QTest::newRow("not an object") << QByteArray(R"([1])") << QStringLiteral("ChatMessage: expected an object");
+    }
+    void chatMessageRequiredFieldsFail()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, error);
+        QCOMPARE(decodeJson<ChatMessage>(json).error(), error);
+    }
+
+    void integerTimeStamps_data()
+    {
+        QTest::addColumn<QByteArray>("time");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<qint64>("value");
+        QTest::newRow("negative") << QByteArray("-5") << true << qint64(-5);
+        QTest::newRow("whole double") << QByteArray("5.0") << true << qint64(5);
+        QTest::newRow("exponent") << QByteArray("1e3") << true << qint64(1000);
+        QTest::newRow("beyond 2^53 exact") << QByteArray("9007199254740993") << true << qint64(9007199254740993);
+        QTest::newRow("qint64 max") << QByteArray("9223372036854775807") << true
+                                    << std::numeric_limits<qint64>::max();
+        QTest::newRow("qint64 min") << QByteArray("-9223372036854775808") << true
+                                    << std::numeric_limits<qint64>::min();
+        QTest::newRow("fraction") << QByteArray("1.5") << false << qint64(0);
+        QTest::newRow("2^63") << QByteArray("9223372036854775808") << false << qint64(0);
+        QTest::newRow("huge") << QByteArray("1e300") << false << qint64(0);
+        QTest::newRow("boolean") << QByteArray("true") << false << qint64(0);
+    }
+    void integerTimeStamps()
+    {
+        QFETCH(QByteArray, time);
+        QFETCH(bool, accepted);
+        QFETCH(qint64, value);
+        const Result<FriendRequest> request =
+            decodeJson<FriendRequest>(R"({"id":"r","from":"u","time":)" + time + "}");
+        QCOMPARE(request.ok(), accepted);
+        if (accepted)
+            QCOMPARE(request->time, value);
+        else
+            QCOMPARE(request.error(), QStringLiteral("FriendRequest: \"time\": expected an integer"));
+    }
+
+    void memberCountMustBeAnInteger()
+    {
+        QCOMPARE(decode<SearchGroup>(R"({"id":"g","name":"n","memberCount":3})")->memberCount, 3);
+        QVERIFY(!decode<SearchGroup>(R"({"id":"g","name":"n","memberCount":2.5})").ok());
+        QVERIFY(!decode<SearchGroup>(R"({"id":"g","name":"n","memberCount":3000000000})").ok());
+    }
+
+    void strictOptionalsFailOnWrongTypeOnly()
+    {
+        const Result<User> missing = decode<User>(R"({"id":"u","username":"n"})");
+        QVERIFY(missing.ok());
+        QVERIFY(!missing->avatar && !missing->role && !missing->banned && !missing->createdAt);
+        const Result<User> null = decode<User>(R"({"id":"u","username":"n","avatar":null,"banned":null})");
+        QVERIFY(null.ok());
+        QVERIFY(!null->avatar && !null->banned);
+        QCOMPARE(decode<User>(R"({"id":"u","username":"n","banned":"no"})").error(),
+                 QStringLiteral("User: \"banned\": expected a boolean"));
+        QCOMPARE(decode<ChatGroup>(R"({"id":"g","name":"n","owner":"u","members":[],"memberNames":["a",2]})").error(),
+                 QStringLiteral("ChatGroup: \"memberNames\"[1]: expected a string"));
+        QVERIFY(!decode<GroupRequest>(R"({"id":"r","gid":"g","from":"u","time":1,"status":3})").ok());
+        QVERIFY(!decode<FriendRequest>(R"({"id":"r","from":"u","time":1,"fromAvatar":true})").ok());
+    }
+
+    void strictRequiredFieldsFail()
+    {
+        QCOMPARE(decode<ChatGroup>(R"({"id":"g","name":"n","owner":"u"})").error(),
+                 QStringLiteral("ChatGroup: \"members\": missing"));
+        QVERIFY(!decode<GroupRequest>(R"({"id":"r","from":"u","time":1})").ok());
+        QVERIFY(!decode<SearchGroup>(R"({"id":"g"})").ok());
+        QVERIFY(!decode<User>(R"({"id":null,"username":"n"})").ok());
+        QVERIFY(!decode<MomentComment>(R"({"user":"u2","text":"ok","time":7})").ok());
+    }
+
+    void momentListsDefaultToEmpty()
+    {
+        const Result<Moment> bare = decode<Moment>(R"({"id":"m","author":"u","text":"t","time":1})");
+        QVERIFY2(bare.ok(), qPrintable(bare.error()));
+        QVERIFY(bare->images.isEmpty() && bare->likes.isEmpty() && bare->comments.isEmpty());
+
+        const Result<Moment> malformed = decode<Moment>(
+            R"({"id":"m","author":"u","text":"t","time":1,"images":"x","likes":[1],"authorName":5,
+                "comments":[{"author":"u2","text":"ok","time":7},{"author":"u3","time":8}]})");
+        QVERIFY2(malformed.ok(), qPrintable(malformed.error()));
+        QVERIFY(malformed->images.isEmpty() && malformed->likes.isEmpty());
+        QVERIFY(malformed->comments.isEmpty());
+        QVERIFY(!malformed->authorName);
+        QVERIFY(!decode<Moment>(R"({"id":"m","author":"u","time":1})").ok());
+    }
+
+    void momentCommentUsesRenamedKeysAndComputedId()
+    {
+        const Result<MomentComment> comment =
+            decode<MomentComment>(R"({"author": "u2", "authorName": "Bo", "text": "ok", "time": 7})");
+        QVERIFY2(comment.ok(), qPrintable(comment.error()));
+        QCOMPARE(comment->user, QStringLiteral("u2"));
+        QCOMPARE(comment->userName.value_or(QString()), QStringLiteral("Bo"));
+        QCOMPARE(comment->id(), QStringLiteral("u2ok7"));
+        QStringList keys = toJson(comment.value()).toObject().keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"author", "authorName", "text", "time"}));
+    }
+
+    void encodingLeavesOutAbsentOptionalsAndClientFlags()
+    {
+        ChatGroup group = fullGroup();
+        group.avatar.reset();
+        group.memberNames.reset();
+        group.isOwner = true;
+        const QJsonObject json = toJson(group).toObject();
+        QVERIFY(!json.contains(QStringLiteral("avatar")));
+        QVERIFY(!json.contains(QStringLiteral("memberNames")));
+        QVERIFY(!json.contains(QStringLiteral("isOwner")));
+        QVERIFY(json.contains(QStringLiteral("memberAvatars")));
+
+        ChatMessage message;
+        message.from = QStringLiteral("u");
+        message.isFromMe = true;
+        QStringList keys = toJson(message).toObject().keys();
+        keys.sort();
+        QCOMPARE(keys, (QStringList{"content", "from", "id", "time"}));
+
+        Moment moment = fullMoment();
+        moment.isLiked = true;
+        QVERIFY(!toJson(moment).toObject().contains(QStringLiteral("isLiked")));
+    }
+
+    void roundTrips()
+    {
+        checkRoundTrip(fullMessage());
+        checkRoundTrip(fullGroup());
+        checkRoundTrip(fullMoment());
+        checkRoundTrip(User{QStringLiteral("u1"), QStringLiteral("阿明"), QStringLiteral("/a"),
+                            QStringLiteral("admin"), true, 7});
+        checkRoundTrip(FriendRequest{QStringLiteral("r"), QStringLiteral("u"), QStringLiteral("n"), std::nullopt, 9});
+        checkRoundTrip(GroupRequest{QStringLiteral("r"), QStringLiteral("g"), QStringLiteral("群"), QStringLiteral("u"),
+                                    std::nullopt, QStringLiteral("/a"), 9, QStringLiteral("pending")});
+        checkRoundTrip(SearchGroup{QStringLiteral("g"), QStringLiteral("n"), QStringLiteral("u"), std::nullopt, 12,
+                                   QStringLiteral("/a")});
+    }
+
+    void equalityAndHashCoverClientFlags()
+    {
+        ChatMessage mine = fullMessage();
+        mine.isFromMe = true;
+        QVERIFY(mine != fullMessage());
+        QCOMPARE(qHash(fullMessage()), qHash(fullMessage()));
+        QSet<ChatMessage> messages{fullMessage(), mine, fullMessage()};
+        QCOMPARE(messages.size(), 2);
+
+        ChatGroup owned = fullGroup();
+        owned.isOwner = true;
+        QCOMPARE(QSet<ChatGroup>({fullGroup(), owned}).size(), 2);
+        Moment liked = fullMoment();
+        liked.isLiked = true;
+        QCOMPARE(QSet<Moment>({fullMoment(), liked, fullMoment()}).size(), 2);
+
+        // An absent optional differs from a present empty one.
+        User a{QStringLiteral("u"), QStringLiteral("n"), std::nullopt, std::nullopt, std::nullopt, std::nullopt};
+        User b = a;
+        b.avatar = QString();
+        QVERIFY(a != b);
+        QCOMPARE(QSet<User>({a, b}).size(), 2);
+    }
+
+    void helloWithOnlyTypeHasEverythingAbsent()
+    {
+        const Result<HelloMessage> hello = decode<HelloMessage>(R"({"type": "hello"})");
+        QVERIFY2(hello.ok(), qPrintable(hello.error()));
+        QCOMPARE(hello->type, QStringLiteral("hello"));
+        QCOMPARE(hello.value(), HelloMessage{QStringLiteral("hello")});
+        QVERIFY(!decode<HelloMessage>(R"({"self":{"id":"u","username":"n"}})").ok());
+    }
+
+    void helloCarriesTheCurrentUserUnderSelf()
+    {
+        const Result<HelloMessage> hello = decode<HelloMessage>(
+            R"({"type":"hello","self":{"id":"u1","username":"阿明"},"maxOnline":50,"isAdmin":true,
+                "dmRooms":{"u1_u2":[{"id":"d","from":"u2","content":"hey","time":3,"to":"u1"}]},
+                "groupMsgs":{"g1":[]}})");
+        QVERIFY2(hello.ok(), qPrintable(hello.error()));
+        QCOMPARE(hello->selfUser->id, QStringLiteral("u1"));
+        QCOMPARE(hello->maxOnline.value_or(0), 50);
+        QVERIFY(hello->isAdmin.value_or(false));
+        QCOMPARE(hello->dmRooms->value(QStringLiteral("u1_u2")).first().to.value_or(QString()), QStringLiteral("u1"));
+        QVERIFY(hello->groupMsgs->value(QStringLiteral("g1")).isEmpty());
+        QVERIFY(!hello->globalMsgs);
+    }
+
+    void helloFailsWholeOnOneBadNestedRecord_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("group without members")
+            << QByteArray(R"({"type":"hello","groups":[{"id":"g","name":"n","owner":"u","members":[]},
+                             {"id":"g2","name":"n","owner":"u"}]})")
+            << QStringLiteral("HelloMessage: \"groups\"[1]: ChatGroup: \"members\": missing");
+        QTest::newRow("hall message without time")
+            << QByteArray(R"({"type":"hello","globalMsgs":[{"from":"u","content":"x"}]})")
+            << QStringLiteral("HelloMessage: \"globalMsgs\"[0]: ChatMessage: \"time\": missing");
+        QTest::newRow("direct room message")
+            << QByteArray(R"({"type":"hello","dmRooms":{"a_b":[{"from":"u","content":"x","time":1.5}]}})")
+            << QStringLiteral("HelloMessage: \"dmRooms\": \"a_b\": [0]: ChatMessage: \"time\": expected an integer");
+        QTest::newRow("self") << QByteArray(R"({"type":"hello","self":{"id":"u"}})")
+                              << QStringLiteral("HelloMessage: \"self\": User: \"username\": missing");
+        QTest::newRow("moments not a list") << QByteArray(R"({"type":"hello","moments":{}})")
+                                            << QStringLiteral("HelloMessage: \"moments\": expected an array");
+    }
+    void helloFailsWholeOnOneBadNestedRecord()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(QString, error);
+        QCOMPARE(decodeJson<HelloMessage>(json).error(), error);
+    }
+
+    void helloRoundTrip()
+    {
+        HelloMessage hello{QStringLiteral("hello")};
+        hello.selfUser = User{QStringLiteral("u1"), QStringLiteral("n"), std::nullopt, std::nullopt, false, 1};
+        hello.hallName = QStringLiteral("大厅");
+        hello.globalMsgs = QList<ChatMessage>{fullMessage()};
+        hello.groups = QList<ChatGroup>{fullGroup()};
+        hello.friends = QList<User>{};
+        hello.dmRooms = QHash<QString, QList<ChatMessage>>{{QStringLiteral("u1_u2"), {fullMessage()}}};
+        hello.moments = QList<Moment>{fullMoment()};
+        checkRoundTrip(hello);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecords)
+#include "TestRecords.moc"
