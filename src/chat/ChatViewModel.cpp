@@ -1,0 +1,404 @@
+#include "ChatViewModel.h"
+
+#include "Commands.h"
+#include "ConversationListModel.h"
+#include "LiveEventHandler.h"
+#include "MessageListModel.h"
+#include "NotificationCenter.h"
+#include "SettingsStore.h"
+#include "WebSocketService.h"
+
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+const QString signedOutNotification = QStringLiteral("userLoggedOut");
+
+ChatCache::Key cacheKey(MessageStore::Box box)
+{
+    switch (box) {
+    case MessageStore::Box::Dm:
+        return ChatCache::DmMessages;
+    case MessageStore::Box::Group:
+        return ChatCache::GroupMessages;
+    case MessageStore::Box::Global:
+        break;
+    }
+    return ChatCache::GlobalMessages;
+}
+} // namespace
+
+ChatViewModel::ChatViewModel(QObject *parent) : ChatViewModel(ChatServices(), parent) {}
+
+ChatViewModel::ChatViewModel(const ChatServices &services, QObject *parent)
+    : QObject(parent),
+      m_services(services.withDefaults()),
+      m_store(new MessageStore(this)),
+      m_cache(new ChatCache([this](ChatCache::Key key) { return encodeForCache(key); }, this))
+{
+    connect(m_store, &MessageStore::changed, this, [this](MessageStore::Box box) {
+        m_cache->markChanged(cacheKey(box));
+        switch (box) {
+        case MessageStore::Box::Global:
+            Q_EMIT globalMessagesChanged();
+            break;
+        case MessageStore::Box::Dm:
+            Q_EMIT dmMessagesChanged();
+            break;
+        case MessageStore::Box::Group:
+            Q_EMIT groupMessagesChanged();
+            break;
+        }
+    });
+    m_currentMessages = new MessageListModel(*m_store, this);
+    connect(this, &ChatViewModel::currentRoomChanged, m_currentMessages, [this] { m_currentMessages->setRoom(m_currentRoom); });
+    m_conversations = new ConversationListModel(this);
+    LiveEventHandler::install(*this, *m_services.ws);
+    loadFromLocal();
+    NotificationCenter::shared().observe(signedOutNotification, this, [this](const QVariant &) { clearForSignOut(); });
+}
+
+ChatViewModel::~ChatViewModel()
+{
+    // A save still waiting for the end of the turn must not be lost with the process.
+    m_cache->flush();
+}
+
+QString ChatViewModel::dmRoomKey(const QString &a, const QString &b)
+{
+    return a < b ? a + u'_' + b : b + u'_' + a;
+}
+
+QString ChatViewModel::currentUserId()
+{
+    return SettingsStore::shared().string(QStringLiteral("zp_current_uid")).value_or(QString());
+}
+
+MessageStore::Ref ChatViewModel::storeRef(const RoomType &room)
+{
+    switch (room.kind()) {
+    case RoomType::Kind::Dm:
+        return {MessageStore::Box::Dm, dmRoomKey(currentUserId(), room.peerId())};
+    case RoomType::Kind::Group:
+        return {MessageStore::Box::Group, room.gid()};
+    case RoomType::Kind::Global:
+        break;
+    }
+    return {MessageStore::Box::Global, QString()};
+}
+
+QList<ChatMessage> ChatViewModel::messages(const RoomType &room) const
+{
+    const QList<ChatMessage> *list = m_store->find(storeRef(room));
+    return list ? *list : QList<ChatMessage>();
+}
+
+std::optional<User> ChatViewModel::user(const QString &id) const
+{
+    for (const User &candidate : m_friends)
+        if (candidate.id == id)
+            return candidate;
+    return std::nullopt;
+}
+
+std::optional<ChatGroup> ChatViewModel::group(const QString &id) const
+{
+    for (const ChatGroup &candidate : m_groups)
+        if (candidate.id == id)
+            return candidate;
+    return std::nullopt;
+}
+
+void ChatViewModel::setCurrentRoom(const std::optional<RoomType> &room)
+{
+    if (m_currentRoom == room)
+        return;
+    m_currentRoom = room;
+    Q_EMIT currentRoomChanged();
+}
+
+void ChatViewModel::setSearchResults(const QList<SearchGroup> &results)
+{
+    m_searchResults = results;
+    Q_EMIT searchResultsChanged();
+}
+
+void ChatViewModel::showToast(const QString &message)
+{
+    setToastDirectly(message);
+    // Clears only its own text: a newer toast is left to its own timer.
+    QTimer::singleShot(m_services.toastDuration, this, [this, message] {
+        if (m_toast == message) {
+            m_toast.reset();
+            Q_EMIT toastChanged();
+        }
+    });
+}
+
+void ChatViewModel::setToastDirectly(const QString &message)
+{
+    m_toast = message;
+    Q_EMIT toastChanged();
+}
+
+void ChatViewModel::sendMessage(const QString &text, const QStringList &images)
+{
+    if (!m_currentRoom || (text.isEmpty() && images.isEmpty()))
+        return;
+    // The gate is passed before the connection test: a refused offline send still opens a window.
+    const qint64 now = m_services.nowMs();
+    if (now - m_lastSendTimeMs < sendGateMs)
+        return;
+    m_lastSendTimeMs = now;
+    if (!m_services.ws->isConnected()) {
+        setToastDirectly(QStringLiteral("网络未连接，消息发送失败"));
+        return;
+    }
+    ChatMessage message;
+    message.id = QStringLiteral("temp_") + m_services.newUuid();
+    message.from = currentUserId();
+    message.fromName = m_currentUserName;
+    message.content = text;
+    if (!images.isEmpty())
+        message.images = images;
+    message.time = m_services.nowMs();
+    message.isFromMe = true;
+
+    const RoomType room = *m_currentRoom;
+    const MessageStore::Ref ref = storeRef(room);
+    m_cache->beforeUnsavedChange();
+    m_store->append(ref, message);
+    switch (room.kind()) {
+    case RoomType::Kind::Global:
+        m_store->trimFront(ref, hallLimit);
+        m_services.ws->sendGlobal(text, images);
+        break;
+    case RoomType::Kind::Group:
+        m_services.ws->sendGroup(room.gid(), text, images);
+        break;
+    case RoomType::Kind::Dm:
+        m_services.ws->sendDM(room.peerId(), text, images);
+        break;
+    }
+}
+
+void ChatViewModel::recallMessage(const ChatMessage &message)
+{
+    if (!m_currentRoom)
+        return;
+    if (m_services.nowMs() - message.time > recallWindowMs) {
+        setToastDirectly(QStringLiteral("超过2分钟的消息无法撤回"));
+        return;
+    }
+    if (!m_services.ws->isConnected()) {
+        setToastDirectly(QStringLiteral("网络未连接，撤回失败"));
+        return;
+    }
+    removeMessageLocally(message);
+    // The room comes from the open conversation, not from the message's own fields.
+    const RoomType &room = *m_currentRoom;
+    switch (room.kind()) {
+    case RoomType::Kind::Global:
+        m_services.ws->send(Commands::recallGlobal(message.id));
+        break;
+    case RoomType::Kind::Group:
+        m_services.ws->send(Commands::recallGroup(message.id, room.gid()));
+        break;
+    case RoomType::Kind::Dm:
+        m_services.ws->send(Commands::recallDM(message.id, room.peerId()));
+        break;
+    }
+}
+
+void ChatViewModel::removeMessageLocally(const ChatMessage &message)
+{
+    const auto sameId = [&id = message.id](const ChatMessage &candidate) { return candidate.id == id; };
+    m_cache->beforeUnsavedChange();
+    m_store->removeIf({MessageStore::Box::Global, QString()}, sameId);
+    for (const MessageStore::Box box : {MessageStore::Box::Dm, MessageStore::Box::Group}) {
+        const QStringList keys = (box == MessageStore::Box::Dm ? m_store->dm() : m_store->group()).keys();
+        for (const QString &key : keys)
+            m_store->removeIf({box, key}, sameId);
+    }
+}
+
+std::optional<ChatMessage> ChatViewModel::findInCurrentRoom(const QString &messageId) const
+{
+    if (!m_currentRoom)
+        return std::nullopt;
+    for (const ChatMessage &message : messages(*m_currentRoom))
+        if (message.id == messageId)
+            return message;
+    return std::nullopt;
+}
+
+void ChatViewModel::recallMessageWithId(const QString &messageId)
+{
+    if (const std::optional<ChatMessage> message = findInCurrentRoom(messageId))
+        recallMessage(*message);
+}
+
+void ChatViewModel::removeMessageWithId(const QString &messageId)
+{
+    if (const std::optional<ChatMessage> message = findInCurrentRoom(messageId))
+        removeMessageLocally(*message);
+}
+
+void ChatViewModel::searchGroups(const QString &keyword)
+{
+    if (keyword.isEmpty()) {
+        setSearchResults({});
+        return;
+    }
+    setSearching(true);
+    QPointer<ChatViewModel> self(this);
+    m_services.searchGroups(keyword, [self](const Result<QList<SearchGroup>> &result) {
+        if (!self)
+            return;
+        if (result)
+            self->setSearchResults(result.value());
+        else
+            self->showToast(QStringLiteral("搜索失败: ") + result.error());
+        self->setSearching(false);
+    });
+}
+
+void ChatViewModel::applyToGroup(const QString &gid)
+{
+    if (!m_services.ws->isConnected()) {
+        showToast(QStringLiteral("连接未就绪，请稍后重试"));
+        return;
+    }
+    m_services.ws->send(Commands::groupApply(gid));
+}
+
+void ChatViewModel::respondToGroupRequest(const QString &applyId, const QString &action)
+{
+    if (!m_services.ws->isConnected()) {
+        setToastDirectly(QStringLiteral("网络未连接，操作失败"));
+        return;
+    }
+    m_services.ws->sendGroupApplyRespond(applyId, action);
+    QList<GroupRequest> remaining = m_groupRequests;
+    remaining.removeIf([&applyId](const GroupRequest &request) { return request.id == applyId; });
+    setGroupRequests(std::move(remaining));
+}
+
+void ChatViewModel::setSearching(bool searching)
+{
+    m_isSearching = searching;
+    Q_EMIT isSearchingChanged();
+}
+
+void ChatViewModel::setGroups(QList<ChatGroup> groups)
+{
+    m_groups = std::move(groups);
+    m_cache->markChanged(ChatCache::Groups);
+    Q_EMIT groupsChanged();
+}
+
+void ChatViewModel::setFriends(QList<User> friends)
+{
+    m_friends = std::move(friends);
+    m_cache->markChanged(ChatCache::Friends);
+    Q_EMIT friendsChanged();
+}
+
+void ChatViewModel::setPendingRequests(QList<FriendRequest> requests)
+{
+    m_pendingRequests = std::move(requests);
+    Q_EMIT pendingRequestsChanged();
+}
+
+void ChatViewModel::setGroupRequests(QList<GroupRequest> requests)
+{
+    m_groupRequests = std::move(requests);
+    Q_EMIT groupRequestsChanged();
+}
+
+void ChatViewModel::setMoments(QList<Moment> moments)
+{
+    m_moments = std::move(moments);
+    Q_EMIT momentsChanged();
+}
+
+void ChatViewModel::setOnlineUsers(QSet<QString> users)
+{
+    m_onlineUsers = std::move(users);
+    Q_EMIT onlineUsersChanged();
+}
+
+void ChatViewModel::setAnnouncement(const QString &text)
+{
+    m_announcement = text;
+    Q_EMIT announcementChanged();
+}
+
+void ChatViewModel::clearForSignOut()
+{
+    // The stored keys are already gone; a save still pending would bring them back.
+    m_cache->forgetStored();
+    m_store->clearAll();
+    setGroups({});
+    setFriends({});
+    setPendingRequests({});
+    setGroupRequests({});
+    setMoments({});
+    setOnlineUsers({});
+    setSearchResults({});
+    setAnnouncement(QString());
+    m_currentUserName = QStringLiteral("我");
+}
+
+void ChatViewModel::loadFromLocal()
+{
+    // A key that is missing or unreadable leaves its property as it is.
+    if (auto friends = m_cache->load<QList<User>>(ChatCache::Friends))
+        setFriends(std::move(*friends));
+    if (auto groups = m_cache->load<QList<ChatGroup>>(ChatCache::Groups))
+        setGroups(std::move(*groups));
+    if (auto global = m_cache->load<QList<ChatMessage>>(ChatCache::GlobalMessages))
+        m_store->setGlobal(std::move(*global));
+    if (auto dm = m_cache->load<MessageStore::MessageMap>(ChatCache::DmMessages))
+        m_store->setBox(MessageStore::Box::Dm, std::move(*dm));
+    if (auto group = m_cache->load<MessageStore::MessageMap>(ChatCache::GroupMessages))
+        m_store->setBox(MessageStore::Box::Group, std::move(*group));
+}
+
+QByteArray ChatViewModel::encodeForCache(ChatCache::Key key) const
+{
+    switch (key) {
+    case ChatCache::Friends:
+        return encodeJson(m_friends);
+    case ChatCache::Groups:
+        return encodeJson(m_groups);
+    case ChatCache::GlobalMessages:
+        return encodeJson(m_store->global());
+    case ChatCache::DmMessages:
+        return encodeJson(m_store->dm());
+    case ChatCache::GroupMessages:
+    case ChatCache::KeyCount:
+        break;
+    }
+    return encodeJson(m_store->group());
+}
+
+void ChatViewModel::setSearchResultsVariant(const QVariantList &results)
+{
+    // Screens write this only to clear it or to put back results they read from it.
+    Result<QList<SearchGroup>> decoded = fromJson<QList<SearchGroup>>(QJsonValue::fromVariant(results));
+    setSearchResults(decoded ? decoded.value() : QList<SearchGroup>());
+}
+
+QVariant ChatViewModel::currentRoomVariant() const
+{
+    return m_currentRoom ? QVariant::fromValue(*m_currentRoom) : QVariant();
+}
+
+void ChatViewModel::setCurrentRoomVariant(const QVariant &room)
+{
+    if (room.canConvert<RoomType>() && room.metaType() == QMetaType::fromType<RoomType>())
+        setCurrentRoom(room.value<RoomType>());
+    else
+        setCurrentRoom(std::nullopt);
+}

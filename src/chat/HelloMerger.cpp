@@ -1,0 +1,83 @@
+#include "HelloMerger.h"
+
+#include "AppLogger.h"
+#include "ChatViewModel.h"
+#include "NotificationCenter.h"
+#include "SettingsStore.h"
+
+namespace {
+template <typename T>
+QString countOf(const std::optional<T> &list)
+{
+    return QString::number(list ? qsizetype(list->size()) : qsizetype(-1));
+}
+} // namespace
+
+QString HelloMerger::summaryLine(const HelloMessage &hello)
+{
+    return QStringLiteral("[HELLO] friends=") + countOf(hello.friends) + QStringLiteral(" groups=")
+        + countOf(hello.groups) + QStringLiteral(" globalMsgs=") + countOf(hello.globalMsgs)
+        + QStringLiteral(" dmRooms=") + countOf(hello.dmRooms) + QStringLiteral(" isAdmin=")
+        + (hello.isAdmin.value_or(false) ? QStringLiteral("true") : QStringLiteral("false"))
+        + QStringLiteral(" hallName=") + hello.hallName.value_or(QStringLiteral("nil"));
+}
+
+QList<ChatMessage> HelloMerger::flagged(QList<ChatMessage> messages, const QString &userId)
+{
+    for (ChatMessage &message : messages)
+        message.isFromMe = message.from == userId;
+    return messages;
+}
+
+void HelloMerger::merge(ChatViewModel &chat, const HelloMessage &hello)
+{
+    AppLogger::shared().log(summaryLine(hello));
+
+    if (hello.selfUser) {
+        chat.setCurrentUserName(hello.selfUser->username);
+        SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), hello.selfUser->id);
+    }
+    // Read after the snapshot's own user was stored, so a new account is judged by its own id.
+    const QString me = ChatViewModel::currentUserId();
+    MessageStore &store = chat.store();
+
+    store.setGlobal(flagged(hello.globalMsgs.value_or(QList<ChatMessage>()), me));
+
+    QList<ChatGroup> groups = hello.groups.value_or(QList<ChatGroup>());
+    for (ChatGroup &group : groups)
+        group.isOwner = group.owner == me;
+    chat.setGroups(std::move(groups));
+
+    chat.setFriends(hello.friends.value_or(QList<User>()));
+    chat.setPendingRequests(hello.pendingRequests.value_or(QList<FriendRequest>()));
+    chat.setGroupRequests(hello.groupApplyRequests.value_or(QList<GroupRequest>()));
+
+    if (hello.groupMsgs) {
+        MessageStore::MessageMap rooms = *hello.groupMsgs;
+        for (auto it = rooms.begin(); it != rooms.end(); ++it)
+            it.value() = flagged(std::move(it.value()), me);
+        store.setBox(MessageStore::Box::Group, std::move(rooms));
+    }
+
+    chat.setMoments(hello.moments.value_or(QList<Moment>()));
+    if (hello.announcement && !hello.announcement->isEmpty())
+        chat.setAnnouncement(*hello.announcement);
+
+    NotificationCenter &center = NotificationCenter::shared();
+    if (hello.hallName)
+        center.post(QStringLiteral("hallRenamed"), *hello.hallName);
+    if (hello.maxOnline)
+        center.post(QStringLiteral("maxOnlineUpdate"), *hello.maxOnline);
+    if (hello.isAdmin)
+        center.post(QStringLiteral("adminStatusUpdate"), *hello.isAdmin);
+
+    // Direct rooms are merged: each room sent replaces its entry (also with an empty list), the others stay.
+    if (hello.dmRooms) {
+        MessageStore::MessageMap rooms = store.dm();
+        for (auto it = hello.dmRooms->begin(); it != hello.dmRooms->end(); ++it)
+            rooms.insert(it.key(), flagged(it.value(), me));
+        store.setBox(MessageStore::Box::Dm, std::move(rooms));
+    }
+
+    chat.mutableCache().requestSave();
+}
