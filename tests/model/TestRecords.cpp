@@ -112,7 +112,7 @@ private slots:
     {
         const Result<ChatMessage> message = decode<ChatMessage>(
             R"({"id":"m","from":"u1","content":"hi","time":5,"fromBot":"yes","fromName":7,
-                "fromAvatar":[],"fromRole":null,"images":["a",1],"to":{},"gid":false})");
+                "fromAvatar":[],"fromRole":null,"images":["a",1],"to":{},"gid":false,"isFromMe":true})");
         QVERIFY2(message.ok(), qPrintable(message.error()));
         QVERIFY(!message->fromBot && !message->fromName && !message->fromAvatar && !message->fromRole);
         QVERIFY(!message->images && !message->to && !message->gid);
@@ -200,6 +200,8 @@ private slots:
         QCOMPARE(decode<ChatGroup>(R"({"id":"g","name":"n","owner":"u"})").error(),
                  QStringLiteral("ChatGroup: \"members\": missing"));
         QVERIFY(!decode<GroupRequest>(R"({"id":"r","from":"u","time":1})").ok());
+        // Client-side flags are never read, whatever the JSON says.
+        QVERIFY(!decode<ChatGroup>(R"({"id":"g","name":"n","owner":"u","members":[],"isOwner":true})")->isOwner);
         QVERIFY(!decode<SearchGroup>(R"({"id":"g"})").ok());
         QVERIFY(!decode<User>(R"({"id":null,"username":"n"})").ok());
         QVERIFY(!decode<MomentComment>(R"({"user":"u2","text":"ok","time":7})").ok());
