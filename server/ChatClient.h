@@ -1,0 +1,36 @@
+#pragma once
+// One WebSocket connection: its socket, who signed in on it (once the "auth" frame was accepted) and
+// its allowance of commands.
+#include <QObject>
+#include <QString>
+#include <memory>
+
+class QWebSocket;
+
+class ChatClient : public QObject
+{
+    Q_OBJECT
+public:
+    ChatClient(std::unique_ptr<QWebSocket> socket, QObject *parent = nullptr);
+    ~ChatClient() override;
+
+    QWebSocket *socket() const { return m_socket.get(); }
+    bool isAuthenticated() const { return !m_userId.isEmpty(); }
+    QString userId() const { return m_userId; }
+    QString tokenHash() const { return m_tokenHash; }
+    void signIn(const QString &userId, const QString &tokenHash);
+
+    // Token bucket: `burst` commands at once, refilled at `perSecond`. False when the allowance is used up.
+    bool takeCommand(qint64 nowMs, int burst, int perSecond);
+
+    void sendText(const QString &text);
+    // Sends the frame (if any) and closes the connection.
+    void closeWith(const QString &finalFrame);
+
+private:
+    std::unique_ptr<QWebSocket> m_socket;
+    QString m_userId;
+    QString m_tokenHash;
+    double m_allowance = -1;
+    qint64 m_lastRefillMs = 0;
+};

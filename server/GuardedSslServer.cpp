@@ -1,0 +1,31 @@
+#include "GuardedSslServer.h"
+
+#include <QTcpSocket>
+
+#include <memory>
+
+QTcpSocket *GuardedSslServer::nextPendingConnection()
+{
+    QTcpSocket *socket = QSslServer::nextPendingConnection();
+    if (socket)
+        watch(socket);
+    return socket;
+}
+
+void GuardedSslServer::watch(QTcpSocket *socket)
+{
+    auto unanswered = std::make_shared<qint64>(0);
+    // Connected before the HTTP server's own slot, so it sees each chunk before it is buffered.
+    connect(socket, &QIODevice::readyRead, socket, [socket, unanswered, limit = m_maxUnansweredBytes] {
+        *unanswered += socket->bytesAvailable();
+        if (*unanswered <= limit)
+            return;
+        disconnect(socket, &QIODevice::readyRead, nullptr, nullptr);
+        socket->setReadBufferSize(64 * 1024);
+        const QByteArray body = QStringLiteral("{\"error\":\"请求内容太大\"}").toUtf8();
+        socket->write("HTTP/1.1 413 Payload Too Large\r\nContent-Type: application/json\r\nConnection: close\r\n"
+                      "Content-Length: " + QByteArray::number(body.size()) + "\r\n\r\n" + body);
+        socket->disconnectFromHost();
+    });
+    connect(socket, &QIODevice::bytesWritten, socket, [unanswered] { *unanswered = 0; });
+}

@@ -1,0 +1,25 @@
+#pragma once
+// Counts failed sign-ins per user name and per address in a sliding window; once a key passes its
+// limit, sign-ins for it are refused until its oldest failure leaves the window.
+#include <QHash>
+#include <QList>
+#include <QString>
+
+class Clock;
+
+class LoginThrottle
+{
+public:
+    LoginThrottle(const Clock &clock, qint64 windowMs);
+
+    bool blocked(const QString &key, int limit);
+    void recordFailure(const QString &key);
+    void clear(const QString &key);
+
+private:
+    QList<qint64> &recent(const QString &key);
+
+    const Clock &m_clock;
+    qint64 m_windowMs;
+    QHash<QString, QList<qint64>> m_failures;
+};

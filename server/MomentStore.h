@@ -1,0 +1,31 @@
+#pragma once
+// The moments feed: posts with their images, likes (in order) and comments (oldest first).
+#include "Moment.h"
+
+#include <QList>
+#include <QString>
+#include <optional>
+
+class Database;
+
+class MomentStore
+{
+public:
+    explicit MomentStore(Database &db) : m_db(db) {}
+
+    // The newest `limit` posts, newest first.
+    QList<Moment> feed(int limit);
+    std::optional<Moment> moment(const QString &id);
+    bool create(const Moment &moment);
+    bool remove(const QString &id);
+    // Likes when the user has not liked the post yet, else takes the like back.
+    bool toggleLike(const QString &mid, const QString &userId);
+    bool addComment(const QString &mid, const MomentComment &comment);
+    // Removes the first comment whose computed id (author, text, time) is `cid`.
+    bool removeComment(const QString &mid, const QString &cid);
+    int commentCount(const QString &mid);
+
+private:
+    void fill(Moment &moment);
+    Database &m_db;
+};

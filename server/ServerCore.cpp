@@ -1,0 +1,132 @@
+#include "ServerCore.h"
+
+#include "AccountApi.h"
+#include "AccountService.h"
+#include "AdminCommands.h"
+#include "ChatHub.h"
+#include "Clock.h"
+#include "ContentApi.h"
+#include "Database.h"
+#include "FriendCommands.h"
+#include "FriendStore.h"
+#include "GroupCommands.h"
+#include "GroupStore.h"
+#include "GuardedSslServer.h"
+#include "HallSettings.h"
+#include "HelloBuilder.h"
+#include "ImageStore.h"
+#include "MessageCommands.h"
+#include "MessageStore.h"
+#include "MomentCommands.h"
+#include "MomentStore.h"
+#include "UpdateFiles.h"
+
+#include <QDir>
+#include <QHttpServer>
+#include <QSslConfiguration>
+#include <QWebSocket>
+
+namespace {
+// Headers and a little slack on top of the largest body a request may carry.
+constexpr qint64 HeaderSlack = 64 * 1024;
+} // namespace
+
+struct ServerCore::Parts
+{
+    Parts(const ServerOptions &options, const Clock &clock)
+        : accounts(db, clock, options.limits, PasswordHasher(options.passwordCost)), messages(db), friends(db),
+          groups(db), moments(db), hall(db), images(QDir(options.dataDir).filePath(QStringLiteral("uploads")), options.limits),
+          updates(options.updatesDir.isEmpty() ? QDir(options.dataDir).filePath(QStringLiteral("updates")) : options.updatesDir),
+          hub(accounts, hall, clock, options.limits),
+          context{accounts, messages, friends, groups, moments, hall, images, hub, clock, options.limits},
+          hello(context), messageCommands(context), friendCommands(context), groupCommands(context),
+          momentCommands(context), adminCommands(context), accountApi(context, friendCommands),
+          contentApi(context, friendCommands, momentCommands, updates)
+    {
+    }
+
+    Database db;
+    AccountService accounts;
+    MessageStore messages;
+    FriendStore friends;
+    GroupStore groups;
+    MomentStore moments;
+    HallSettings hall;
+    ImageStore images;
+    UpdateFiles updates;
+    ChatHub hub;
+    ChatContext context;
+    HelloBuilder hello;
+    MessageCommands messageCommands;
+    FriendCommands friendCommands;
+    GroupCommands groupCommands;
+    MomentCommands momentCommands;
+    AdminCommands adminCommands;
+    AccountApi accountApi;
+    ContentApi contentApi;
+    QHttpServer http;
+};
+
+ServerCore::ServerCore(ServerOptions options, QObject *parent) : QObject(parent), m_options(std::move(options)) {}
+
+ServerCore::~ServerCore() = default;
+
+ChatHub &ServerCore::hub()
+{
+    return m_parts->hub;
+}
+
+Database &ServerCore::database()
+{
+    return m_parts->db;
+}
+
+bool ServerCore::start()
+{
+    static const Clock systemClock;
+    if (!QDir().mkpath(m_options.dataDir)) {
+        m_error = QStringLiteral("cannot create the data folder %1").arg(m_options.dataDir);
+        return false;
+    }
+    m_parts = std::make_unique<Parts>(m_options, m_options.clock ? *m_options.clock : systemClock);
+    Parts &parts = *m_parts;
+    if (!parts.db.open(QDir(m_options.dataDir).filePath(QStringLiteral("zephlin.db")))) {
+        m_error = QStringLiteral("cannot open the database: %1").arg(parts.db.errorText());
+        return false;
+    }
+
+    CommandTable commands;
+    parts.messageCommands.registerWith(commands);
+    parts.friendCommands.registerWith(commands);
+    parts.groupCommands.registerWith(commands);
+    parts.momentCommands.registerWith(commands);
+    parts.adminCommands.registerWith(commands);
+    parts.hub.setCommands(std::move(commands));
+    parts.hub.setHelloSource([&parts](const StoredUser &user) { return parts.hello.event(user); });
+
+    parts.accountApi.registerRoutes(parts.http);
+    parts.contentApi.registerRoutes(parts.http);
+    // The upgrade is handed to newWebSocketConnection only when a route claims "/ws"; answering
+    // here would send an HTTP response before the upgrade.
+    parts.http.route("/ws", [](const QHttpServerRequest &, QHttpServerResponder &&) {});
+    connect(&parts.http, &QHttpServer::newWebSocketConnection, this, [&parts] {
+        while (parts.http.hasPendingWebSocketConnections())
+            parts.hub.adopt(parts.http.nextPendingWebSocketConnection());
+    });
+
+    auto *listener = new GuardedSslServer(m_options.limits.maxRequestBody + HeaderSlack, &parts.http);
+    QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
+    tls.setLocalCertificateChain(QList<QSslCertificate>{m_options.certificate} + m_options.chain);
+    tls.setPrivateKey(m_options.privateKey);
+    listener->setSslConfiguration(tls);
+    if (!listener->listen(m_options.address, m_options.port)) {
+        m_error = QStringLiteral("cannot listen on %1:%2: %3")
+                      .arg(m_options.address.toString())
+                      .arg(m_options.port)
+                      .arg(listener->errorString());
+        return false;
+    }
+    parts.http.bind(listener);
+    m_port = listener->serverPort();
+    return true;
+}

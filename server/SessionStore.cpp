@@ -1,0 +1,40 @@
+#include "SessionStore.h"
+
+#include "Database.h"
+#include "SecureRandom.h"
+
+#include <QSqlQuery>
+
+QString SessionStore::create(const QString &userId, qint64 nowMs)
+{
+    const QString token = SecureRandom::token();
+    if (!m_db.exec(QStringLiteral("INSERT INTO sessions(token_hash, user_id, created_at) VALUES(?, ?, ?)"),
+                   {SecureRandom::tokenHash(token), userId, nowMs}))
+        return {};
+    return token;
+}
+
+std::optional<QString> SessionStore::ownerOf(const QString &tokenHash, qint64 notBeforeMs)
+{
+    QSqlQuery row = m_db.run(QStringLiteral("SELECT user_id FROM sessions WHERE token_hash = ? AND created_at >= ?"),
+                             {tokenHash, notBeforeMs});
+    if (!row.next())
+        return std::nullopt;
+    return row.value(0).toString();
+}
+
+void SessionStore::remove(const QString &tokenHash)
+{
+    m_db.exec(QStringLiteral("DELETE FROM sessions WHERE token_hash = ?"), {tokenHash});
+}
+
+QStringList SessionStore::removeAllOf(const QString &userId, const QString &keepHash)
+{
+    QStringList removed;
+    QSqlQuery rows = m_db.run(QStringLiteral("SELECT token_hash FROM sessions WHERE user_id = ? AND token_hash != ?"),
+                              {userId, keepHash});
+    while (rows.next())
+        removed << rows.value(0).toString();
+    m_db.exec(QStringLiteral("DELETE FROM sessions WHERE user_id = ? AND token_hash != ?"), {userId, keepHash});
+    return removed;
+}
