@@ -111,8 +111,15 @@ QStringList LogShardFile::shardNames(const QString &directory)
 QString LogShardFile::nextShardName(const QString &directory, const QDateTime &now)
 {
     const QString base = now.toUTC().toString(Qt::ISODate).replace(QLatin1Char(':'), QLatin1Char('-')).left(timeNameLength);
-    QString name = base + extension;
-    for (int n = 1; QFile::exists(directory + QLatin1Char('/') + name); ++n)
-        name = base + QLatin1Char('-') + QString::number(n) + extension;
-    return name;
+    // After every shard of the same second, not into a gap a deleted shard left: a reused name
+    // would sort before shards that are older than it.
+    int next = -1;
+    for (const QString &name : QDir(directory).entryList({base + QLatin1Char('*') + extension}, QDir::Files)) {
+        const NameOrder order = nameOrder(name);
+        if (order.base == base)
+            next = qMax(next, order.suffix + 1);
+    }
+    if (next < 0)
+        return base + extension;
+    return base + QLatin1Char('-') + QString::number(next) + extension;
 }

@@ -34,6 +34,6 @@ public:
     // The file names of the shards in a folder, oldest first: by time-stamp name, then by the
     // "-n" suffix a name gets when several shards start within one second.
     static QStringList shardNames(const QString &directory);
-    // "2026-03-01T08-15-42.zplog", or with "-1", "-2", ... when that name is taken.
+    // "2026-03-01T08-15-42.zplog"; "-1", "-2", ... follow when shards of that second exist.
     static QString nextShardName(const QString &directory, const QDateTime &now);
 };

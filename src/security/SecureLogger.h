@@ -38,11 +38,11 @@ public:
     // Blocks until every entry queued so far is written (tests, benchmarks).
     void waitForIdle();
     LogStore::Status status();
+    // Runs task on the worker thread and waits for it, or runs it directly when already there.
+    void runOnWorker(const std::function<void()> &task);
 
 private:
     void post(const LogEntry &entry);
-    // Runs task on the worker thread and waits for it, or runs it directly when already there.
-    void runOnWorker(const std::function<void()> &task);
 
     QString m_directory;
     QThread m_thread;

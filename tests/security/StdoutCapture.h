@@ -1,0 +1,41 @@
+#pragma once
+// Captures what the process writes to standard output while it lives.
+#include <QFile>
+#include <QTemporaryFile>
+#include <cstdio>
+#include <unistd.h>
+
+class StdoutCapture
+{
+public:
+    StdoutCapture()
+    {
+        m_file.open();
+        std::fflush(stdout);
+        m_saved = dup(STDOUT_FILENO);
+        dup2(m_file.handle(), STDOUT_FILENO);
+    }
+    ~StdoutCapture() { restore(); }
+
+    QString text()
+    {
+        restore();
+        QFile file(m_file.fileName());
+        file.open(QIODevice::ReadOnly);
+        return QString::fromUtf8(file.readAll());
+    }
+
+private:
+    void restore()
+    {
+        if (m_saved < 0)
+            return;
+        std::fflush(stdout);
+        dup2(m_saved, STDOUT_FILENO);
+        close(m_saved);
+        m_saved = -1;
+    }
+
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};

@@ -1,0 +1,151 @@
+// Exporting the encrypted log, and reading it back with the decoder and its command.
+#include "LogTestSupport.h"
+#include "SecureLogger.h"
+
+#include <QFileInfo>
+#include <QJsonDocument>
+#include <QProcess>
+#include <QTemporaryDir>
+
+using namespace logtest;
+
+class TestLogExport : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init() { m_dir = std::make_unique<QTemporaryDir>(); }
+
+    void exportMergesShardsThenRing()
+    {
+        SecureLogger logger(m_dir->path(), devPublicKey());
+        for (int i = 0; i < 1120; ++i)
+            logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
+        for (int i = 0; i < 40; ++i)
+            logger.log(QStringLiteral("d%1").arg(i), LogLevel::Debug, QStringLiteral("UI"));
+        logger.waitForIdle();
+        QCOMPARE(shardPaths(m_dir->path()).size(), 3);
+
+        const std::optional<QUrl> url = logger.exportLog();
+        QVERIFY(url);
+        const QString path = url->toLocalFile();
+        QCOMPARE(headerCount(path), 1160u);
+        QCOMPARE(messages(path), numbered(QStringLiteral("m"), 0, 1120) + numbered(QStringLiteral("d"), 0, 40));
+        QCOMPARE(logger.status().memoryEntryCount, 0);
+
+        // The export file is full, so the export's own entries open the next shard.
+        logger.waitForIdle();
+        const QStringList shards = shardPaths(m_dir->path());
+        QCOMPARE(shards.size(), 2);
+        QCOMPARE(shards.first(), path);
+        QCOMPARE(messages(shards.last()),
+                 QStringList({QStringLiteral("export check: wrote 1160 entries, shards left=1"),
+                              QStringLiteral("exported 1160 entries to ") + QFileInfo(path).fileName()}));
+    }
+
+    void nothingToExport()
+    {
+        SecureLogger logger(m_dir->path(), devPublicKey());
+        logger.waitForIdle();
+        QVERIFY(!logger.exportLog());
+        logger.waitForIdle();
+        QCOMPARE(shardPaths(m_dir->path()).size(), 1); // only the empty start-up shard
+        QVERIFY(logger.status().activeShardName.isEmpty());
+    }
+
+    void smallExportTakesItsOwnEntriesAndASecondExportMergesIt()
+    {
+        SecureLogger logger(m_dir->path(), devPublicKey());
+        for (int i = 0; i < 10; ++i)
+            logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
+        logger.log(QStringLiteral("d0"), LogLevel::Debug, QStringLiteral("UI"));
+        const QString first = logger.exportLog()->toLocalFile();
+        logger.waitForIdle();
+        QCOMPARE(shardPaths(m_dir->path()), QStringList{first});
+        QCOMPARE(headerCount(first), 13u);
+        const QStringList firstMessages = messages(first);
+        QCOMPARE(firstMessages.at(12), QStringLiteral("exported 11 entries to ") + QFileInfo(first).fileName());
+
+        logger.log(QStringLiteral("d1"), LogLevel::Debug, QStringLiteral("UI"));
+        const QString second = logger.exportLog()->toLocalFile();
+        QVERIFY(second != first);
+        QVERIFY(!QFile::exists(first));
+        logger.waitForIdle();
+        QCOMPARE(messages(second).mid(0, 14), firstMessages + QStringList{QStringLiteral("d1")});
+        QCOMPARE(messages(second).at(14), QStringLiteral("export check: wrote 14 entries, shards left=1"));
+        QCOMPARE(headerCount(second), 16u);
+        QCOMPARE(firstMessages.at(11), QStringLiteral("export check: wrote 11 entries, shards left=1"));
+    }
+
+    void exportFromTheWorkerItself()
+    {
+        SecureLogger logger(m_dir->path(), devPublicKey());
+        logger.log(QStringLiteral("x"), LogLevel::Info, QStringLiteral("App"));
+        std::optional<QUrl> url;
+        logger.runOnWorker([&] { url = logger.exportLog(); });
+        QVERIFY(url);
+        QCOMPARE(messages(url->toLocalFile()).constFirst(), QStringLiteral("x"));
+    }
+
+    void decoderReadsBackChunkedEntriesAndReportsDamage()
+    {
+        const QString longMessage = QStringLiteral("长消息 ").repeated(80); // far beyond one RSA block
+        {
+            SecureLogger logger(m_dir->path(), devPublicKey());
+            logger.log(QStringLiteral("first"), LogLevel::Info, QStringLiteral("App"));
+            logger.log(longMessage, LogLevel::Error, QStringLiteral("Chat"));
+            logger.log(QStringLiteral("third"), LogLevel::Info, QStringLiteral("App"));
+        }
+        const QString shard = shardPaths(m_dir->path()).constFirst();
+        QList<LogDecoder::Entry> entries;
+        QStringList problems;
+        decoder().decodeFile(shard, entries, problems);
+        QCOMPARE(problems, QStringList());
+        QCOMPARE(entries.size(), 3);
+        QCOMPARE(entries[1].message, longMessage);
+        QCOMPARE(entries[1].level, QStringLiteral("ERROR"));
+        QCOMPARE(entries[1].module, QStringLiteral("Chat"));
+
+        // Damage: one flipped byte in the first entry, and the file cut inside the last record.
+        QByteArray bytes = fileBytes(shard);
+        bytes[LogShardFile::headerSize + 4 + 100] = char(bytes[LogShardFile::headerSize + 4 + 100] ^ 0x55);
+        bytes.chop(10);
+        const QString damaged = m_dir->path() + QStringLiteral("/damaged.zplog");
+        QFile out(damaged);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(bytes);
+        out.close();
+        const QString foreign = m_dir->path() + QStringLiteral("/foreign.zplog");
+        QFile other(foreign);
+        QVERIFY(other.open(QIODevice::WriteOnly));
+        other.write("hello, not a log");
+        other.close();
+
+        QProcess tool;
+        tool.start(QStringLiteral(ZPLOG_DECODE_PATH),
+                   {QStringLiteral("--key"), QStringLiteral(DEV_LOG_PRIVATE_KEY), QStringLiteral("--json"), foreign, damaged});
+        QVERIFY(tool.waitForFinished(30000));
+        QCOMPARE(tool.exitCode(), 1);
+        const QList<QByteArray> lines = tool.readAllStandardOutput().trimmed().split('\n');
+        QCOMPARE(lines.size(), 1); // only the chunked entry survives
+        QCOMPARE(QJsonDocument::fromJson(lines.first())[QStringLiteral("message")].toString(), longMessage);
+        const QString errors = QString::fromUtf8(tool.readAllStandardError());
+        QVERIFY2(errors.contains(foreign + QStringLiteral(": at byte 0")), qPrintable(errors));
+        QVERIFY2(errors.contains(damaged + QStringLiteral(": record 1: ")), qPrintable(errors));
+        QVERIFY2(errors.contains(damaged + QStringLiteral(": at byte ")), qPrintable(errors));
+    }
+
+    void decoderPrintsTextSortedByTime()
+    {
+        QList<LogDecoder::Entry> entries{{1772352942.5, QStringLiteral("INFO"), QStringLiteral("App"), QStringLiteral("later")},
+                                         {1772352941.25, QStringLiteral("DEBUG"), QStringLiteral("UI"), QStringLiteral("earlier")}};
+        LogDecoder::sortByTime(entries);
+        QCOMPARE(LogDecoder::textLine(entries.first()), QStringLiteral("2026-03-01T08:15:41.250Z DEBUG UI earlier"));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+};
+
+QTEST_GUILESS_MAIN(TestLogExport)
+#include "TestLogExport.moc"

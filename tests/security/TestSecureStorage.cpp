@@ -1,0 +1,177 @@
+// The sealed key-value store: blob layout, fresh nonces, tamper detection, key loss and the
+// refused-key path.
+#include "KeychainHelper.h"
+#include "../platform/ProbeKeychainBackend.h"
+#include "SecureStorage.h"
+#include "SettingsStore.h"
+#include "StdoutCapture.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+struct Note
+{
+    QString id;
+    QString text;
+};
+
+const QString encryptFailure = QStringLiteral("[SecureStorage] 加密保存失败 forKey=");
+const QString decryptFailure = QStringLiteral("[SecureStorage] 解密读取失败 forKey=");
+} // namespace
+
+template <>
+struct JsonCodec<Note>
+{
+    static Result<Note> decode(const QJsonValue &json)
+    {
+        if (!json.isObject() || !json[QStringLiteral("id")].isString())
+            return Result<Note>::failure(QStringLiteral("not a note"));
+        return Note{json[QStringLiteral("id")].toString(), json[QStringLiteral("text")].toString()};
+    }
+    static QJsonValue encode(const Note &note)
+    {
+        return QJsonObject{{QStringLiteral("id"), note.id}, {QStringLiteral("text"), note.text}};
+    }
+};
+
+class TestSecureStorage : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        SettingsStore::shared().setLocation(m_dir->path() + QStringLiteral("/settings"));
+        auto probe = std::make_unique<ProbeKeychainBackend>(m_dir->path() + QStringLiteral("/keychain"));
+        m_probe = probe.get();
+        KeychainHelper::shared().setBackend(std::move(probe));
+    }
+
+    void firstSaveCreatesKeyAndBlobOfJsonPlus28()
+    {
+        const QList<Note> notes{{QStringLiteral("1"), QStringLiteral("你好")}, {QStringLiteral("2"), {}}};
+        SecureStorage::shared().save(notes, QStringLiteral("zp_friends"));
+        QCOMPARE(KeychainHelper::shared().readData(QStringLiteral("zp_db_key"))->size(), 32);
+        QCOMPARE(SettingsStore::shared().bytes(QStringLiteral("zp_friends"))->size(), encodeJson(notes).size() + 28);
+        const auto loaded = SecureStorage::shared().load<QList<Note>>(QStringLiteral("zp_friends"));
+        QVERIFY(loaded);
+        QCOMPARE(loaded->size(), 2);
+        QCOMPARE(loaded->at(0).text, QStringLiteral("你好"));
+    }
+
+    void eachSaveUsesAFreshNonce()
+    {
+        SecureStorage &storage = SecureStorage::shared();
+        QVERIFY(storage.saveJson("[1,2,3]", QStringLiteral("a")));
+        const QByteArray first = *SettingsStore::shared().bytes(QStringLiteral("a"));
+        QVERIFY(storage.saveJson("[1,2,3]", QStringLiteral("a")));
+        const QByteArray second = *SettingsStore::shared().bytes(QStringLiteral("a"));
+        QVERIFY(first.left(12) != second.left(12));
+        QVERIFY(first != second);
+        QCOMPARE(storage.loadJson(QStringLiteral("a")), QByteArray("[1,2,3]"));
+    }
+
+    void keyIsReadOncePerProcess()
+    {
+        SecureStorage &storage = SecureStorage::shared();
+        for (int i = 0; i < 10; ++i)
+            QVERIFY(storage.saveJson("{}", QStringLiteral("hot")));
+        QVERIFY(storage.loadJson(QStringLiteral("hot")));
+        QVERIFY(m_probe->reads <= 1);
+    }
+
+    void missingKeyLoadsNothingSilently()
+    {
+        StdoutCapture out;
+        QVERIFY(!SecureStorage::shared().load<QList<Note>>(QStringLiteral("zp_groups")));
+        QCOMPARE(out.text(), QString());
+    }
+
+    void tamperedAndTruncatedBlobsFail_data()
+    {
+        QTest::addColumn<int>("damage");
+        QTest::newRow("flipped bit in ciphertext") << 0;
+        QTest::newRow("flipped bit in tag") << 1;
+        QTest::newRow("cut to 27 bytes") << 2;
+        QTest::newRow("last byte cut") << 3;
+    }
+    void tamperedAndTruncatedBlobsFail()
+    {
+        QFETCH(int, damage);
+        QVERIFY(SecureStorage::shared().saveJson("{\"id\":\"x\"}", QStringLiteral("k")));
+        QByteArray blob = *SettingsStore::shared().bytes(QStringLiteral("k"));
+        if (damage == 0)
+            blob[14] = char(blob[14] ^ 0x01);
+        else if (damage == 1)
+            blob[blob.size() - 1] = char(blob[blob.size() - 1] ^ 0x80);
+        else
+            blob.truncate(damage == 2 ? 27 : blob.size() - 1);
+        QVERIFY(SettingsStore::shared().setBytes(QStringLiteral("k"), blob));
+        StdoutCapture out;
+        QVERIFY(!SecureStorage::shared().load<Note>(QStringLiteral("k")));
+        QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
+        // The damaged blob stays until the next save replaces it.
+        QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("k")), blob);
+    }
+
+    void undecodableJsonFailsWithTheDecryptLine()
+    {
+        QVERIFY(SecureStorage::shared().saveJson("[]", QStringLiteral("k")));
+        StdoutCapture out;
+        QVERIFY(!SecureStorage::shared().load<Note>(QStringLiteral("k")));
+        QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
+    }
+
+    void lostKeyIsReplacedAndTheNextSaveRecovers()
+    {
+        SecureStorage &storage = SecureStorage::shared();
+        storage.save(Note{QStringLiteral("1"), QStringLiteral("old")}, QStringLiteral("zp_dm_msgs"));
+        const QByteArray oldKey = *KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
+        QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
+        {
+            StdoutCapture out;
+            QVERIFY(!storage.load<Note>(QStringLiteral("zp_dm_msgs")));
+            QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("zp_dm_msgs: ")));
+        }
+        const std::optional<QByteArray> newKey = KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
+        QVERIFY(newKey && newKey->size() == 32 && *newKey != oldKey);
+        storage.save(Note{QStringLiteral("2"), QStringLiteral("new")}, QStringLiteral("zp_dm_msgs"));
+        QCOMPARE(storage.load<Note>(QStringLiteral("zp_dm_msgs"))->text, QStringLiteral("new"));
+    }
+
+    void keyTheKeychainRefusesIsNeverUsed()
+    {
+        SecureStorage &storage = SecureStorage::shared();
+        storage.save(Note{QStringLiteral("1"), QStringLiteral("kept")}, QStringLiteral("zp_global_msgs"));
+        const QByteArray oldBlob = *SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs"));
+        QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
+        m_probe->refuseWrites = true;
+        {
+            StdoutCapture out;
+            storage.save(Note{QStringLiteral("2"), QStringLiteral("lost?")}, QStringLiteral("zp_global_msgs"));
+            QVERIFY(out.text().startsWith(encryptFailure + QStringLiteral("zp_global_msgs: ")));
+        }
+        QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs")), oldBlob);
+        // Nothing was sealed under a key that only lived in memory; a fresh install stores nothing.
+        QVERIFY(!KeychainHelper::shared().readData(QStringLiteral("zp_db_key")));
+        QVERIFY(!storage.saveJson("{}", QStringLiteral("fresh")));
+        QVERIFY(!SettingsStore::shared().contains(QStringLiteral("fresh")));
+    }
+
+    void keyOfTheWrongLengthIsRefused()
+    {
+        QVERIFY(KeychainHelper::shared().save("short", QStringLiteral("zp_db_key")));
+        StdoutCapture out;
+        QVERIFY(!SecureStorage::shared().saveJson("{}", QStringLiteral("k")));
+        QVERIFY(out.text().startsWith(encryptFailure + QStringLiteral("k: ")));
+    }
+
+private:
+    std::unique_ptr<QTemporaryDir> m_dir;
+    ProbeKeychainBackend *m_probe = nullptr;
+};
+
+QTEST_GUILESS_MAIN(TestSecureStorage)
+#include "TestSecureStorage.moc"
