@@ -3,27 +3,29 @@
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QSemaphore>
+#include <QThread>
 #include <qt6keychain/keychain.h>
 #include <memory>
 
 namespace {
 // A Secret Service call that hangs (an unanswered unlock prompt) must not hang the program.
 constexpr int jobTimeoutMs = 30000;
+
+// QtKeychain hands every job to one executor object that lives in the thread of the first job, so
+// all jobs of the process run on one thread. It lives as long as the process.
+QObject *keychainThreadContext()
+{
+    static QObject *context = [] {
+        auto *thread = new QThread;
+        thread->setObjectName(QStringLiteral("keychain"));
+        auto *object = new QObject;
+        object->moveToThread(thread);
+        thread->start();
+        return object;
+    }();
+    return context;
+}
 } // namespace
-
-QtKeychainBackend::QtKeychainBackend() : m_context(new QObject)
-{
-    m_thread.setObjectName(QStringLiteral("keychain"));
-    m_context->moveToThread(&m_thread);
-    QObject::connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
-    m_thread.start();
-}
-
-QtKeychainBackend::~QtKeychainBackend()
-{
-    m_thread.quit();
-    m_thread.wait();
-}
 
 bool QtKeychainBackend::serviceAvailable()
 {
@@ -48,7 +50,7 @@ QtKeychainBackend::Outcome QtKeychainBackend::run(const std::function<QKeychain:
     };
     // Shared with the worker so that a job finishing after a timeout writes into live memory.
     auto pending = std::make_shared<Pending>();
-    QMetaObject::invokeMethod(m_context, [pending, makeJob] {
+    QMetaObject::invokeMethod(keychainThreadContext(), [pending, makeJob] {
         QKeychain::Job *job = makeJob();
         job->setAutoDelete(true);
         QObject::connect(job, &QKeychain::Job::finished, job, [pending](QKeychain::Job *finished) {

@@ -1,13 +1,11 @@
 #pragma once
 // The platform keychain through QtKeychain (the Secret Service on Linux).
-// QtKeychain jobs are asynchronous. They run on a worker thread with its own event loop while the
-// caller blocks on a semaphore, so no nested event loop ever runs on the caller's thread.
+// QtKeychain jobs are asynchronous. They run on one keychain thread with its own event loop while
+// the caller blocks on a semaphore, so no nested event loop ever runs on the caller's thread.
 #include "KeychainBackend.h"
 
-#include <QThread>
 #include <functional>
 
-class QObject;
 namespace QKeychain {
 class Job;
 }
@@ -15,9 +13,6 @@ class Job;
 class QtKeychainBackend : public KeychainBackend
 {
 public:
-    QtKeychainBackend();
-    ~QtKeychainBackend() override;
-
     // True when a Secret Service is registered on the session bus.
     static bool serviceAvailable();
 
@@ -35,8 +30,5 @@ private:
         QByteArray data;
     };
     // Creates the job on the worker thread, starts it and waits for it to finish.
-    Outcome run(const std::function<QKeychain::Job *()> &makeJob);
-
-    QThread m_thread;
-    QObject *m_context;
+    static Outcome run(const std::function<QKeychain::Job *()> &makeJob);
 };
