@@ -75,6 +75,7 @@ public:
     const QList<Moment> &moments() const { return m_moments; }
     const QSet<QString> &onlineUsers() const { return m_onlineUsers; }
     const std::optional<QString> &toast() const { return m_toast; }
+    bool hasToast() const { return m_toast.has_value(); }
     const std::optional<RoomType> &currentRoom() const { return m_currentRoom; }
     const QList<SearchGroup> &searchResults() const { return m_searchResults; }
     const QList<GroupRequest> &groupRequests() const { return m_groupRequests; }
@@ -169,7 +170,6 @@ private:
     QVariantList momentsVariant() const { return RecordVariants::toVariantList(m_moments); }
     QStringList onlineUserList() const { return m_onlineUsers.values(); }
     QString toastText() const { return m_toast.value_or(QString()); }
-    bool hasToast() const { return m_toast.has_value(); }
     QVariant currentRoomVariant() const;
     void setCurrentRoomVariant(const QVariant &room);
     QVariantList searchResultsVariant() const { return RecordVariants::toVariantList(m_searchResults); }
