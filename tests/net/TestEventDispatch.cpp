@@ -1,0 +1,229 @@
+// Inbound frames to slots: one entry per wire type, every default, and every drop rule.
+#include "LogRecorder.h"
+#include "WebSocketService.h"
+
+#include <QTest>
+
+namespace {
+
+QString orDash(const std::optional<QString> &value)
+{
+    return value.value_or(QStringLiteral("-"));
+}
+
+QString ids(const auto &records)
+{
+    QStringList list;
+    for (const auto &record : records)
+        list.append(record.id);
+    return list.join(QLatin1Char('|'));
+}
+
+// Installs every slot; each call is written down as "slot(arguments)".
+void record(WebSocketService &ws, QStringList &calls)
+{
+    auto add = [&calls](const QString &call) { calls.append(call); };
+    ws.onHello = [add](const HelloMessage &h) { add(QStringLiteral("onHello(%1)").arg(orDash(h.hallName))); };
+    ws.onGlobalMessage = [add](const ChatMessage &m) { add(QStringLiteral("onGlobalMessage(%1)").arg(m.id)); };
+    ws.onDMMessage = [add](const ChatMessage &m) { add(QStringLiteral("onDMMessage(%1)").arg(m.id)); };
+    ws.onGroupMessage = [add](const ChatMessage &m) { add(QStringLiteral("onGroupMessage(%1)").arg(m.id)); };
+    ws.onRecalled = [add](const QString &room, const QString &id, const std::optional<QString> &to,
+                          const std::optional<QString> &gid) {
+        add(QStringLiteral("onRecalled(%1,%2,%3,%4)").arg(room, id, orDash(to), orDash(gid)));
+    };
+    ws.onError = [add](const QString &t) { add(QStringLiteral("onError(%1)").arg(t)); };
+    ws.onBanned = [add](const QString &t) { add(QStringLiteral("onBanned(%1)").arg(t)); };
+    ws.onKicked = [add](const QString &t) { add(QStringLiteral("onKicked(%1)").arg(t)); };
+    ws.onSystem = [add](const QString &t) { add(QStringLiteral("onSystem(%1)").arg(t)); };
+    ws.onPresence = [add](const QStringList &u) { add(QStringLiteral("onPresence(%1)").arg(u.join(QLatin1Char('|')))); };
+    ws.onAnnouncementUpdate = [add](const QString &t) { add(QStringLiteral("onAnnouncementUpdate(%1)").arg(t)); };
+    ws.onFriendRequest = [add](const FriendRequest &r) { add(QStringLiteral("onFriendRequest(%1)").arg(r.id)); };
+    ws.onFriendUpdate = [add](const QList<User> &f) { add(QStringLiteral("onFriendUpdate(%1)").arg(ids(f))); };
+    ws.onRequestRespond = [add](bool ok, const QString &action, const QString &name) {
+        add(QStringLiteral("onRequestRespond(%1,%2,%3)").arg(ok ? "true" : "false", action, name));
+    };
+    ws.onRequestSent = [add](bool ok, const std::optional<QString> &error) {
+        add(QStringLiteral("onRequestSent(%1,%2)").arg(ok ? "true" : "false", orDash(error)));
+    };
+    ws.onGroupCreated = [add](const ChatGroup &g) { add(QStringLiteral("onGroupCreated(%1)").arg(g.id)); };
+    ws.onGroupRemoved = [add](const QString &gid, const QString &t) { add(QStringLiteral("onGroupRemoved(%1,%2)").arg(gid, t)); };
+    ws.onGroupRenamed = [add](const QString &gid, const ChatGroup &g) {
+        add(QStringLiteral("onGroupRenamed(%1,%2)").arg(gid, g.name));
+    };
+    ws.onGroupMemberRemoved = [add](const QString &gid, const ChatGroup &g, const QString &user) {
+        add(QStringLiteral("onGroupMemberRemoved(%1,%2,%3)").arg(gid, g.id, user));
+    };
+    ws.onGroupAvatarUpdated = [add](const QString &gid, const QString &a) {
+        add(QStringLiteral("onGroupAvatarUpdated(%1,%2)").arg(gid, a));
+    };
+    ws.onGroupApplySent = [add](const QString &gid) { add(QStringLiteral("onGroupApplySent(%1)").arg(gid)); };
+    ws.onGroupApplyRequest = [add](const GroupRequest &r) { add(QStringLiteral("onGroupApplyRequest(%1)").arg(r.id)); };
+    ws.onGroupApplyAccepted = [add](const QString &gid, const std::optional<ChatGroup> &g) {
+        add(QStringLiteral("onGroupApplyAccepted(%1,%2)").arg(gid, g ? g->id : QStringLiteral("-")));
+    };
+    ws.onGroupApplyRejected = [add](const QString &gid) { add(QStringLiteral("onGroupApplyRejected(%1)").arg(gid)); };
+    ws.onMomentsUpdate = [add](const QList<Moment> &m) { add(QStringLiteral("onMomentsUpdate(%1)").arg(ids(m))); };
+    ws.onMaxOnlineUpdate = [add](int n) { add(QStringLiteral("onMaxOnlineUpdate(%1)").arg(n)); };
+    ws.onHallRenamed = [add](const QString &n) { add(QStringLiteral("onHallRenamed(%1)").arg(n)); };
+    ws.onHallCleared = [add] { add(QStringLiteral("onHallCleared()")); };
+}
+
+const char *group = R"({"id":"g1","name":"G","owner":"u1","members":["u1"]})";
+
+} // namespace
+
+class TestEventDispatch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void frames_data()
+    {
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("call"); // empty: no slot is called
+
+        const QString g = QString::fromLatin1(group);
+        auto row = [](const char *name, const QString &frame, const char *call) {
+            QTest::newRow(name) << frame << QString::fromUtf8(call);
+        };
+        // Parsing and the table itself.
+        row("not JSON", "{\"type\":", "");
+        row("empty text", "", "");
+        row("array", R"([{"type":"system"}])", "");
+        row("no type", R"({"content":"x"})", "");
+        row("type not a string", R"({"type":5})", "");
+        row("unknown type", R"({"type":"mystery"})", "");
+        row("type is case-sensitive", R"({"type":"System"})", "");
+
+        row("hello", R"({"type":"hello","hallName":"H"})", "onHello(H)");
+        row("hello minimal", R"({"type":"hello"})", "onHello(-)");
+        row("hello with a bad nested record", R"({"type":"hello","globalMsgs":[{"from":"u"}]})", "");
+
+        row("global with id", R"({"type":"global","id":"m1","from":"u1","content":"hi","time":5})", "onGlobalMessage(m1)");
+        row("global computed id", R"({"type":"global","from":"u1","content":"hi","time":5})", "onGlobalMessage(u1_hi_5)");
+        row("global without time", R"({"type":"global","from":"u1","content":"hi"})", "");
+        row("dm", R"({"type":"dm","id":"d1","from":"u1","to":"u2","content":"","time":1})", "onDMMessage(d1)");
+        row("group", R"({"type":"group","id":"x","from":"u1","gid":"g","content":"c","time":1})", "onGroupMessage(x)");
+
+        row("recalled full", R"({"type":"recalled","room":"dm","id":"m","to":"u2"})", "onRecalled(dm,m,u2,-)");
+        row("recalled group", R"({"type":"recalled","room":"group","id":"m","gid":"g"})", "onRecalled(group,m,-,g)");
+        row("recalled defaults", R"({"type":"recalled","room":1,"to":2})", "onRecalled(,,-,-)");
+        row("recalled odd room", R"({"type":"recalled","room":"moon","id":"m"})", "onRecalled(moon,m,-,-)");
+
+        row("error default", R"({"type":"error"})", "onError(未知错误)");
+        row("error not a string", R"({"type":"error","error":5})", "onError(未知错误)");
+        row("error text", R"({"type":"error","error":"e"})", "onError(e)");
+        row("banned default", R"({"type":"banned"})", "onBanned(账号已被封禁)");
+        row("kicked text", R"({"type":"kicked","error":"x"})", "onKicked(x)");
+        row("kicked default", R"({"type":"kicked"})", "onKicked(你已被移出服务器)");
+        row("system default", R"({"type":"system"})", "onSystem()");
+        row("system", R"({"type":"system","content":"c"})", "onSystem(c)");
+
+        row("presence ids", R"({"type":"presence","online":[{"id":"a"},{"name":"b"},{"id":3}]})", "onPresence(a)");
+        row("presence order", R"({"type":"presence","online":[{"id":"b"},{"id":"a"}]})", "onPresence(b|a)");
+        row("presence empty", R"({"type":"presence","online":[]})", "onPresence()");
+        row("presence missing", R"({"type":"presence"})", "");
+        row("presence not objects", R"({"type":"presence","online":["a"]})", "");
+
+        row("announcement", R"({"type":"announcement-update","announcement":"A"})", "onAnnouncementUpdate(A)");
+        row("announcement missing", R"({"type":"announcement-update"})", "");
+        row("announcement not a string", R"({"type":"announcement-update","announcement":1})", "");
+
+        row("friend request", R"({"type":"friend-request","request":{"id":"r","from":"u","time":1}})", "onFriendRequest(r)");
+        row("friend request bad", R"({"type":"friend-request","request":{"id":"r"}})", "");
+        row("friend request not object", R"({"type":"friend-request","request":"r"})", "");
+        row("friend update", R"({"type":"friend-update","friends":[{"id":"a","username":"A"},{"id":"b","username":"B"}]})",
+            "onFriendUpdate(a|b)");
+        row("friend update bad element", R"({"type":"friend-update","friends":[{"id":"a"}]})", "");
+        row("friend update not objects", R"({"type":"friend-update","friends":["a"]})", "");
+
+        row("request-respond defaults", R"({"type":"request-respond"})", "onRequestRespond(false,,)");
+        row("request-respond", R"({"type":"request-respond","ok":true,"action":"accept","fromName":"Bo"})",
+            "onRequestRespond(true,accept,Bo)");
+        row("request-sent defaults", R"({"type":"request-sent","ok":"yes"})", "onRequestSent(false,-)");
+        row("request-sent error", R"({"type":"request-sent","ok":false,"error":"no"})", "onRequestSent(false,no)");
+
+        row("group created", QStringLiteral(R"({"type":"group-created","group":%1})").arg(g), "onGroupCreated(g1)");
+        row("group created missing", R"({"type":"group-created"})", "");
+        row("group removed defaults", R"({"type":"group-removed"})", "onGroupRemoved(,)");
+        row("group removed", R"({"type":"group-removed","gid":"g","error":"bye"})", "onGroupRemoved(g,bye)");
+        row("group renamed", QStringLiteral(R"({"type":"group-renamed","gid":"g1","group":%1})").arg(g), "onGroupRenamed(g1,G)");
+        row("group renamed without group", R"({"type":"group-renamed","gid":"g1"})", "");
+        row("member removed", QStringLiteral(R"({"type":"group-member-removed","gid":"g1","userId":"u3","group":%1})").arg(g),
+            "onGroupMemberRemoved(g1,g1,u3)");
+        row("member removed bad group", R"({"type":"group-member-removed","gid":"g1","group":{"id":"g1"}})", "");
+        row("avatar updated defaults", R"({"type":"group-avatar-updated"})", "onGroupAvatarUpdated(,)");
+        row("apply sent", R"({"type":"group-apply-sent","gid":"g"})", "onGroupApplySent(g)");
+        row("apply request", R"({"type":"group-apply-request","apply":{"id":"a","gid":"g","from":"u","time":1}})",
+            "onGroupApplyRequest(a)");
+        row("apply request bad", R"({"type":"group-apply-request","apply":{"id":"a"}})", "");
+        row("apply accepted without group", R"({"type":"group-apply-accepted","gid":"g1"})", "onGroupApplyAccepted(g1,-)");
+        row("apply accepted bad group", R"({"type":"group-apply-accepted","gid":"g1","group":{"id":1}})",
+            "onGroupApplyAccepted(g1,-)");
+        row("apply accepted group not object", R"({"type":"group-apply-accepted","group":[]})", "onGroupApplyAccepted(,-)");
+        row("apply accepted", QStringLiteral(R"({"type":"group-apply-accepted","gid":"g1","group":%1})").arg(g),
+            "onGroupApplyAccepted(g1,g1)");
+        row("apply rejected", R"({"type":"group-apply-rejected"})", "onGroupApplyRejected()");
+
+        row("moments", R"({"type":"moments","moments":[{"id":"m","author":"u","text":"t","time":1}]})", "onMomentsUpdate(m)");
+        row("moments missing", R"({"type":"moments"})", "");
+        row("moments bad element", R"({"type":"moments","moments":[{"id":"m"}]})", "");
+
+        row("max-online default", R"({"type":"max-online"})", "onMaxOnlineUpdate(0)");
+        row("max-online", R"({"type":"max-online","maxOnline":42})", "onMaxOnlineUpdate(42)");
+        row("max-online string", R"({"type":"max-online","maxOnline":"42"})", "onMaxOnlineUpdate(0)");
+        row("max-online fraction", R"({"type":"max-online","maxOnline":4.5})", "onMaxOnlineUpdate(0)");
+        row("max-online huge", R"({"type":"max-online","maxOnline":1e300})", "onMaxOnlineUpdate(0)");
+        row("hall renamed default", R"({"type":"hall-renamed"})", "onHallRenamed(公共大厅)");
+        row("hall renamed", R"({"type":"hall-renamed","hallName":"H2"})", "onHallRenamed(H2)");
+        row("hall cleared", R"({"type":"hall-cleared","extra":1})", "onHallCleared()");
+    }
+    void frames()
+    {
+        QFETCH(QString, frame);
+        QFETCH(QString, call);
+        WebSocketService ws;
+        QStringList calls;
+        record(ws, calls);
+        ws.handleMessage(frame);
+        QCOMPARE(calls, call.isEmpty() ? QStringList() : QStringList{call});
+    }
+
+    void helloLogsTheOutcome()
+    {
+        LogRecorder log;
+        WebSocketService ws;
+        ws.handleMessage(QStringLiteral(R"({"type":"hello"})"));
+        QCOMPARE(log.lines, QStringList{QStringLiteral("[WS] hello decoded successfully")});
+        ws.handleMessage(QStringLiteral(R"({"type":"hello","friends":[{"id":"a"}]})"));
+        QCOMPARE(log.lines.size(), 2);
+        QVERIFY(log.lines.last().startsWith(QStringLiteral("[WS] hello decode FAILED: ")));
+        QVERIFY(log.lines.last().size() > QStringLiteral("[WS] hello decode FAILED: ").size());
+    }
+
+    void otherFramesLogNothingAndMissingSlotsAreSkipped()
+    {
+        LogRecorder log;
+        WebSocketService ws; // no slot installed
+        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1","content":"hi","time":5})"));
+        ws.handleMessage(QStringLiteral(R"({"type":"hall-cleared"})"));
+        ws.handleMessage(QStringLiteral("garbage"));
+        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1"})"));
+        QVERIFY(log.lines.isEmpty());
+    }
+
+    void slotsRunInFrameOrder()
+    {
+        WebSocketService ws;
+        QStringList calls;
+        record(ws, calls);
+        ws.handleMessage(QStringLiteral(R"({"type":"system","content":"1"})"));
+        ws.handleMessage(QStringLiteral(R"({"type":"hall-cleared"})"));
+        ws.handleMessage(QStringLiteral(R"({"type":"system","content":"2"})"));
+        QCOMPARE(calls, (QStringList{QStringLiteral("onSystem(1)"), QStringLiteral("onHallCleared()"),
+                                     QStringLiteral("onSystem(2)")}));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestEventDispatch)
+#include "TestEventDispatch.moc"

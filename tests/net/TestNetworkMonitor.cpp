@@ -1,0 +1,73 @@
+// Connectivity labels and the log lines of their changes, apart from any platform backend.
+#include "LogRecorder.h"
+#include "NetworkMonitor.h"
+
+#include <QTest>
+
+using Medium = QNetworkInformation::TransportMedium;
+
+class TestNetworkMonitor : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Runs a sequence of labels through the state machine and returns the lines it would log.
+    static QStringList linesFor(const QStringList &labels)
+    {
+        QStringList lines;
+        QString last;
+        for (const QString &label : labels) {
+            if (const auto line = NetworkMonitor::logLineFor(last, label))
+                lines.append(*line);
+            last = label;
+        }
+        return lines;
+    }
+
+private Q_SLOTS:
+    void labels()
+    {
+        QCOMPARE(NetworkMonitor::label(true, Medium::WiFi), QStringLiteral("WiFi"));
+        QCOMPARE(NetworkMonitor::label(true, Medium::Cellular), QStringLiteral("蜂窝"));
+        QCOMPARE(NetworkMonitor::label(true, Medium::Ethernet), QStringLiteral("有线"));
+        QCOMPARE(NetworkMonitor::label(true, Medium::Bluetooth), QStringLiteral("已连接"));
+        QCOMPARE(NetworkMonitor::label(true, Medium::Unknown), QStringLiteral("已连接"));
+        QCOMPARE(NetworkMonitor::label(false, Medium::WiFi), QStringLiteral("断开"));
+    }
+
+    void initialThenChangedThenRepeat()
+    {
+        QCOMPARE(linesFor({"WiFi", "蜂窝", "蜂窝"}),
+                 (QStringList{"[Network] initial status: WiFi", "[Network] connected via 蜂窝"}));
+    }
+
+    void startingDisconnected()
+    {
+        QCOMPARE(linesFor({"断开", "断开", "有线"}),
+                 (QStringList{"[Network] disconnected", "[Network] connected via 有线"}));
+    }
+
+    void disconnectAfterConnected()
+    {
+        QCOMPARE(linesFor({"已连接", "断开", "WiFi"}),
+                 (QStringList{"[Network] initial status: 已连接", "[Network] disconnected", "[Network] connected via WiFi"}));
+    }
+
+    void secondStartDoesNothing()
+    {
+        LogRecorder log;
+        NetworkMonitor &monitor = NetworkMonitor::shared();
+        QVERIFY(!monitor.isStarted());
+        monitor.start();
+        QVERIFY(monitor.isStarted());
+        QCoreApplication::processEvents();
+        const int afterFirst = log.countStartingWith(QStringLiteral("[Network]"));
+        QVERIFY(afterFirst <= 1);
+        monitor.start();
+        QCoreApplication::processEvents();
+        QCOMPARE(log.countStartingWith(QStringLiteral("[Network]")), afterFirst);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestNetworkMonitor)
+#include "TestNetworkMonitor.moc"
