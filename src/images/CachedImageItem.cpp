@@ -1,0 +1,53 @@
+#include "CachedImageItem.h"
+
+#include <QPainter>
+#include <QPainterPath>
+
+CachedImageItem::CachedImageItem(QQuickItem *parent) : QQuickPaintedItem(parent)
+{
+    setAntialiasing(true);
+    connect(&m_loader, &ImageLoader::sourceChanged, this, &CachedImageItem::sourceChanged);
+    connect(&m_loader, &ImageLoader::loadStateChanged, this, &CachedImageItem::loadStateChanged);
+    connect(&m_loader, &ImageLoader::imageChanged, this, [this] {
+        Q_EMIT imageChanged();
+        update();
+    });
+}
+
+void CachedImageItem::setContentMode(ContentMode mode)
+{
+    if (mode == m_contentMode)
+        return;
+    m_contentMode = mode;
+    Q_EMIT contentModeChanged();
+    update();
+}
+
+void CachedImageItem::setRadius(qreal radius)
+{
+    if (qFuzzyCompare(radius, m_radius))
+        return;
+    m_radius = radius;
+    Q_EMIT radiusChanged();
+    update();
+}
+
+void CachedImageItem::paint(QPainter *painter)
+{
+    const QImage image = m_loader.image();
+    if (image.isNull() || width() <= 0 || height() <= 0)
+        return;
+    const QRectF bounds(0, 0, width(), height());
+    const QSizeF scaled = QSizeF(image.size())
+                              .scaled(bounds.size(), m_contentMode == Fit ? Qt::KeepAspectRatio
+                                                                          : Qt::KeepAspectRatioByExpanding);
+    QRectF target(QPointF(), scaled);
+    target.moveCenter(bounds.center());
+
+    painter->setRenderHint(QPainter::SmoothPixmapTransform);
+    painter->setRenderHint(QPainter::Antialiasing);
+    QPainterPath clip;
+    clip.addRoundedRect(bounds, m_radius, m_radius);
+    painter->setClipPath(clip);
+    painter->drawImage(target, image);
+}

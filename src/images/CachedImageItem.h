@@ -1,0 +1,47 @@
+#pragma once
+// Draws the image of an ImageLoader, fitted into or filling its bounds, optionally clipped to a
+// rounded square (avatars). QML: CachedImage.
+#include "ImageLoader.h"
+
+#include <QQuickPaintedItem>
+#include <QtQml/qqmlregistration.h>
+
+class CachedImageItem : public QQuickPaintedItem
+{
+    Q_OBJECT
+    QML_NAMED_ELEMENT(CachedImage)
+    Q_PROPERTY(QString source READ source WRITE setSource NOTIFY sourceChanged)
+    Q_PROPERTY(ImageLoader::LoadState loadState READ loadState NOTIFY loadStateChanged)
+    Q_PROPERTY(ContentMode contentMode READ contentMode WRITE setContentMode NOTIFY contentModeChanged)
+    Q_PROPERTY(qreal radius READ radius WRITE setRadius NOTIFY radiusChanged)
+    Q_PROPERTY(QSize imageSize READ imageSize NOTIFY imageChanged)
+
+public:
+    enum ContentMode { Fit, Fill };
+    Q_ENUM(ContentMode)
+
+    explicit CachedImageItem(QQuickItem *parent = nullptr);
+
+    QString source() const { return m_loader.source(); }
+    void setSource(const QString &source) { m_loader.setSource(source); }
+    ImageLoader::LoadState loadState() const { return m_loader.loadState(); }
+    ContentMode contentMode() const { return m_contentMode; }
+    void setContentMode(ContentMode mode);
+    qreal radius() const { return m_radius; }
+    void setRadius(qreal radius);
+    QSize imageSize() const { return m_loader.image().size(); }
+
+    void paint(QPainter *painter) override;
+
+Q_SIGNALS:
+    void sourceChanged();
+    void loadStateChanged();
+    void contentModeChanged();
+    void radiusChanged();
+    void imageChanged();
+
+private:
+    ImageLoader m_loader;
+    ContentMode m_contentMode = Fill;
+    qreal m_radius = 0;
+};

@@ -1,0 +1,46 @@
+import QtQuick
+import QtQuick.Controls
+import Zephlin.Images
+
+// One image full screen on black, fitted; a tap anywhere closes it. Set `url`, then open().
+Popup {
+    id: root
+
+    property string url
+    readonly property bool showsImage: ImageTools.parsesAsURL(url)
+
+    parent: Overlay.overlay
+    x: 0
+    y: 0
+    width: parent ? parent.width : 0
+    height: parent ? parent.height : 0
+    padding: 0
+    modal: true
+    closePolicy: Popup.CloseOnEscape
+
+    background: Rectangle {
+        color: "black"
+    }
+
+    contentItem: Item {
+        CachedAsyncImage {
+            objectName: "previewImage"
+            anchors.fill: parent
+            visible: root.showsImage
+            url: root.showsImage ? root.url : ""
+            contentMode: CachedImage.Fit
+            placeholderColor: "black"
+        }
+
+        // An address that is not a URL never loads: the spinner just stays.
+        ActivitySpinner {
+            objectName: "previewSpinner"
+            anchors.centerIn: parent
+            visible: !root.showsImage
+        }
+
+        TapHandler {
+            onTapped: root.close()
+        }
+    }
+}
