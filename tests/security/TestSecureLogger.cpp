@@ -1,5 +1,8 @@
 // The encrypted log's storage: entry form, blob sizes, shard format and rotation, the debug ring,
 // pruning and failure counting.
+#include "AppLogger.h"
+#include "AppPaths.h"
+#include "KeychainHelper.h"
 #include "LogTestSupport.h"
 #include "SecureLogger.h"
 #include "SettingsStore.h"
@@ -244,6 +247,17 @@ private Q_SLOTS:
         const LogStore::Status status = noFolder.status();
         QVERIFY(status.writeFailureCount >= 2); // the start-up shard and the entry
         QVERIFY(status.activeShardName.isEmpty());
+    }
+
+    void sharedLoggerAnnouncesTheKeychainFileStore()
+    {
+        QCOMPARE(KeychainHelper::shared().backendName(), QStringLiteral("file"));
+        SecureLogger &logger = SecureLogger::shared();
+        QVERIFY(AppLogger::shared().logs().constFirst().contains(QStringLiteral("device-local files")));
+        logger.waitForIdle();
+        QCOMPARE(logger.directory(), AppPaths::dataDir() + QStringLiteral("/zp_logs"));
+        const QString active = logger.directory() + QLatin1Char('/') + logger.status().activeShardName;
+        QCOMPARE(LogShardFile::read(active).records.size(), 1); // the notice, at INFO
     }
 
 private:
