@@ -1,0 +1,157 @@
+// The encrypted chat cache: saves coalesced to one per event-loop turn, unchanged keys not sealed
+// again, the disk left exactly as saving at each save point would have left it, restore at start,
+// and the previous account's chats dropped from memory at sign-out.
+#include "ChatFixture.h"
+#include "NotificationCenter.h"
+#include "SecureStorage.h"
+
+#include <QCoreApplication>
+#include <QTest>
+
+namespace {
+std::optional<QList<ChatMessage>> storedHall()
+{
+    return SecureStorage::shared().load<QList<ChatMessage>>(QStringLiteral("zp_global_msgs"));
+}
+
+QJsonObject hallFrame(int i, const QString &from = QStringLiteral("b"))
+{
+    return ChatFixture::message(QStringLiteral("global"), QStringLiteral("m%1").arg(i), from, QStringLiteral("text"), i);
+}
+} // namespace
+
+class TestChatCache : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void burstInOneTurnIsOneWriteOfTheChangedKeyOnly()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make();
+        f.deliver(ChatFixture::hello({{QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("b"))}}}));
+        QTRY_VERIFY(!chat.cache().savePending());
+        QCOMPARE(chat.cache().writes(), 5);
+
+        for (int i = 0; i < 100; ++i)
+            f.deliver(hallFrame(i));
+        QVERIFY(chat.cache().savePending());
+        QCOMPARE(chat.cache().writes(), 5);
+        QCoreApplication::processEvents();
+        QVERIFY(!chat.cache().savePending());
+        QCOMPARE(chat.cache().writes(), 6);
+        QCOMPARE(storedHall()->size(), 100);
+        QCOMPARE(*storedHall(), chat.globalMessages());
+    }
+
+    void changesThatAreNotSavePointsWaitForTheNextSave()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("me"));
+        ChatViewModel &chat = f.make();
+        // Two messages (save points), then a recall and a hall clearing (not save points) in the same turn.
+        f.deliver(hallFrame(1));
+        f.deliver(hallFrame(2));
+        f.deliver({{QStringLiteral("type"), QStringLiteral("recalled")}, {QStringLiteral("room"), QStringLiteral("global")}, {QStringLiteral("id"), QStringLiteral("m1")}});
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("m2")});
+        QCoreApplication::processEvents();
+        QCOMPARE(ChatFixture::ids(*storedHall()), (QStringList{QStringLiteral("m1"), QStringLiteral("m2")}));
+
+        f.deliver({{QStringLiteral("type"), QStringLiteral("hall-cleared")}});
+        QCoreApplication::processEvents();
+        QCOMPARE(storedHall()->size(), 2);
+        // The next save point carries the earlier changes along.
+        f.deliver(hallFrame(3));
+        QCoreApplication::processEvents();
+        QCOMPARE(ChatFixture::ids(*storedHall()), QStringList{QStringLiteral("m3")});
+    }
+
+    void identicalSnapshotIsNotSealedAgain()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make();
+        const QJsonObject hello = ChatFixture::hello({{QStringLiteral("globalMsgs"), QJsonArray{ChatFixture::stored(QStringLiteral("a"), QStringLiteral("b"))}},
+                                                      {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("b_c"), QJsonArray()}}}});
+        f.deliver(hello);
+        QTRY_VERIFY(!chat.cache().savePending());
+        const int writes = chat.cache().writes();
+        f.deliver(hello);
+        QTRY_VERIFY(!chat.cache().savePending());
+        QCOMPARE(chat.cache().writes(), writes);
+        f.deliver({{QStringLiteral("type"), QStringLiteral("friend-update")}, {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("z"))}}});
+        QTRY_VERIFY(!chat.cache().savePending());
+        QCOMPARE(chat.cache().writes(), writes + 1);
+    }
+
+    void restartRestoresTheFiveKeysWithoutClientFlags()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("me"));
+        f.make();
+        f.deliver(ChatFixture::hello({
+            {QStringLiteral("globalMsgs"), QJsonArray{ChatFixture::stored(QStringLiteral("g1"), QStringLiteral("me"))}},
+            {QStringLiteral("groups"), QJsonArray{ChatFixture::group(QStringLiteral("x"), QStringLiteral("me"))}},
+            {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("b"))}},
+            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("b_me"), QJsonArray{ChatFixture::stored(QStringLiteral("d1"), QStringLiteral("me"))}}}},
+            {QStringLiteral("groupMsgs"), QJsonObject{{QStringLiteral("x"), QJsonArray{ChatFixture::stored(QStringLiteral("x1"), QStringLiteral("me"))}}}},
+            {QStringLiteral("pendingRequests"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("r")}, {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}}}},
+        }));
+        // A save still waiting at the end of the chat state's life is written, not lost.
+        f.deliver(hallFrame(9));
+        f.chat.reset();
+
+        // One unreadable key leaves only its own property empty.
+        SettingsStore::shared().setBytes(QStringLiteral("zp_groups"), QByteArray(40, 'x'));
+        ChatViewModel &restored = f.make();
+        QCOMPARE(ChatFixture::ids(restored.globalMessages()), (QStringList{QStringLiteral("g1"), QStringLiteral("m9")}));
+        QVERIFY(!restored.globalMessages().first().isFromMe);
+        QVERIFY(restored.groups().isEmpty());
+        QCOMPARE(restored.friends().size(), 1);
+        QCOMPARE(restored.dmMessages().value(QStringLiteral("b_me")).size(), 1);
+        QCOMPARE(restored.groupMessages().value(QStringLiteral("x")).size(), 1);
+        QVERIFY(restored.pendingRequests().isEmpty()); // never stored
+    }
+
+    void signOutDropsThePreviousAccountsChatsFromMemory()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("alice"));
+        ChatViewModel &chat = f.make();
+        f.deliver(ChatFixture::hello({
+            {QStringLiteral("self"), ChatFixture::user(QStringLiteral("alice"))},
+            {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("bob"))}},
+            {QStringLiteral("groups"), QJsonArray{ChatFixture::group(QStringLiteral("secret"), QStringLiteral("alice"))}},
+            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("alice_bob"), QJsonArray{ChatFixture::stored(QStringLiteral("d1"), QStringLiteral("bob"))}}}},
+            {QStringLiteral("pendingRequests"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("r")}, {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}}}},
+            {QStringLiteral("announcement"), QStringLiteral("a")},
+        }));
+        QTRY_VERIFY(!chat.cache().savePending());
+        // A message arrives in the same turn as the sign-out: its save must not bring the cache back.
+        f.deliver(hallFrame(1));
+        for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
+            SettingsStore::shared().remove(QString::fromLatin1(key));
+        NotificationCenter::shared().post(QStringLiteral("userLoggedOut"));
+        QCoreApplication::processEvents();
+
+        QVERIFY(chat.friends().isEmpty());
+        QVERIFY(chat.groups().isEmpty());
+        QVERIFY(chat.globalMessages().isEmpty());
+        QVERIFY(chat.dmMessages().isEmpty());
+        QVERIFY(chat.groupMessages().isEmpty());
+        QVERIFY(chat.pendingRequests().isEmpty());
+        QVERIFY(chat.announcement().isEmpty());
+        QCOMPARE(chat.currentUserName(), QStringLiteral("我"));
+        QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_global_msgs")));
+        QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_friends")));
+
+        // The next account's snapshot sends no direct rooms: none of the previous account's remain.
+        f.deliver(ChatFixture::hello({{QStringLiteral("self"), ChatFixture::user(QStringLiteral("carol"))}}));
+        QVERIFY(chat.dmMessages().isEmpty());
+        QCoreApplication::processEvents();
+        QVERIFY(SecureStorage::shared().load<MessageStore::MessageMap>(QStringLiteral("zp_dm_msgs"))->isEmpty());
+        QVERIFY(SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends"))->isEmpty());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChatCache)
+#include "TestChatCache.moc"

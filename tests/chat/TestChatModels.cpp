@@ -1,0 +1,168 @@
+// The list models screens scroll, checked by QAbstractItemModelTester while frames change the
+// chat state: rows are inserted and removed one by one, and reset only when a list is replaced.
+#include "ChatFixture.h"
+
+#include <QAbstractItemModelTester>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+QStringList column(const QAbstractItemModel &model, int role)
+{
+    QStringList values;
+    for (int row = 0; row < model.rowCount(); ++row)
+        values.append(model.data(model.index(row, 0), role).toString());
+    return values;
+}
+} // namespace
+
+class TestChatModels : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void messageListFollowsTheOpenRoomRowByRow()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("me"));
+        ChatViewModel &chat = f.make();
+        MessageListModel &model = *chat.currentMessages();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QCOMPARE(model.rowCount(), 0);
+
+        QJsonArray hall;
+        for (int i = 0; i < 500; ++i)
+            hall.append(ChatFixture::stored(QStringLiteral("m%1").arg(i), QStringLiteral("b")));
+        f.deliver(ChatFixture::hello({{QStringLiteral("globalMsgs"), hall}}));
+        chat.setCurrentRoom(RoomType::global());
+        QCOMPARE(model.rowCount(), 500);
+
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        QSignalSpy removed(&model, &QAbstractItemModel::rowsRemoved);
+        f.deliver(ChatFixture::message(QStringLiteral("global"), QStringLiteral("new"), QStringLiteral("me"), QStringLiteral("hey"), 1));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 500);
+        // The hall limit drops the oldest row.
+        QCOMPARE(removed.size(), 1);
+        QCOMPARE(removed.at(0).at(1).toInt(), 0);
+        QCOMPARE(model.rowCount(), 500);
+        const QModelIndex last = model.index(499, 0);
+        QCOMPARE(model.data(last, MessageListModel::IdRole).toString(), QStringLiteral("new"));
+        QCOMPARE(model.data(last, MessageListModel::ContentRole).toString(), QStringLiteral("hey"));
+        QVERIFY(model.data(last, MessageListModel::IsFromMeRole).toBool());
+        QVERIFY(!model.data(last, MessageListModel::IsPendingRole).toBool());
+
+        f.deliver({{QStringLiteral("type"), QStringLiteral("recalled")}, {QStringLiteral("room"), QStringLiteral("global")}, {QStringLiteral("id"), QStringLiteral("m10")}});
+        QCOMPARE(removed.size(), 2);
+        QCOMPARE(removed.at(1).at(1).toInt(), 9);
+        // Messages of other rooms do not touch this one.
+        f.deliver(ChatFixture::message(QStringLiteral("dm"), QStringLiteral("d"), QStringLiteral("p"), QStringLiteral("x"), 1));
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(resets.size(), 0);
+
+        f.deliver({{QStringLiteral("type"), QStringLiteral("hall-cleared")}});
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(model.rowCount(), 0);
+
+        chat.setCurrentRoom(RoomType::dm(QStringLiteral("p"), QStringLiteral("P")));
+        QCOMPARE(column(model, MessageListModel::IdRole), QStringList{QStringLiteral("d")});
+        chat.setCurrentRoom(std::nullopt);
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void messageListOfARoomThatDoesNotExistYet()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("me"));
+        ChatViewModel &chat = f.make();
+        MessageListModel &model = *chat.currentMessages();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        f.deliver(ChatFixture::message(QStringLiteral("group"), QStringLiteral("1"), QStringLiteral("b"), QStringLiteral("x"), 1, {{QStringLiteral("gid"), QStringLiteral("g")}}));
+        f.deliver(ChatFixture::message(QStringLiteral("group"), QStringLiteral("2"), QStringLiteral("me"), QStringLiteral("y"), 2, {{QStringLiteral("gid"), QStringLiteral("g")}}));
+        QCOMPARE(column(model, MessageListModel::IdRole), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
+        QCOMPARE(resets.size(), 0);
+        // A snapshot replacing the group rooms resets the list.
+        f.deliver(ChatFixture::hello({{QStringLiteral("groupMsgs"), QJsonObject()}}));
+        QCOMPARE(resets.size(), 1);
+        QCOMPARE(model.rowCount(), 0);
+    }
+
+    void conversationRowsFollowTheChatState()
+    {
+        ChatFixture f;
+        ChatFixture::setMe(QStringLiteral("me"));
+        ChatViewModel &chat = f.make();
+        ConversationListModel &model = *chat.conversations();
+        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        QCOMPARE(column(model, ConversationListModel::PreviewRole), QStringList{QStringLiteral("在这里畅所欲言")});
+
+        const QJsonObject request{{QStringLiteral("id"), QStringLiteral("r")}, {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}};
+        QJsonObject secondRequest = request;
+        secondRequest.insert(QStringLiteral("id"), QStringLiteral("r2"));
+        f.deliver(ChatFixture::hello({
+            {QStringLiteral("groups"), QJsonArray{ChatFixture::group(QStringLiteral("g"), QStringLiteral("me"), QStringLiteral("Tea"))}},
+            {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("ab")), ChatFixture::user(QStringLiteral("zed"))}},
+            {QStringLiteral("pendingRequests"), QJsonArray{request, secondRequest}},
+        }));
+        QCOMPARE(column(model, ConversationListModel::KindRole),
+                 (QStringList{QStringLiteral("global"), QStringLiteral("friendRequests"), QStringLiteral("group"), QStringLiteral("dm"), QStringLiteral("dm")}));
+        QCOMPARE(column(model, ConversationListModel::NameRole),
+                 (QStringList{QStringLiteral("公共大厅"), QStringLiteral("好友验证"), QStringLiteral("Tea"), QStringLiteral("AB"), QStringLiteral("ZED")}));
+        QCOMPARE(model.data(model.index(1, 0), ConversationListModel::CountRole).toInt(), 2);
+        QCOMPARE(model.data(model.index(2, 0), ConversationListModel::SectionRole).toString(), QStringLiteral("群聊"));
+        QCOMPARE(model.data(model.index(3, 0), ConversationListModel::RowIdRole).toString(), QStringLiteral("dm_ab"));
+
+        QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
+        QJsonObject anonymous = ChatFixture::message(QStringLiteral("global"), QStringLiteral("h"), QStringLiteral("b"), QString(), 1);
+        anonymous.remove(QStringLiteral("fromName"));
+        f.deliver(anonymous);
+        QCOMPARE(changed.size(), 1);
+        QCOMPARE(model.data(model.index(0, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral(": "));
+        f.deliver(ChatFixture::message(QStringLiteral("dm"), QStringLiteral("d"), QStringLiteral("zed"), QStringLiteral("yo"), 1));
+        QCOMPARE(model.data(model.index(4, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral("yo"));
+        f.deliver(ChatFixture::message(QStringLiteral("group"), QStringLiteral("gm"), QStringLiteral("b"), QStringLiteral("hi"), 1, {{QStringLiteral("gid"), QStringLiteral("g")}}));
+        QCOMPARE(model.data(model.index(2, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral("B: hi"));
+        f.deliver({{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("zed")}}}}});
+        QVERIFY(model.data(model.index(4, 0), ConversationListModel::OnlineRole).toBool());
+        QVERIFY(!model.data(model.index(3, 0), ConversationListModel::OnlineRole).toBool());
+
+        // Filtering is case-sensitive and never hides the hall.
+        model.setSearchText(QStringLiteral("Ab"));
+        QCOMPARE(column(model, ConversationListModel::KindRole), (QStringList{QStringLiteral("global"), QStringLiteral("friendRequests")}));
+        model.setSearchText(QStringLiteral("AB"));
+        QCOMPARE(column(model, ConversationListModel::NameRole), (QStringList{QStringLiteral("公共大厅"), QStringLiteral("好友验证"), QStringLiteral("AB")}));
+        model.setSearchText(QString());
+        model.setHallName(QStringLiteral("大厅"));
+        QCOMPARE(model.data(model.index(0, 0), ConversationListModel::NameRole).toString(), QStringLiteral("大厅"));
+
+        // A group arriving inserts its row; the requests row goes when the last request does.
+        QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
+        f.deliver({{QStringLiteral("type"), QStringLiteral("group-created")}, {QStringLiteral("group"), ChatFixture::group(QStringLiteral("g2"), QStringLiteral("me"))}});
+        QCOMPARE(inserted.size(), 1);
+        QCOMPARE(inserted.at(0).at(1).toInt(), 3);
+        QCOMPARE(model.data(model.index(3, 0), ConversationListModel::RoomRole).value<RoomType>(), RoomType::group(QStringLiteral("g2"), QStringLiteral("group g2")));
+        f.deliver(ChatFixture::hello({}));
+        QCOMPARE(model.rowCount(), 1);
+        QCOMPARE(resets.size(), 0);
+    }
+
+    void roomIdentityAndEquality()
+    {
+        QCOMPARE(RoomType::global().id(), QStringLiteral("global"));
+        QCOMPARE(RoomType::dm(QStringLiteral("p"), QStringLiteral("P")).id(), QStringLiteral("dm_p"));
+        QCOMPARE(RoomType::group(QStringLiteral("g"), QStringLiteral("G")).id(), QStringLiteral("group_g"));
+        const RoomType a = RoomType::dm(QStringLiteral("p"), QStringLiteral("One"));
+        const RoomType b = RoomType::dm(QStringLiteral("p"), QStringLiteral("Two"));
+        QCOMPARE(a.id(), b.id());
+        QVERIFY(a != b);
+        QCOMPARE(qHash(a, 1), qHash(RoomType::dm(QStringLiteral("p"), QStringLiteral("One")), 1));
+        QVERIFY(RoomType::group(QStringLiteral("x"), QString()) != RoomType::dm(QStringLiteral("x"), QString()));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestChatModels)
+#include "TestChatModels.moc"
