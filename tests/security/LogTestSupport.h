@@ -53,15 +53,20 @@ inline QStringList shardPaths(const QString &dir)
     return paths;
 }
 
+inline void writeFile(const QString &path, const QByteArray &content)
+{
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    QCOMPARE(file.write(content), content.size());
+}
+
 // A shard written by an earlier run: count records of dummy bytes.
 inline void writeShard(const QString &path, int count, int recordSize = 1)
 {
     QByteArray content = LogShardFile::header(quint32(count));
     for (int i = 0; i < count; ++i)
         content += LogShardFile::record(QByteArray(recordSize, 'x'));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    file.write(content);
+    writeFile(path, content);
 }
 
 inline QStringList numbered(const QString &prefix, int from, int to)

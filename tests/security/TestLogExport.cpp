@@ -111,15 +111,9 @@ private Q_SLOTS:
         bytes[LogShardFile::headerSize + 4 + 100] = char(bytes[LogShardFile::headerSize + 4 + 100] ^ 0x55);
         bytes.chop(10);
         const QString damaged = m_dir->path() + QStringLiteral("/damaged.zplog");
-        QFile out(damaged);
-        QVERIFY(out.open(QIODevice::WriteOnly));
-        out.write(bytes);
-        out.close();
+        writeFile(damaged, bytes);
         const QString foreign = m_dir->path() + QStringLiteral("/foreign.zplog");
-        QFile other(foreign);
-        QVERIFY(other.open(QIODevice::WriteOnly));
-        other.write("hello, not a log");
-        other.close();
+        writeFile(foreign, "hello, not a log");
 
         QProcess tool;
         tool.start(QStringLiteral(ZPLOG_DECODE_PATH),

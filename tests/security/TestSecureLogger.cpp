@@ -43,7 +43,15 @@ private Q_SLOTS:
         QCOMPARE(entry.toJson(), expected);
     }
 
-    void builtInKeyIsUsable() { QVERIFY(LogCipher::fromPublicKey(LogCipher::builtInPublicKey())); }
+    void keyFormsAccepted()
+    {
+        QVERIFY(LogCipher::fromPublicKey(LogCipher::builtInPublicKey()));
+        // The PKCS#1 DER form of the development key, as the PEM file carries it in Base64.
+        QByteArrayList lines = devPublicKey().trimmed().split('\n');
+        const QByteArray der = QByteArray::fromBase64(lines.mid(1, lines.size() - 2).join());
+        QVERIFY(LogCipher::fromPublicKey(der));
+        QVERIFY(!LogCipher::fromPublicKey(der.left(100)));
+    }
 
     void blobForms_data()
     {

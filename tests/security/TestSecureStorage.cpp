@@ -5,35 +5,23 @@
 #include "SecureStorage.h"
 #include "SettingsStore.h"
 #include "StdoutCapture.h"
+#include "User.h"
 
 #include <QTemporaryDir>
 #include <QTest>
 
 namespace {
-struct Note
-{
-    QString id;
-    QString text;
-};
-
 const QString encryptFailure = QStringLiteral("[SecureStorage] 加密保存失败 forKey=");
 const QString decryptFailure = QStringLiteral("[SecureStorage] 解密读取失败 forKey=");
-} // namespace
 
-template <>
-struct JsonCodec<Note>
+User user(const QString &id, const QString &name)
 {
-    static Result<Note> decode(const QJsonValue &json)
-    {
-        if (!json.isObject() || !json[QStringLiteral("id")].isString())
-            return Result<Note>::failure(QStringLiteral("not a note"));
-        return Note{json[QStringLiteral("id")].toString(), json[QStringLiteral("text")].toString()};
-    }
-    static QJsonValue encode(const Note &note)
-    {
-        return QJsonObject{{QStringLiteral("id"), note.id}, {QStringLiteral("text"), note.text}};
-    }
-};
+    User result;
+    result.id = id;
+    result.username = name;
+    return result;
+}
+} // namespace
 
 class TestSecureStorage : public QObject
 {
@@ -51,14 +39,14 @@ private Q_SLOTS:
 
     void firstSaveCreatesKeyAndBlobOfJsonPlus28()
     {
-        const QList<Note> notes{{QStringLiteral("1"), QStringLiteral("你好")}, {QStringLiteral("2"), {}}};
-        SecureStorage::shared().save(notes, QStringLiteral("zp_friends"));
+        const QList<User> users{user(QStringLiteral("1"), QStringLiteral("你好")), user(QStringLiteral("2"), {})};
+        SecureStorage::shared().save(users, QStringLiteral("zp_friends"));
         QCOMPARE(KeychainHelper::shared().readData(QStringLiteral("zp_db_key"))->size(), 32);
-        QCOMPARE(SettingsStore::shared().bytes(QStringLiteral("zp_friends"))->size(), encodeJson(notes).size() + 28);
-        const auto loaded = SecureStorage::shared().load<QList<Note>>(QStringLiteral("zp_friends"));
+        QCOMPARE(SettingsStore::shared().bytes(QStringLiteral("zp_friends"))->size(), encodeJson(users).size() + 28);
+        const auto loaded = SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends"));
         QVERIFY(loaded);
         QCOMPARE(loaded->size(), 2);
-        QCOMPARE(loaded->at(0).text, QStringLiteral("你好"));
+        QCOMPARE(loaded->at(0).username, QStringLiteral("你好"));
     }
 
     void eachSaveUsesAFreshNonce()
@@ -85,7 +73,7 @@ private Q_SLOTS:
     void missingKeyLoadsNothingSilently()
     {
         StdoutCapture out;
-        QVERIFY(!SecureStorage::shared().load<QList<Note>>(QStringLiteral("zp_groups")));
+        QVERIFY(!SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_groups")));
         QCOMPARE(out.text(), QString());
     }
 
@@ -100,7 +88,8 @@ private Q_SLOTS:
     void tamperedAndTruncatedBlobsFail()
     {
         QFETCH(int, damage);
-        QVERIFY(SecureStorage::shared().saveJson("{\"id\":\"x\"}", QStringLiteral("k")));
+        SecureStorage::shared().save(user(QStringLiteral("x"), QStringLiteral("y")), QStringLiteral("k"));
+        QVERIFY(SecureStorage::shared().load<User>(QStringLiteral("k")));
         QByteArray blob = *SettingsStore::shared().bytes(QStringLiteral("k"));
         if (damage == 0)
             blob[14] = char(blob[14] ^ 0x01);
@@ -110,7 +99,7 @@ private Q_SLOTS:
             blob.truncate(damage == 2 ? 27 : blob.size() - 1);
         QVERIFY(SettingsStore::shared().setBytes(QStringLiteral("k"), blob));
         StdoutCapture out;
-        QVERIFY(!SecureStorage::shared().load<Note>(QStringLiteral("k")));
+        QVERIFY(!SecureStorage::shared().load<User>(QStringLiteral("k")));
         QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
         // The damaged blob stays until the next save replaces it.
         QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("k")), blob);
@@ -120,37 +109,37 @@ private Q_SLOTS:
     {
         QVERIFY(SecureStorage::shared().saveJson("[]", QStringLiteral("k")));
         StdoutCapture out;
-        QVERIFY(!SecureStorage::shared().load<Note>(QStringLiteral("k")));
+        QVERIFY(!SecureStorage::shared().load<User>(QStringLiteral("k")));
         QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
     }
 
     void lostKeyIsReplacedAndTheNextSaveRecovers()
     {
         SecureStorage &storage = SecureStorage::shared();
-        storage.save(Note{QStringLiteral("1"), QStringLiteral("old")}, QStringLiteral("zp_dm_msgs"));
+        storage.save(user(QStringLiteral("1"), QStringLiteral("old")), QStringLiteral("zp_dm_msgs"));
         const QByteArray oldKey = *KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
         QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
         {
             StdoutCapture out;
-            QVERIFY(!storage.load<Note>(QStringLiteral("zp_dm_msgs")));
+            QVERIFY(!storage.load<User>(QStringLiteral("zp_dm_msgs")));
             QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("zp_dm_msgs: ")));
         }
         const std::optional<QByteArray> newKey = KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
         QVERIFY(newKey && newKey->size() == 32 && *newKey != oldKey);
-        storage.save(Note{QStringLiteral("2"), QStringLiteral("new")}, QStringLiteral("zp_dm_msgs"));
-        QCOMPARE(storage.load<Note>(QStringLiteral("zp_dm_msgs"))->text, QStringLiteral("new"));
+        storage.save(user(QStringLiteral("2"), QStringLiteral("new")), QStringLiteral("zp_dm_msgs"));
+        QCOMPARE(storage.load<User>(QStringLiteral("zp_dm_msgs"))->username, QStringLiteral("new"));
     }
 
     void keyTheKeychainRefusesIsNeverUsed()
     {
         SecureStorage &storage = SecureStorage::shared();
-        storage.save(Note{QStringLiteral("1"), QStringLiteral("kept")}, QStringLiteral("zp_global_msgs"));
+        storage.save(user(QStringLiteral("1"), QStringLiteral("kept")), QStringLiteral("zp_global_msgs"));
         const QByteArray oldBlob = *SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs"));
         QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
         m_probe->refuseWrites = true;
         {
             StdoutCapture out;
-            storage.save(Note{QStringLiteral("2"), QStringLiteral("lost?")}, QStringLiteral("zp_global_msgs"));
+            storage.save(user(QStringLiteral("2"), QStringLiteral("lost?")), QStringLiteral("zp_global_msgs"));
             QVERIFY(out.text().startsWith(encryptFailure + QStringLiteral("zp_global_msgs: ")));
         }
         QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs")), oldBlob);
