@@ -1,0 +1,32 @@
+#pragma once
+// Synchronous REST calls for tests, with a cookie jar of their own (one probe = one device).
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QUrl>
+
+struct RestReply
+{
+    int status = 0;
+    QByteArray body;
+    QJsonObject json;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QString transportError;
+    QByteArray header(const QByteArray &name) const;
+    QString error() const { return json.value(QStringLiteral("error")).toString(); }
+};
+
+class RestProbe
+{
+public:
+    explicit RestProbe(const QUrl &base) : m_base(base) {}
+
+    RestReply post(const QString &path, const QJsonObject &body);
+    RestReply postRaw(const QString &path, const QByteArray &body);
+    RestReply get(const QString &pathAndQuery);
+    QNetworkAccessManager &manager() { return m_manager; }
+
+private:
+    RestReply finish(class QNetworkReply *reply);
+    QUrl m_base;
+    QNetworkAccessManager m_manager;
+};

@@ -1,0 +1,88 @@
+#include "ServerFixture.h"
+
+#include "DevCertificates.h"
+#include "FriendStore.h"
+#include "TlsTrust.h"
+#include "UserStore.h"
+
+#include <QtTest>
+
+const DevCertificates &ServerFixture::certificates()
+{
+    static const DevCertificates certs = [] {
+        const Result<DevCertificates> generated = DevCertificates::generate();
+        if (!generated)
+            qFatal("cannot generate test certificates: %s", qPrintable(generated.error()));
+        TlsTrust::addCaCertificates({generated->caCertificate});
+        return generated.value();
+    }();
+    return certs;
+}
+
+Limits ServerFixture::testLimits()
+{
+    Limits limits;
+    limits.authTimeoutMs = 400;
+    limits.presenceDelayMs = 20;
+    limits.maxRequestBody = 1024 * 1024;
+    limits.maxImageBytes = 512 * 1024;
+    return limits;
+}
+
+ServerFixture::ServerFixture(Limits limits)
+{
+    const DevCertificates &certs = certificates();
+    ServerOptions options;
+    options.dataDir = m_dir.path();
+    options.address = QHostAddress::LocalHost;
+    options.certificate = certs.serverCertificate;
+    options.privateKey = certs.serverKey;
+    options.limits = limits;
+    options.passwordCost = PasswordHasher::testCost();
+    options.clock = &m_clock;
+    m_core = std::make_unique<ServerCore>(options);
+    m_started = m_core->start();
+    if (!m_started)
+        qWarning() << "server did not start:" << m_core->errorText();
+}
+
+QUrl ServerFixture::baseUrl() const
+{
+    return QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(m_core->port()));
+}
+
+QUrl ServerFixture::wsUrl() const
+{
+    return QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(m_core->port()));
+}
+
+ServerFixture::Account ServerFixture::signUp(const QString &name, bool admin)
+{
+    RestProbe rest(baseUrl());
+    const QJsonObject credentials{{QStringLiteral("username"), name}, {QStringLiteral("password"), QStringLiteral("pass1234")}};
+    const RestReply registered = rest.post(QStringLiteral("/api/register"), credentials);
+    if (registered.status != 200)
+        qWarning() << "register failed" << registered.status << registered.body << registered.transportError;
+    const RestReply login = rest.post(QStringLiteral("/api/login"), credentials);
+    const QJsonObject user = login.json.value(QStringLiteral("user")).toObject();
+    Account account{user.value(QStringLiteral("id")).toString(), name, login.json.value(QStringLiteral("token")).toString()};
+    if (admin) {
+        UserStore users(m_core->database());
+        users.setAdmin(account.id, true);
+    }
+    return account;
+}
+
+std::unique_ptr<WsProbe> ServerFixture::connect(const Account &account)
+{
+    auto probe = std::make_unique<WsProbe>(wsUrl());
+    if (!probe->open() || probe->signIn(account.token).isEmpty())
+        qWarning() << "could not sign in over WebSocket as" << account.name;
+    return probe;
+}
+
+void ServerFixture::befriend(const Account &a, const Account &b)
+{
+    FriendStore friends(m_core->database());
+    friends.befriend(a.id, b.id, m_clock.nowMs());
+}

@@ -1,0 +1,46 @@
+#pragma once
+// An in-process server on a free loopback port with real TLS (a test CA the process trusts), a
+// hand-moved clock, short timeouts and cheap password hashing.
+#include "ManualClock.h"
+#include "RestProbe.h"
+#include "ServerCore.h"
+#include "WsProbe.h"
+
+#include <QTemporaryDir>
+#include <memory>
+
+class ServerFixture
+{
+public:
+    struct Account
+    {
+        QString id;
+        QString name;
+        QString token;
+    };
+
+    static Limits testLimits();
+    explicit ServerFixture(Limits limits = testLimits());
+
+    bool started() const { return m_started; }
+    QUrl baseUrl() const;
+    QUrl wsUrl() const;
+    QString dataDir() const { return m_dir.path(); }
+    ServerCore &core() { return *m_core; }
+    ManualClock &clock() { return m_clock; }
+
+    // Registers and signs in a user (an administrator when asked).
+    Account signUp(const QString &name, bool admin = false);
+    // An open socket signed in as the account (hello already taken).
+    std::unique_ptr<WsProbe> connect(const Account &account);
+    void befriend(const Account &a, const Account &b);
+
+    // The test CA, trusted process-wide the first time a fixture is made.
+    static const struct DevCertificates &certificates();
+
+private:
+    QTemporaryDir m_dir;
+    ManualClock m_clock;
+    std::unique_ptr<ServerCore> m_core;
+    bool m_started = false;
+};

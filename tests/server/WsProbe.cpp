@@ -1,0 +1,63 @@
+#include "WsProbe.h"
+
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTest>
+
+WsProbe::WsProbe(const QUrl &url) : m_url(url)
+{
+    connect(&m_socket, &QWebSocket::textMessageReceived, this,
+            [this](const QString &text) { m_frames << QJsonDocument::fromJson(text.toUtf8()).object(); });
+}
+
+bool WsProbe::open()
+{
+    QSignalSpy connected(&m_socket, &QWebSocket::connected);
+    m_socket.open(m_url);
+    return connected.wait(10000);
+}
+
+void WsProbe::send(const QJsonObject &frame)
+{
+    m_socket.sendTextMessage(QString::fromUtf8(QJsonDocument(frame).toJson(QJsonDocument::Compact)));
+}
+
+QJsonObject WsProbe::signIn(const QString &token)
+{
+    send({{QStringLiteral("type"), QStringLiteral("auth")}, {QStringLiteral("token"), token}});
+    return waitFor(QStringLiteral("hello"));
+}
+
+QJsonObject WsProbe::take(const QString &type)
+{
+    for (qsizetype i = 0; i < m_frames.size(); ++i)
+        if (m_frames.at(i).value(QStringLiteral("type")).toString() == type)
+            return m_frames.takeAt(i);
+    return {};
+}
+
+QJsonObject WsProbe::waitFor(const QString &type, int timeoutMs)
+{
+    QJsonObject found = take(type);
+    QElapsedTimer timer;
+    timer.start();
+    while (found.isEmpty() && timer.elapsed() < timeoutMs) {
+        QTest::qWait(5);
+        found = take(type);
+    }
+    return found;
+}
+
+bool WsProbe::quietFor(const QString &type, int ms)
+{
+    QTest::qWait(ms);
+    return take(type).isEmpty();
+}
+
+bool WsProbe::waitClosed(int timeoutMs)
+{
+    if (m_socket.state() == QAbstractSocket::UnconnectedState)
+        return true;
+    QSignalSpy disconnected(&m_socket, &QWebSocket::disconnected);
+    return disconnected.wait(timeoutMs);
+}
