@@ -1,0 +1,255 @@
+// The session state: construction from what is stored, write-through, restoring the session with
+// its retries, the notifications it observes, and signing out (the chat state included).
+#include "AppState.h"
+#include "ChatViewModel.h"
+#include "KeychainHelper.h"
+#include "NotificationCenter.h"
+#include "SettingsStore.h"
+#include "WebSocketService.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+using namespace std::chrono_literals;
+
+namespace {
+const QString tokenAccount = QStringLiteral("zp_token");
+
+int fontNotices(const QSignalSpy &spy)
+{
+    return int(std::count_if(spy.begin(), spy.end(), [](const QList<QVariant> &args) {
+        return args.at(0).toString() == QLatin1String("fontSizeChanged");
+    }));
+}
+} // namespace
+
+class TestAppState : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WebSocketService> m_ws;
+    // Scripted answers of /api/me, one per attempt: a user id, or empty for a failure.
+    QStringList m_meAnswers;
+    QStringList m_meTokens;
+    int m_restLogouts = 0;
+
+    AppState::Services services()
+    {
+        AppState::Services services;
+        services.ws = m_ws.get();
+        services.retryDelay = 5ms;
+        services.restLogout = [this] { ++m_restLogouts; };
+        services.fetchMe = [this](const QString &token, QObject *context, std::function<void(Result<User>)> done) {
+            m_meTokens.append(token);
+            const QString answer = m_meAnswers.isEmpty() ? QString() : m_meAnswers.takeFirst();
+            // Answers arrive later, on the main thread, while the context lives.
+            QTimer::singleShot(0, context, [answer, done] {
+                done(answer.isEmpty() ? Result<User>::failure(QStringLiteral("HTTP错误 500")) : Result<User>(User{answer, answer.toUpper()}));
+            });
+        };
+        return services;
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        SettingsStore::shared().setLocation(m_dir->path());
+        KeychainHelper::shared().remove(tokenAccount);
+        WebSocketTiming timing;
+        timing.connectionCheckInterval = 600s;
+        timing.reconnectStepSeconds = 600.0;
+        m_ws = std::make_unique<WebSocketService>(timing);
+        m_meAnswers.clear();
+        m_meTokens.clear();
+        m_restLogouts = 0;
+    }
+
+    void firstStartHasTheDefaultsAndPostsNothing()
+    {
+        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
+        AppState state(services());
+        QVERIFY(!state.token());
+        QVERIFY(!state.currentUser());
+        QCOMPARE(state.theme(), AppState::Theme::Dark);
+        QCOMPARE(state.fontSize(), AppState::FontSize::Md);
+        QVERIFY(!state.isAdmin());
+        QCOMPARE(state.hallName(), QStringLiteral("公共大厅"));
+        QCOMPARE(state.maxOnline(), 0);
+        QCOMPARE(fontNotices(posted), 0);
+        QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_theme")));
+        QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_font")));
+        // The administrator flag is written through even when it was read as missing.
+        QVERIFY(SettingsStore::shared().contains(QStringLiteral("zp_is_admin")));
+    }
+
+    void constructionReadsWhatIsStored()
+    {
+        SettingsStore &settings = SettingsStore::shared();
+        settings.setString(QStringLiteral("zp_theme"), QStringLiteral("light"));
+        settings.setString(QStringLiteral("zp_font"), QStringLiteral("xl"));
+        settings.setBoolean(QStringLiteral("zp_is_admin"), true);
+        QVERIFY(KeychainHelper::shared().save(QByteArrayLiteral("tok-1"), tokenAccount));
+        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
+        AppState state(services());
+        QCOMPARE(state.token(), QStringLiteral("tok-1"));
+        QCOMPARE(state.theme(), AppState::Theme::Light);
+        QCOMPARE(state.fontSize(), AppState::FontSize::Xl);
+        QVERIFY(state.isAdmin());
+        QCOMPARE(fontNotices(posted), 1);
+    }
+
+    void unknownPreferencesAndUnreadableTokensAreIgnored()
+    {
+        SettingsStore::shared().setString(QStringLiteral("zp_theme"), QStringLiteral("blue"));
+        SettingsStore::shared().setString(QStringLiteral("zp_font"), QStringLiteral("huge"));
+        QVERIFY(KeychainHelper::shared().save(QByteArray("\xff\xfe", 2), tokenAccount));
+        AppState state(services());
+        QVERIFY(!state.token());
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        QCOMPARE(state.theme(), AppState::Theme::Dark);
+        QCOMPARE(state.fontSize(), AppState::FontSize::Md);
+        QCOMPARE(SettingsStore::shared().string(QStringLiteral("zp_theme")), QStringLiteral("blue"));
+
+        // Screens assign the stored strings; others change nothing.
+        state.setProperty("theme", QStringLiteral("sepia"));
+        QCOMPARE(state.theme(), AppState::Theme::Dark);
+        state.setProperty("fontSize", QStringLiteral("sm"));
+        QCOMPARE(state.fontSize(), AppState::FontSize::Sm);
+    }
+
+    void assignmentsWriteThrough()
+    {
+        AppState state(services());
+        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
+        state.setToken(QStringLiteral("t2"));
+        QCOMPARE(KeychainHelper::shared().readData(tokenAccount), QByteArrayLiteral("t2"));
+        state.setToken(std::nullopt);
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        state.setTheme(AppState::Theme::Light);
+        QCOMPARE(SettingsStore::shared().string(QStringLiteral("zp_theme")), QStringLiteral("light"));
+        state.setFontSize(AppState::FontSize::Lg);
+        state.setFontSize(AppState::FontSize::Lg);
+        QCOMPARE(SettingsStore::shared().string(QStringLiteral("zp_font")), QStringLiteral("lg"));
+        QCOMPARE(fontNotices(posted), 2); // every assignment posts
+        state.setIsAdmin(true);
+        QVERIFY(SettingsStore::shared().boolean(QStringLiteral("zp_is_admin")));
+    }
+
+    void restoreRetriesAndKeepsTheSessionOnTheThirdAttempt()
+    {
+        KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
+        AppState state(services());
+        m_meAnswers = {QString(), QString(), QStringLiteral("u1")};
+        int done = 0;
+        state.restoreSession(this, [&done] { ++done; });
+        QTRY_COMPARE(done, 1);
+        QCOMPARE(m_meTokens, (QStringList{QStringLiteral("tok"), QStringLiteral("tok"), QStringLiteral("tok")}));
+        QCOMPARE(state.currentUser()->id, QStringLiteral("u1"));
+        QCOMPARE(state.token(), QStringLiteral("tok"));
+    }
+
+    void threeFailuresEndTheSession()
+    {
+        KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
+        AppState state(services());
+        int done = 0;
+        state.restoreSession(this, [&done] { ++done; });
+        QTRY_COMPARE(done, 1);
+        QCOMPARE(m_meTokens.size(), 3);
+        QVERIFY(!state.token());
+        QVERIFY(!state.currentUser());
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        QTest::qWait(20);
+        QCOMPARE(m_meTokens.size(), 3);
+    }
+
+    void restoreWithoutTokenAsksNothing()
+    {
+        AppState state(services());
+        int done = 0;
+        state.restoreSession(nullptr, [&done] { ++done; });
+        QCOMPARE(done, 1);
+        QVERIFY(m_meTokens.isEmpty());
+    }
+
+    void observedNotifications()
+    {
+        AppState state(services());
+        NotificationCenter &center = NotificationCenter::shared();
+        center.post(QStringLiteral("hallRenamed"), QStringLiteral("新厅"));
+        center.post(QStringLiteral("hallRenamed"), 5);
+        QCOMPARE(state.hallName(), QStringLiteral("新厅"));
+        center.post(QStringLiteral("maxOnlineUpdate"), 50);
+        QCOMPARE(state.maxOnline(), 50);
+        center.post(QStringLiteral("maxOnlineUpdate"));
+        QCOMPARE(state.maxOnline(), 0);
+        center.post(QStringLiteral("maxOnlineUpdate"), 7);
+        center.post(QStringLiteral("maxOnlineUpdate"), QStringLiteral("9"));
+        QCOMPARE(state.maxOnline(), 0);
+        center.post(QStringLiteral("adminStatusUpdate"), true);
+        QVERIFY(state.isAdmin());
+        center.post(QStringLiteral("adminStatusUpdate"));
+        QVERIFY(!state.isAdmin());
+
+        state.setToken(QStringLiteral("t"));
+        center.post(QStringLiteral("serverConfigChanged"));
+        QVERIFY(!state.token());
+        QCOMPARE(m_restLogouts, 1);
+    }
+
+    void logoutSignsOutEverywhereAndKeepsPreferences()
+    {
+        ChatServices chatServices;
+        chatServices.ws = m_ws.get();
+        ChatViewModel chat(chatServices);
+        AppState state(services());
+        state.setToken(QStringLiteral("tok"));
+        state.setCurrentUser(User{QStringLiteral("alice"), QStringLiteral("Alice")});
+        state.setIsAdmin(true);
+        state.setTheme(AppState::Theme::Light);
+        state.setFontSize(AppState::FontSize::Sm);
+        state.setHallName(QStringLiteral("厅"));
+
+        // Alice's snapshot fills and saves the chat state.
+        QJsonObject hello{{QStringLiteral("type"), QStringLiteral("hello")},
+                          {QStringLiteral("self"), QJsonObject{{QStringLiteral("id"), QStringLiteral("alice")}, {QStringLiteral("username"), QStringLiteral("Alice")}}},
+                          {QStringLiteral("friends"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("bob")}, {QStringLiteral("username"), QStringLiteral("Bob")}}}},
+                          {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("alice_bob"), QJsonArray{QJsonObject{
+                              {QStringLiteral("id"), QStringLiteral("d")}, {QStringLiteral("from"), QStringLiteral("bob")},
+                              {QStringLiteral("content"), QStringLiteral("secret")}, {QStringLiteral("time"), 1}}}}}}};
+        m_ws->handleMessage(QString::fromUtf8(QJsonDocument(hello).toJson()));
+        QTRY_VERIFY(SettingsStore::shared().contains(QStringLiteral("zp_dm_msgs")));
+        m_ws->connectToServer(QStringLiteral("tok"));
+        QVERIFY(m_ws->isConnected());
+
+        state.logout();
+        QVERIFY(!m_ws->isConnected());
+        QVERIFY(!state.token());
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        QVERIFY(!state.currentUser());
+        QVERIFY(!state.isAdmin());
+        QVERIFY(!SettingsStore::shared().boolean(QStringLiteral("zp_is_admin")));
+        for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
+            QVERIFY2(!SettingsStore::shared().contains(QString::fromLatin1(key)), key);
+        QCOMPARE(m_restLogouts, 1);
+        QCOMPARE(state.theme(), AppState::Theme::Light);
+        QCOMPARE(state.fontSize(), AppState::FontSize::Sm);
+        QCOMPARE(state.hallName(), QStringLiteral("厅"));
+
+        // The next account on this device sees nothing of Alice's.
+        QVERIFY(chat.friends().isEmpty());
+        QVERIFY(chat.dmMessages().isEmpty());
+        QCOMPARE(chat.conversations()->rowCount(), 1);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAppState)
+#include "TestAppState.moc"
