@@ -1,0 +1,175 @@
+// A bounded, repeatable stand-in for the fuzzer that runs with every build: random bytes, mutated
+// real frames and random JSON objects with real wire types go through the dispatcher. None may
+// crash or call more than one slot; every unmutated frame calls exactly one.
+#include "CountingCallbacks.h"
+#include "WebSocketService.h"
+
+#include <QDir>
+#include <QFile>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRandomGenerator>
+#include <QTest>
+
+namespace {
+
+QList<QByteArray> seedFrames()
+{
+    QList<QByteArray> frames;
+    const QDir corpus(QStringLiteral(ZEPHLIN_FUZZ_CORPUS));
+    for (const QString &name : corpus.entryList({QStringLiteral("*.json")}, QDir::Files, QDir::Name)) {
+        QFile file(corpus.filePath(name));
+        if (file.open(QIODevice::ReadOnly))
+            frames.append(file.readAll());
+    }
+    return frames;
+}
+
+QByteArray mutate(QByteArray frame, const QList<QByteArray> &seeds, QRandomGenerator &random)
+{
+    const int edits = 1 + int(random.bounded(4));
+    for (int e = 0; e < edits; ++e) {
+        const qsizetype at = frame.isEmpty() ? 0 : qsizetype(random.bounded(quint32(frame.size())));
+        switch (random.bounded(5)) {
+        case 0: // flip a byte
+            if (!frame.isEmpty())
+                frame[at] = char(random.bounded(256));
+            break;
+        case 1: // insert a structural character
+            frame.insert(at, "{}[]\",:0-e"[random.bounded(10)]);
+            break;
+        case 2: // delete a range
+            frame.remove(at, qsizetype(random.bounded(8)));
+            break;
+        case 3: // duplicate a range
+            frame.insert(at, frame.mid(at, qsizetype(random.bounded(16))));
+            break;
+        default: // splice in the tail of another frame
+            frame = frame.left(at) + seeds.at(random.bounded(quint32(seeds.size()))).mid(at);
+            break;
+        }
+    }
+    return frame;
+}
+
+QJsonValue randomValue(QRandomGenerator &random, const QStringList &keys, int depth)
+{
+    switch (random.bounded(depth > 2 ? 5 : 7)) {
+    case 0: return QJsonValue::Null;
+    case 1: return random.bounded(2) == 1;
+    case 2: return double(qint64(random.generate64())) / double(1 + random.bounded(1000));
+    case 3: return keys.at(random.bounded(quint32(keys.size())));
+    case 4: return QString();
+    case 5: {
+        QJsonArray array;
+        for (int i = int(random.bounded(4)); i > 0; --i)
+            array.append(randomValue(random, keys, depth + 1));
+        return array;
+    }
+    default: {
+        QJsonObject object;
+        for (int i = int(random.bounded(6)); i > 0; --i)
+            object.insert(keys.at(random.bounded(quint32(keys.size()))), randomValue(random, keys, depth + 1));
+        return object;
+    }
+    }
+}
+
+} // namespace
+
+class TestRandomFrames : public QObject
+{
+    Q_OBJECT
+
+private:
+    WebSocketService m_service;
+    int m_calls = 0;
+    std::size_t m_touched = 0;
+    QList<QByteArray> m_seeds;
+    QStringList m_keys; // every member name and string value of the seed frames
+
+    // Dispatches one frame and returns how many slots it called.
+    int dispatch(const QByteArray &frame)
+    {
+        const int before = m_calls;
+        m_service.handleMessage(QString::fromUtf8(frame));
+        return m_calls - before;
+    }
+
+    void collectKeys(const QJsonValue &value)
+    {
+        if (value.isObject()) {
+            const QJsonObject object = value.toObject();
+            for (auto it = object.begin(); it != object.end(); ++it) {
+                m_keys.append(it.key());
+                collectKeys(it.value());
+            }
+        } else if (value.isArray()) {
+            for (const QJsonValue &element : value.toArray())
+                collectKeys(element);
+        } else if (value.isString()) {
+            m_keys.append(value.toString());
+        }
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        installCountingCallbacks(m_service, m_calls, m_touched);
+        m_seeds = seedFrames();
+        QVERIFY(m_seeds.size() >= 28);
+        for (const QByteArray &seed : m_seeds)
+            collectKeys(QJsonDocument::fromJson(seed).object());
+        m_keys.removeDuplicates();
+    }
+
+    void everySeedFrameCallsOneSlot()
+    {
+        for (const QByteArray &seed : m_seeds)
+            QVERIFY2(dispatch(seed) == 1, seed.constData());
+    }
+
+    void randomBytes()
+    {
+        QRandomGenerator random(1);
+        for (int i = 0; i < 5000; ++i) {
+            QByteArray bytes(qsizetype(random.bounded(256)), Qt::Uninitialized);
+            for (char &byte : bytes)
+                byte = char(random.bounded(256));
+            QVERIFY(dispatch(bytes) <= 1);
+        }
+    }
+
+    void mutatedFrames()
+    {
+        QRandomGenerator random(2);
+        int called = 0;
+        for (int i = 0; i < 30000; ++i) {
+            const int calls = dispatch(mutate(m_seeds.at(random.bounded(quint32(m_seeds.size()))), m_seeds, random));
+            QVERIFY(calls <= 1);
+            called += calls;
+        }
+        QVERIFY(called > 0); // some mutations stay valid, so the slots are reached too
+    }
+
+    void randomObjectsWithRealTypes()
+    {
+        QRandomGenerator random(3);
+        QStringList types;
+        for (const QByteArray &seed : m_seeds)
+            types.append(QJsonDocument::fromJson(seed).object().value(QLatin1String("type")).toString());
+        int called = 0;
+        for (int i = 0; i < 20000; ++i) {
+            QJsonObject object = randomValue(random, m_keys, 2).toObject();
+            object.insert(QStringLiteral("type"), types.at(random.bounded(quint32(types.size()))));
+            const int calls = dispatch(QJsonDocument(object).toJson(QJsonDocument::Compact));
+            QVERIFY(calls <= 1);
+            called += calls;
+        }
+        QVERIFY(called > 0);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRandomFrames)
+#include "TestRandomFrames.moc"
