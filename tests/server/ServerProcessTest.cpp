@@ -1,0 +1,153 @@
+// The real zephlin-server executable: its command line, and that nothing delivered is lost when the
+// process is killed in the middle of traffic.
+#include "RestProbe.h"
+#include "TlsTrust.h"
+#include "WsProbe.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QSet>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+const QString Binary = QStringLiteral(ZEPHLIN_SERVER_BINARY);
+
+// Runs a command to completion and returns its standard output (empty when it failed).
+QString runCommand(const QStringList &arguments, const QByteArray &input = {}, int *exitCode = nullptr)
+{
+    QProcess process;
+    process.start(Binary, arguments);
+    process.write(input);
+    process.closeWriteChannel();
+    process.waitForFinished(60000);
+    if (exitCode)
+        *exitCode = process.exitCode();
+    return QString::fromUtf8(process.readAllStandardOutput());
+}
+} // namespace
+
+class ServerProcessTest : public QObject
+{
+    Q_OBJECT
+
+private:
+    // Starts "serve" on a free port; returns the port, or 0.
+    quint16 startServer(QProcess &process, const QString &dataDir)
+    {
+        process.start(Binary, {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                               QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls")});
+        const QRegularExpression listening(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)"));
+        QString output;
+        QElapsedTimer timer;
+        timer.start();
+        while (timer.elapsed() < 30000 && process.state() != QProcess::NotRunning) {
+            process.waitForReadyRead(200);
+            output += QString::fromUtf8(process.readAllStandardOutput());
+            const QRegularExpressionMatch match = listening.match(output);
+            if (match.hasMatch()) {
+                TlsTrust::addCaFile(QDir(dataDir).filePath(QStringLiteral("tls/ca.pem")));
+                return match.captured(1).toUShort();
+            }
+        }
+        qWarning() << "server did not start:" << output << process.readAllStandardError();
+        return 0;
+    }
+
+    QString login(quint16 port, const QString &name, const QString &password, QJsonObject *user = nullptr)
+    {
+        RestProbe rest(QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(port)));
+        const RestReply reply = rest.post(QStringLiteral("/api/login"),
+                                          {{QStringLiteral("username"), name}, {QStringLiteral("password"), password}});
+        if (user)
+            *user = reply.json.value(QStringLiteral("user")).toObject();
+        return reply.json.value(QStringLiteral("token")).toString();
+    }
+
+private Q_SLOTS:
+    void commandLineManagesUsersAndSeedsOnce()
+    {
+        QTemporaryDir dir;
+        int code = -1;
+        const QString added = runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--admin"),
+                                          QStringLiteral("--data"), dir.path()}, "secret1\n", &code);
+        QCOMPARE(code, 0);
+        QVERIFY(added.contains(QStringLiteral("created user root")));
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--data"), dir.path()}, "x1234\n", &code);
+        QCOMPARE(code, 1); // the name is taken
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("eve"), QStringLiteral("--data"), dir.path()}, "eve12\n", &code);
+        QCOMPARE(code, 0);
+        runCommand({QStringLiteral("user"), QStringLiteral("admin"), QStringLiteral("eve"), QStringLiteral("on"), QStringLiteral("--data"), dir.path()}, {}, &code);
+        QCOMPARE(code, 0);
+
+        const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), dir.path()});
+        QVERIFY(first.contains(QStringLiteral("demo data created")));
+        QVERIFY(first.contains(QStringLiteral("alice / alice123")));
+        const QString second = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), dir.path()});
+        QVERIFY(second.contains(QStringLiteral("demo data already present")));
+        QVERIFY(second.contains(QStringLiteral("alice / alice123")));
+
+        QProcess server;
+        const quint16 port = startServer(server, dir.path());
+        QVERIFY(port != 0);
+        QJsonObject eve;
+        QVERIFY(!login(port, QStringLiteral("eve"), QStringLiteral("eve12"), &eve).isEmpty());
+        QCOMPARE(eve.value(QStringLiteral("role")).toString(), QStringLiteral("admin"));
+        WsProbe socket(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        QVERIFY(socket.open());
+        const QJsonObject hello = socket.signIn(login(port, QStringLiteral("alice"), QStringLiteral("alice123")));
+        QCOMPARE(hello.value(QStringLiteral("globalMsgs")).toArray().size(), 6);
+        QCOMPARE(hello.value(QStringLiteral("groups")).toArray().size(), 1);
+        QCOMPARE(hello.value(QStringLiteral("moments")).toArray().size(), 3);
+        QCOMPARE(hello.value(QStringLiteral("groupApplyRequests")).toArray().size(), 1);
+        QCOMPARE(hello.value(QStringLiteral("pendingRequests")).toArray().size(), 1);
+        server.kill();
+        server.waitForFinished();
+    }
+
+    void killedMidTrafficLosesNothingDelivered()
+    {
+        QTemporaryDir dir;
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("alice"), QStringLiteral("--data"), dir.path()}, "pass1234\n");
+        QProcess server;
+        quint16 port = startServer(server, dir.path());
+        QVERIFY(port != 0);
+        WsProbe socket(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        QVERIFY(socket.open());
+        QVERIFY(!socket.signIn(login(port, QStringLiteral("alice"), QStringLiteral("pass1234"))).isEmpty());
+        for (int i = 0; i < 20; ++i)
+            socket.send({{QStringLiteral("type"), QStringLiteral("global")}, {QStringLiteral("content"), QString::number(i)}});
+        // Kill as soon as some of the echoes are in: the rest are in flight.
+        QSet<QString> delivered;
+        QElapsedTimer timer;
+        timer.start();
+        while (delivered.size() < 8 && timer.elapsed() < 20000) {
+            const QJsonObject echo = socket.waitFor(QStringLiteral("global"), 20);
+            if (!echo.isEmpty())
+                delivered.insert(echo.value(QStringLiteral("id")).toString());
+        }
+        server.kill(); // SIGKILL: no shutdown code runs
+        server.waitForFinished();
+        QVERIFY(delivered.size() >= 8);
+
+        QProcess restarted;
+        port = startServer(restarted, dir.path());
+        QVERIFY(port != 0);
+        WsProbe again(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        QVERIFY(again.open());
+        const QJsonArray history = again.signIn(login(port, QStringLiteral("alice"), QStringLiteral("pass1234")))
+                                       .value(QStringLiteral("globalMsgs")).toArray();
+        QSet<QString> kept;
+        for (const QJsonValue &message : history)
+            kept.insert(message.toObject().value(QStringLiteral("id")).toString());
+        QVERIFY2(kept.contains(delivered), qPrintable(QStringLiteral("kept %1 of %2").arg(kept.size()).arg(delivered.size())));
+        QVERIFY(history.size() <= 20);
+        restarted.kill();
+        restarted.waitForFinished();
+    }
+};
+
+QTEST_GUILESS_MAIN(ServerProcessTest)
+#include "ServerProcessTest.moc"
