@@ -51,6 +51,8 @@ public:
 
     static QString versionPath() { return QStringLiteral("/downloads/zephlin/version.json"); }
     QString versionURL() const { return m_versionURL; }
+    // Points the checker at another update server (self-hosting builds, tests).
+    void setUpdateBaseURL(const QString &updateBaseURL) { m_versionURL = updateBaseURL + versionPath(); }
     std::optional<QString> currentVersion() const { return m_currentVersion; }
     bool isNewerThanCurrent(const AppUpdateInfo &info) const { return info.isNewerThan(m_currentVersion); }
 
