@@ -1,0 +1,85 @@
+// What the connection writes to the encrypted log, read back with the development log key: the
+// lines and levels of connect, manual disconnect, foreground resume and an unusable address, and
+// never the token.
+#include "LogDecoder.h"
+#include "SecureLogger.h"
+#include "SettingsStore.h"
+#include "TlsTrust.h"
+#include "WebSocketService.h"
+#include "WebSocketTestServer.h"
+
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace std::chrono_literals;
+
+class TestWebSocketLog : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void connectionLifecycleLines()
+    {
+        QTemporaryDir dir;
+        SettingsStore::shared().setLocation(dir.path());
+        Result<DevCertificates> certificates = DevCertificates::generate();
+        QVERIFY(certificates.ok());
+        TlsTrust::addCaCertificates({certificates->caCertificate});
+        WebSocketTestServer server(certificates.value());
+        QVERIFY(server.listen() != 0);
+        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), server.baseURL());
+
+        WebSocketTiming timing; // no watchdog or scheduled reconnect during the test
+        timing.authDelay = 10ms;
+        timing.connectionCheckInterval = 600s;
+        timing.reconnectStepSeconds = 600.0;
+        WebSocketService ws(timing);
+        ws.connectToServer(QStringLiteral("tok-secret-1"));
+        QTRY_COMPARE(server.received.size(), 1);
+        ws.connectToServer(QStringLiteral("tok-secret-2"));
+        QTRY_COMPARE(server.received.size(), 2);
+        server.dropNewest();
+        QTRY_VERIFY(!ws.isConnected());
+        ws.reconnectIfNeeded();
+        ws.disconnectFromServer();
+        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), QStringLiteral("https://exa mple.org"));
+        ws.connectToServer(QStringLiteral("tok-x"));
+        ws.disconnectFromServer();
+
+        const std::optional<QUrl> exported = SecureLogger::shared().exportLog();
+        QVERIFY(exported.has_value());
+        QFile keyFile(QStringLiteral(ZEPHLIN_DEV_LOG_PRIVATE_KEY));
+        QVERIFY(keyFile.open(QIODevice::ReadOnly));
+        const std::unique_ptr<LogDecoder> decoder = LogDecoder::fromPrivateKey(keyFile.readAll());
+        QVERIFY(decoder);
+        QList<LogDecoder::Entry> entries;
+        QStringList problems;
+        decoder->decodeFile(exported->toLocalFile(), entries, problems);
+        QVERIFY2(problems.isEmpty(), qPrintable(problems.join(QLatin1Char('\n'))));
+        LogDecoder::sortByTime(entries);
+
+        QStringList lines;
+        for (const LogDecoder::Entry &entry : entries) {
+            QVERIFY(!entry.message.contains(QLatin1String("tok-")));
+            if (entry.module == QLatin1String("WebSocket"))
+                lines.append(entry.level + QLatin1Char(' ') + entry.message);
+        }
+        const QStringList expected{
+            "DEBUG WebSocket connect, token length=12",
+            "DEBUG WebSocket connect, token length=12",
+            "DEBUG WebSocket disconnect (manual)",
+            "INFO foreground resume: reconnecting",
+            "DEBUG WebSocket connect, token length=12",
+            "DEBUG WebSocket disconnect (manual)",
+            "DEBUG WebSocket disconnect (manual)",
+            "DEBUG WebSocket connect, token length=5",
+            "ERROR invalid wsURL",
+            "DEBUG WebSocket disconnect (manual)",
+        };
+        QCOMPARE(lines, expected);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestWebSocketLog)
+#include "TestWebSocketLog.moc"
