@@ -1,0 +1,202 @@
+// Load on the real zephlin-server over loopback: N signed-in WebSocket clients while hall messages
+// go out at a fixed rate and are fanned out to all of them. Prints deliveries per second, delivery
+// latency percentiles, lost deliveries and the server's peak memory.
+//   bench_server-load [--clients 500] [--rate 20] [--duration 30] [--threads 2]
+#include "LoadWorker.h"
+
+#include "AccountService.h"
+#include "Clock.h"
+#include "Database.h"
+#include "HallSettings.h"
+#include "Limits.h"
+#include "SessionStore.h"
+#include "TlsTrust.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QThread>
+#include <algorithm>
+#include <cstdio>
+#include <functional>
+
+namespace {
+// Spins the event loop until `done` or the timeout; false on timeout.
+bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!done()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+        QThread::msleep(5);
+    }
+    return true;
+}
+
+QStringList prepareAccounts(const QString &dataDir, int count)
+{
+    Database db;
+    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db"))))
+        qFatal("cannot open the database: %s", qPrintable(db.errorText()));
+    const Clock clock;
+    const Limits limits;
+    AccountService accounts(db, clock, limits, PasswordHasher(PasswordHasher::testCost()));
+    SessionStore sessions(db);
+    HallSettings(db).setMaxOnline(count + 10);
+    QStringList tokens;
+    db.transaction();
+    for (int i = 0; i < count; ++i) {
+        const Outcome<User> user = accounts.createUser(QStringLiteral("load%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("load-pass"), false);
+        if (!user)
+            qFatal("cannot create a user: %s", qPrintable(user.refusal().message));
+        tokens << sessions.create(user->id, clock.nowMs());
+    }
+    db.commit();
+    return tokens;
+}
+
+quint16 startServer(QProcess &server, const QString &dataDir)
+{
+    server.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                                         QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls")});
+    const QRegularExpression listening(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)"));
+    QString output;
+    QElapsedTimer timer;
+    timer.start();
+    while (timer.elapsed() < 30000 && server.state() != QProcess::NotRunning) {
+        server.waitForReadyRead(200);
+        output += QString::fromUtf8(server.readAllStandardOutput());
+        const QRegularExpressionMatch match = listening.match(output);
+        if (match.hasMatch())
+            return match.captured(1).toUShort();
+    }
+    return 0;
+}
+
+double peakMemoryMiB(qint64 pid)
+{
+    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
+    return -1;
+}
+
+double percentileMs(std::vector<qint64> &micros, double fraction)
+{
+    if (micros.empty())
+        return -1;
+    const size_t index = std::min(micros.size() - 1, size_t(fraction * double(micros.size())));
+    std::nth_element(micros.begin(), micros.begin() + qsizetype(index), micros.end());
+    return micros[index] / 1000.0;
+}
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QCommandLineParser parser;
+    parser.addHelpOption();
+    const QCommandLineOption clientsOption(QStringLiteral("clients"), QStringLiteral("signed-in clients"), QStringLiteral("n"), QStringLiteral("500"));
+    const QCommandLineOption rateOption(QStringLiteral("rate"), QStringLiteral("hall messages per second"), QStringLiteral("n"), QStringLiteral("20"));
+    const QCommandLineOption durationOption(QStringLiteral("duration"), QStringLiteral("seconds of sending"), QStringLiteral("s"), QStringLiteral("30"));
+    const QCommandLineOption threadsOption(QStringLiteral("threads"), QStringLiteral("client threads"), QStringLiteral("n"), QStringLiteral("2"));
+    parser.addOptions({clientsOption, rateOption, durationOption, threadsOption});
+    parser.process(app);
+    // Bounded on purpose: this runs on shared developer machines.
+    const int clients = std::clamp(parser.value(clientsOption).toInt(), 1, 2000);
+    const int rate = std::clamp(parser.value(rateOption).toInt(), 1, 200);
+    const int duration = std::clamp(parser.value(durationOption).toInt(), 1, 300);
+    const int threads = std::clamp(parser.value(threadsOption).toInt(), 1, 8);
+
+    QTemporaryDir dir;
+    const QStringList tokens = prepareAccounts(dir.path(), clients);
+    QProcess server;
+    const quint16 port = startServer(server, dir.path());
+    if (port == 0) {
+        std::fprintf(stderr, "the server did not start: %s\n", server.readAllStandardError().constData());
+        return 1;
+    }
+    TlsTrust::addCaFile(QDir(dir.path()).filePath(QStringLiteral("tls/ca.pem")));
+    const QUrl url(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port));
+
+    QList<QThread *> workerThreads;
+    QList<LoadWorker *> workers;
+    for (int w = 0; w < threads; ++w) {
+        QStringList share;
+        for (int i = w; i < clients; i += threads)
+            share << tokens.at(i);
+        auto *thread = new QThread;
+        auto *worker = new LoadWorker(url, share);
+        worker->moveToThread(thread);
+        thread->start();
+        workerThreads << thread;
+        workers << worker;
+    }
+    const auto total = [&workers](auto member) {
+        qint64 sum = 0;
+        for (LoadWorker *worker : std::as_const(workers))
+            sum += (worker->*member).load();
+        return sum;
+    };
+
+    QElapsedTimer signIn;
+    signIn.start();
+    for (LoadWorker *worker : std::as_const(workers))
+        QMetaObject::invokeMethod(worker, [worker] { worker->connectAll(); }, Qt::QueuedConnection);
+    waitUntil([&] { return total(&LoadWorker::signedIn) + total(&LoadWorker::failed) >= clients; }, 180000);
+    const double signInSeconds = signIn.elapsed() / 1000.0;
+    const qint64 signedIn = total(&LoadWorker::signedIn);
+    waitUntil([] { return false; }, 1000); // let the presence broadcasts of the sign-ins settle
+
+    const int messages = rate * duration;
+    for (int w = 0; w < threads; ++w) {
+        const int count = messages / threads + (w < messages % threads ? 1 : 0);
+        LoadWorker *worker = workers.at(w);
+        const double interval = 1000.0 * threads / rate;
+        const double offset = 1000.0 * w / rate;
+        QMetaObject::invokeMethod(worker, [worker, count, interval, offset] { worker->sendMessages(count, interval, offset); },
+                                  Qt::QueuedConnection);
+    }
+    QElapsedTimer sending;
+    sending.start();
+    waitUntil([&] { return total(&LoadWorker::sent) >= messages; }, (duration + 30) * 1000);
+    const qint64 expected = total(&LoadWorker::sent) * signedIn;
+    waitUntil([&] { return total(&LoadWorker::delivered) >= expected; }, 10000);
+    const double elapsed = sending.elapsed() / 1000.0;
+    const qint64 delivered = total(&LoadWorker::delivered);
+    const double peak = peakMemoryMiB(server.processId());
+
+    for (LoadWorker *worker : std::as_const(workers))
+        QMetaObject::invokeMethod(worker, [worker] { worker->closeAll(); }, Qt::BlockingQueuedConnection);
+    std::vector<qint64> latencies;
+    for (int w = 0; w < threads; ++w) {
+        workerThreads.at(w)->quit();
+        workerThreads.at(w)->wait();
+        latencies.insert(latencies.end(), workers.at(w)->latencies().begin(), workers.at(w)->latencies().end());
+    }
+    server.kill();
+    server.waitForFinished();
+
+    std::printf("clients signed in: %lld of %d\n", static_cast<long long>(signedIn), clients);
+    std::printf("sign-in time: %.2f s (%d clients, 1 run)\n", signInSeconds, clients);
+    std::printf("hall messages sent: %lld (%d per second for %d s)\n", static_cast<long long>(total(&LoadWorker::sent)), rate, duration);
+    std::printf("deliveries per second: %.0f /s (1 run)\n", delivered / elapsed);
+    std::printf("p50 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.50), latencies.size());
+    std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.99), latencies.size());
+    std::printf("max delivery latency: %.2f ms (1 run)\n", percentileMs(latencies, 0.999999));
+    std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(expected - delivered), static_cast<long long>(expected));
+    std::printf("server peak memory: %.1f MiB (VmHWM, 1 run)\n", peak);
+    qDeleteAll(workers); // their threads have finished
+    qDeleteAll(workerThreads);
+    return 0;
+}
