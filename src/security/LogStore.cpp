@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QtEndian>
 #include <algorithm>
+#include <unistd.h>
 
 namespace {
 constexpr auto ownerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
@@ -88,11 +89,14 @@ void LogStore::appendToDisk(const QByteArray &blob)
         ++m_writeFailureCount;
         return;
     }
+    // Positioned writes: two system calls per entry. A failed write leaves the end where it was,
+    // so the next record overwrites a partial one instead of hiding behind it from readers.
     const QByteArray record = LogShardFile::record(blob);
-    if (!m_active->seek(m_active->size()) || m_active->write(record) != record.size()) {
+    if (::pwrite(m_active->handle(), record.constData(), size_t(record.size()), m_activeEnd) != record.size()) {
         ++m_writeFailureCount;
         return;
     }
+    m_activeEnd += record.size();
     ++m_activeCount;
     if (!writeCount())
         ++m_writeFailureCount;
@@ -102,7 +106,7 @@ bool LogStore::writeCount()
 {
     char count[4];
     qToLittleEndian<quint32>(quint32(m_activeCount), count);
-    return m_active->seek(LogShardFile::countOffset) && m_active->write(count, 4) == 4;
+    return ::pwrite(m_active->handle(), count, 4, LogShardFile::countOffset) == 4;
 }
 
 void LogStore::openNewShard()
@@ -122,6 +126,7 @@ void LogStore::openNewShard()
         return;
     }
     m_activeName = name;
+    m_activeEnd = LogShardFile::headerSize;
 }
 
 void LogStore::closeActiveShard()
@@ -227,6 +232,7 @@ LogStore::ExportOutcome LogStore::exportAll()
         m_active = std::move(handle);
         m_activeName = name;
         m_activeCount = int(blobs.size());
+        m_activeEnd = content.size();
     } else {
         // The next entry opens a fresh shard; pruning still knows how much this file holds.
         m_archivedCounts.insert(name, int(blobs.size()));

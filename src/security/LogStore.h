@@ -71,6 +71,7 @@ private:
     std::unique_ptr<QFile> m_active;
     QString m_activeName;
     int m_activeCount = 0;
+    qint64 m_activeEnd = 0; // where the next record goes
     QHash<QString, int> m_archivedCounts;
     QList<RingEntry> m_memoryEntries;
     int m_writeFailureCount = 0;
