@@ -58,7 +58,7 @@ void LogStore::append(const LogEntry &entry)
     }
     // Read afresh for every debug entry, so switching detailed logging on takes effect at once.
     if (entry.level == LogLevel::Debug && !SettingsStore::shared().boolean(QStringLiteral("zp_detailed_logging"))) {
-        m_memoryEntries.append({entry.timestamp, *blob});
+        m_memoryEntries.append(*blob);
         while (m_memoryEntries.size() > memoryCapacity)
             m_memoryEntries.removeFirst();
         return;
@@ -71,9 +71,9 @@ void LogStore::append(const LogEntry &entry)
 
 void LogStore::flushRing()
 {
-    const QList<RingEntry> ring = std::exchange(m_memoryEntries, {});
-    for (const RingEntry &held : ring)
-        appendToDisk(held.blob);
+    const QList<QByteArray> ring = std::exchange(m_memoryEntries, {});
+    for (const QByteArray &blob : ring)
+        appendToDisk(blob);
 }
 
 void LogStore::appendToDisk(const QByteArray &blob)
@@ -188,8 +188,7 @@ LogStore::ExportOutcome LogStore::exportAll()
     QList<QByteArray> blobs;
     for (const QString &name : LogShardFile::shardNames(m_directory))
         blobs += LogShardFile::read(pathOf(name)).records;
-    for (const RingEntry &held : std::as_const(m_memoryEntries))
-        blobs.append(held.blob);
+    blobs += m_memoryEntries;
     if (blobs.isEmpty())
         return {};
 

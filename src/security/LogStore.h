@@ -51,12 +51,6 @@ public:
     Status status() const;
 
 private:
-    struct RingEntry
-    {
-        double timestamp;
-        QByteArray blob;
-    };
-
     void appendToDisk(const QByteArray &blob);
     void flushRing();
     void openNewShard();
@@ -73,7 +67,7 @@ private:
     int m_activeCount = 0;
     qint64 m_activeEnd = 0; // where the next record goes
     QHash<QString, int> m_archivedCounts;
-    QList<RingEntry> m_memoryEntries;
+    QList<QByteArray> m_memoryEntries; // encrypted debug entries not yet on disk, oldest first
     int m_writeFailureCount = 0;
     int m_encryptFailureCount = 0;
 };
