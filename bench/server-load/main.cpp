@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <functional>
+#include <unistd.h>
 
 namespace {
 // Spins the event loop until `done` or the timeout; false on timeout.
@@ -89,6 +90,18 @@ double peakMemoryMiB(qint64 pid)
         if (line.startsWith("VmHWM:"))
             return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
     return -1;
+}
+
+// User plus system CPU seconds the process has used so far.
+double cpuSeconds(qint64 pid)
+{
+    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+    if (!stat.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray line = stat.readAll();
+    // Fields after the parenthesised command name; utime and stime are the 14th and 15th overall.
+    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
 double percentileMs(std::vector<qint64> &micros, double fraction)
@@ -167,6 +180,7 @@ int main(int argc, char *argv[])
         QMetaObject::invokeMethod(worker, [worker, count, interval, offset] { worker->sendMessages(count, interval, offset); },
                                   Qt::QueuedConnection);
     }
+    const double cpuBefore = cpuSeconds(server.processId());
     QElapsedTimer sending;
     sending.start();
     waitUntil([&] { return total(&LoadWorker::sent) >= messages; }, (duration + 30) * 1000);
@@ -175,6 +189,7 @@ int main(int argc, char *argv[])
     const double elapsed = sending.elapsed() / 1000.0;
     const qint64 delivered = total(&LoadWorker::delivered);
     const double peak = peakMemoryMiB(server.processId());
+    const double serverCpu = cpuSeconds(server.processId()) - cpuBefore;
 
     for (LoadWorker *worker : std::as_const(workers))
         QMetaObject::invokeMethod(worker, [worker] { worker->closeAll(); }, Qt::BlockingQueuedConnection);
@@ -195,6 +210,7 @@ int main(int argc, char *argv[])
     std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.99), latencies.size());
     std::printf("max delivery latency: %.2f ms (1 run)\n", percentileMs(latencies, 0.999999));
     std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(expected - delivered), static_cast<long long>(expected));
+    std::printf("server CPU per delivery: %.1f us (%.1f s of CPU while sending, 1 run)\n", serverCpu * 1e6 / std::max<qint64>(1, delivered), serverCpu);
     std::printf("server peak memory: %.1f MiB (VmHWM, 1 run)\n", peak);
     qDeleteAll(workers); // their threads have finished
     qDeleteAll(workerThreads);
