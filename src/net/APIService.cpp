@@ -85,6 +85,13 @@ QByteArray bodyWithBase64(const QJsonObject &fields, const QString &key, const Q
     return body;
 }
 
+// Failures found before anything is sent are answered later too, never inside the call.
+template <typename T>
+void failLater(QObject *receiver, std::function<void(Result<T>)> done, const QString &error)
+{
+    QTimer::singleShot(0, receiver, [done = std::move(done), error] { done(Result<T>::failure(error)); });
+}
+
 QNetworkRequest requestFor(const QUrl &url)
 {
     QNetworkRequest request(url);
@@ -121,16 +128,11 @@ APIService &APIService::shared()
     return *instance;
 }
 
-void APIService::fail(QObject *context, const BodyCallback &done, const QString &error)
-{
-    QTimer::singleShot(0, receiver(context, this), [done, error] { done(Result<QByteArray>::failure(error)); });
-}
-
 void APIService::postBody(const QString &path, QByteArray body, QObject *context, BodyCallback done)
 {
     const std::optional<QUrl> url = ServerConfig::url(path);
     if (!url)
-        return fail(context, done, APIError::invalidResponse().description());
+        return failLater(receiver(context, this), std::move(done), APIError::invalidResponse().description());
     QNetworkRequest request = requestFor(*url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray(jsonContentType));
     QNetworkReply *reply = NetworkSession::shared().post(request, body);
@@ -249,12 +251,8 @@ void APIService::searchGroups(const QString &keyword, QObject *context, ApiCallb
         url.setQuery(QStringLiteral("keyword=") + QString::fromLatin1(QUrl::toPercentEncoding(keyword)),
                      QUrl::StrictMode);
     }
-    if (!url.isValid()) {
-        QTimer::singleShot(0, receiver(context, this), [done = std::move(done)] {
-            done(Result<Groups>::failure(APIError::invalidResponse().description()));
-        });
-        return;
-    }
+    if (!url.isValid())
+        return failLater(receiver(context, this), std::move(done), APIError::invalidResponse().description());
     QNetworkReply *reply = NetworkSession::shared().get(requestFor(url));
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     QObject::connect(reply, &QNetworkReply::finished, receiver(context, this), [reply, done = std::move(done)] {

@@ -92,7 +92,6 @@ private:
     using BodyCallback = std::function<void(Result<QByteArray>)>;
     // Sends a serialised JSON body; answers with the body of a status < 400 or the failure text.
     void postBody(const QString &path, QByteArray body, QObject *context, BodyCallback done);
-    void fail(QObject *context, const BodyCallback &done, const QString &error);
 };
 
 template <>

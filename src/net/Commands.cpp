@@ -18,13 +18,10 @@ QJsonValue stringArray(const QStringList &items)
     return QJsonArray::fromStringList(items);
 }
 
-// The three message commands share their shape: an addressee member, "content", optional "images".
-QJsonObject message(const char *type, const QString &addresseeKey, const QString &addressee, const QString &content,
-                    const QStringList &images)
+// The three message commands share "content" and an "images" member only when there are images.
+QJsonObject message(const char *type, const QString &content, const QStringList &images)
 {
     QJsonObject object = command(type, {{QStringLiteral("content"), content}});
-    if (!addresseeKey.isEmpty())
-        object.insert(addresseeKey, addressee);
     if (!images.isEmpty())
         object.insert(QStringLiteral("images"), stringArray(images));
     return object;
@@ -39,17 +36,21 @@ QJsonObject Commands::auth(const QString &token)
 
 QJsonObject Commands::global(const QString &content, const QStringList &images)
 {
-    return message("global", QString(), QString(), content, images);
+    return message("global", content, images);
 }
 
 QJsonObject Commands::dm(const QString &to, const QString &content, const QStringList &images)
 {
-    return message("dm", QStringLiteral("to"), to, content, images);
+    QJsonObject object = message("dm", content, images);
+    object.insert(QStringLiteral("to"), to);
+    return object;
 }
 
 QJsonObject Commands::group(const QString &gid, const QString &content, const QStringList &images)
 {
-    return message("group", QStringLiteral("gid"), gid, content, images);
+    QJsonObject object = message("group", content, images);
+    object.insert(QStringLiteral("gid"), gid);
+    return object;
 }
 
 QJsonObject Commands::createGroup(const QString &name, const QStringList &members)
