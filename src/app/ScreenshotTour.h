@@ -1,0 +1,54 @@
+#pragma once
+// Walks every screen the app has, in both themes and at two font sizes, saving one PNG per screen.
+// Used by `scripts/dev shots` with the offscreen platform and a local demo server.
+#include <QObject>
+#include <QString>
+#include <functional>
+
+class QQuickWindow;
+class ZephlinApplication;
+
+class ScreenshotTour : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Options
+    {
+        QString directory;
+        QString username; // a demo account that signs in for the main screens
+        QString password;
+    };
+
+    ScreenshotTour(ZephlinApplication &app, Options options, QObject *parent = nullptr);
+
+    // Runs asynchronously; emits finished(exit code) when done.
+    void start();
+
+Q_SIGNALS:
+    void finished(int exitCode);
+
+private:
+    struct Step
+    {
+        std::function<bool()> ready;  // waited for, up to a timeout, before acting
+        std::function<void()> act;
+        int settleMs = 400;           // time for animations and images after acting
+        QString shot;                 // empty: no picture
+    };
+
+    void planVariant(const QString &theme, const QString &fontSize);
+    void runNext();
+    void shoot(const QString &name);
+    void fail(const QString &why);
+    QObject *find(const QString &objectName) const;
+    void setProperty(const QString &objectName, const char *property, const QVariant &value);
+    void call(const QString &objectName, const char *method);
+    bool onRoute(int route) const;
+
+    ZephlinApplication &m_app;
+    Options m_options;
+    QList<Step> m_steps;
+    int m_saved = 0;
+    bool m_failed = false;
+};

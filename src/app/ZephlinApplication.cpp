@@ -1,0 +1,91 @@
+#include "ZephlinApplication.h"
+
+#include "AppLogger.h"
+#include "AppState.h"
+#include "AppUpdateChecker.h"
+#include "KeychainHelper.h"
+#include "NetworkMonitor.h"
+#include "NetworkSession.h"
+#include "SecureLogger.h"
+#include "ServerConfig.h"
+#include "SettingsStore.h"
+#include "TlsTrust.h"
+#include "WebSocketService.h"
+
+#include <QFont>
+#include <QGuiApplication>
+#include <QQmlApplicationEngine>
+#include <QQuickStyle>
+#include <QQuickWindow>
+
+void ZephlinApplication::configure(QGuiApplication &app)
+{
+    app.setApplicationName(QStringLiteral("zephlin"));
+    app.setOrganizationName(QStringLiteral("Zephlin"));
+    app.setOrganizationDomain(QStringLiteral("zephlin.com"));
+    app.setApplicationVersion(QStringLiteral(ZEPHLIN_VERSION));
+    app.setDesktopFileName(QStringLiteral("com.zephlin.app"));
+    // All text is Chinese: prefer the CJK face so glyphs never fall back mid-line.
+    QFont font(QStringLiteral("Noto Sans CJK SC"));
+    font.setStyleHint(QFont::SansSerif);
+    app.setFont(font);
+    QQuickStyle::setStyle(QStringLiteral("Basic"));
+}
+
+ZephlinApplication::ZephlinApplication(const Options &options, QObject *parent) : QObject(parent)
+{
+    // Another server never sees this one's session token: switching signs out, as the settings screen does.
+    if (!options.serverURL.isEmpty() && options.serverURL != ServerConfig::baseURL()) {
+        SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey), options.serverURL);
+        KeychainHelper::shared().remove(QStringLiteral("zp_token"));
+    }
+    if (!options.caFile.isEmpty()) {
+        const int added = TlsTrust::addCaFile(options.caFile);
+        AppLogger::shared().log(QStringLiteral("trusted %1 extra CA certificate(s) from %2").arg(added).arg(options.caFile));
+    }
+
+    // Start-up order: response cache, reachability, silent update check, then the session.
+    NetworkSession::installUrlCache();
+    NetworkMonitor::shared().start();
+    if (options.silentUpdateCheck)
+        AppUpdateChecker::shared().checkSilently(this, [](const std::optional<AppUpdateInfo> &) {}); // result not shown
+    m_appState = std::make_unique<AppState>();
+
+    connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &ZephlinApplication::onApplicationStateChanged);
+}
+
+ZephlinApplication::~ZephlinApplication() = default;
+
+bool ZephlinApplication::showRootView()
+{
+    m_engine = std::make_unique<QQmlApplicationEngine>();
+    m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
+    m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});
+    m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Zephlin/Screens/RootView.qml")));
+    return window() != nullptr;
+}
+
+QQuickWindow *ZephlinApplication::window() const
+{
+    if (!m_engine || m_engine->rootObjects().isEmpty())
+        return nullptr;
+    return qobject_cast<QQuickWindow *>(m_engine->rootObjects().constFirst());
+}
+
+void ZephlinApplication::onApplicationStateChanged(Qt::ApplicationState state)
+{
+    SecureLogger &log = SecureLogger::shared();
+    switch (state) {
+    case Qt::ApplicationActive:
+        log.log(QStringLiteral("app enter foreground"), LogLevel::Debug, QStringLiteral("App"));
+        WebSocketService::shared().reconnectIfNeeded();
+        break;
+    case Qt::ApplicationInactive:
+        log.log(QStringLiteral("app scene inactive"), LogLevel::Debug, QStringLiteral("App"));
+        break;
+    case Qt::ApplicationHidden:
+    case Qt::ApplicationSuspended:
+        log.log(QStringLiteral("app enter background"), LogLevel::Debug, QStringLiteral("App"));
+        break;
+    }
+}

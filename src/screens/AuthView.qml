@@ -1,0 +1,188 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+import "components"
+
+// Sign-in and registration on one card, with the server settings one tap away.
+Rectangle {
+    id: auth
+    objectName: "authView"
+    required property AppState appState
+    readonly property alias form: form
+    property bool showServerConfig: false
+    color: Theme.zpBG
+
+    AuthViewModel {
+        id: form
+        appState: auth.appState
+    }
+
+    // Two soft glows: green from the top-leading corner, blue from the bottom-trailing one.
+    RadialGlow { centerX: 0; centerY: 0; radius: 400; glowColor: Qt.rgba(7 / 255, 193 / 255, 96 / 255, 0.08) }
+    RadialGlow { centerX: auth.width; centerY: auth.height; radius: 350; glowColor: Qt.rgba(59 / 255, 130 / 255, 246 / 255, 0.06) }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        Item { Layout.fillHeight: true }
+
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            text: "Zephlin"
+            font: Theme.zp(30, Font.Bold, 2)
+            color: Theme.zpText
+            Accessible.role: Accessible.Heading
+        }
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 6
+            text: "简约 · 轻量 · 随时聊天"
+            font: Theme.zp(14)
+            color: Theme.zpTextDim
+        }
+
+        Rectangle {
+            id: card
+            Layout.fillWidth: true
+            Layout.leftMargin: 20
+            Layout.rightMargin: 20
+            Layout.topMargin: 28
+            implicitHeight: cardColumn.implicitHeight + 48
+            radius: 14
+            color: Theme.zpPanel
+            border.width: 1
+            border.color: Theme.zpBorder
+
+            ColumnLayout {
+                id: cardColumn
+                anchors.fill: parent
+                anchors.margins: 24
+                spacing: 14
+
+                RowLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    AuthTabButton {
+                        objectName: "loginTab"
+                        title: "登录"
+                        active: form.tab === AuthViewModel.Login
+                        onClicked: form.tab = AuthViewModel.Login
+                    }
+                    AuthTabButton {
+                        objectName: "registerTab"
+                        title: "注册"
+                        active: form.tab === AuthViewModel.Register
+                        onClicked: form.tab = AuthViewModel.Register
+                    }
+                }
+
+                // Sign-in form
+                ColumnLayout {
+                    visible: form.tab === AuthViewModel.Login
+                    Layout.fillWidth: true
+                    spacing: 12
+                    AppTextField {
+                        objectName: "loginUsername"
+                        Layout.fillWidth: true
+                        placeholderText: "用户名"
+                        text: form.loginUsername
+                        onTextChanged: form.loginUsername = text
+                    }
+                    AppTextField {
+                        objectName: "loginPassword"
+                        Layout.fillWidth: true
+                        isSecure: true
+                        placeholderText: "密码"
+                        text: form.loginPassword
+                        onTextChanged: form.loginPassword = text
+                    }
+                    MessageLine { message: form.message }
+                    PrimaryButton {
+                        objectName: "loginButton"
+                        Layout.fillWidth: true
+                        title: form.isLoading ? "登录中..." : "登 录"
+                        isDisabled: form.isLoading
+                        onClicked: form.doLogin()
+                    }
+                }
+
+                // Registration form
+                ColumnLayout {
+                    visible: form.tab === AuthViewModel.Register
+                    Layout.fillWidth: true
+                    spacing: 12
+                    AppTextField {
+                        objectName: "regUsername"
+                        Layout.fillWidth: true
+                        placeholderText: "用户名（2-20位字母/数字/中文）"
+                        text: form.regUsername
+                        onTextChanged: form.regUsername = text
+                    }
+                    AppTextField {
+                        objectName: "regPassword"
+                        Layout.fillWidth: true
+                        isSecure: true
+                        placeholderText: "密码（4-64位）"
+                        text: form.regPassword
+                        onTextChanged: form.regPassword = text
+                    }
+                    AppTextField {
+                        objectName: "regPassword2"
+                        Layout.fillWidth: true
+                        isSecure: true
+                        placeholderText: "确认密码"
+                        text: form.regPassword2
+                        onTextChanged: form.regPassword2 = text
+                    }
+                    MessageLine { message: form.message }
+                    PrimaryButton {
+                        objectName: "registerButton"
+                        Layout.fillWidth: true
+                        title: form.isLoading ? "注册中..." : "注 册"
+                        isDisabled: form.isLoading
+                        onClicked: form.doRegister()
+                    }
+                    Text {
+                        Layout.fillWidth: true
+                        text: "本站不支持找回密码，请妥善保管自己的密码。"
+                        font: Theme.zp(12)
+                        color: Theme.zpTextDim
+                        horizontalAlignment: Text.AlignHCenter
+                        wrapMode: Text.Wrap
+                    }
+                }
+            }
+        }
+
+        Text {
+            Layout.alignment: Qt.AlignHCenter
+            Layout.topMargin: 18
+            text: "无需手机号与实名，注册即可开聊"
+            font: Theme.zp(12)
+            color: Theme.zpTextDim
+        }
+
+        Item { Layout.fillHeight: true }
+
+        AbstractButton {
+            objectName: "serverSettingsButton"
+            Layout.alignment: Qt.AlignHCenter
+            Layout.bottomMargin: 20
+            text: "服务器设置"
+            Accessible.name: text
+            contentItem: Text { text: "服务器设置"; font: Theme.zp(12); color: Theme.zpTextDim }
+            onClicked: auth.showServerConfig = true
+        }
+    }
+
+    // The server settings sheet slides up over the card.
+    Loader {
+        id: serverConfig
+        objectName: "serverConfigSheet"
+        anchors.fill: parent
+        active: auth.showServerConfig
+        sourceComponent: ServerConfigView { onClosed: auth.showServerConfig = false }
+    }
+}

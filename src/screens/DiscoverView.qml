@@ -1,0 +1,102 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+
+// The third tab: the moments entry and the sibling reading site, behind a warning.
+Rectangle {
+    id: discover
+    objectName: "discoverView"
+    property bool showMoments: false
+    property alias siblingWarningShown: warning.visible
+    color: Theme.zpBG
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        RowLayout {
+            Layout.fillWidth: true
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            Layout.topMargin: 16
+            Layout.bottomMargin: 10
+            Text {
+                text: "发现"
+                font: Theme.zp(22, Font.Bold)
+                color: Theme.zpText
+                Accessible.role: Accessible.Heading
+            }
+            Item { Layout.fillWidth: true }
+        }
+
+        Flickable {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            contentHeight: entries.implicitHeight
+            clip: true
+
+            Column {
+                id: entries
+                x: 12
+                width: parent.width - 24
+                spacing: 8
+
+                DiscoverItem {
+                    width: parent.width
+                    glyph: "朋"
+                    label: "朋友圈"
+                    onClicked: discover.showMoments = true
+                }
+                DiscoverItem {
+                    objectName: "discoverSiblingEntry"
+                    width: parent.width
+                    glyph: "书"
+                    label: "去姊妹站看小说"
+                    onClicked: warning.open()
+                }
+            }
+        }
+    }
+
+    Dialog {
+        id: warning
+        objectName: "siblingWarning"
+        anchors.centerIn: parent
+        width: Math.min(parent.width - 48, 320)
+        modal: true
+        title: "警告"
+        Accessible.name: title
+
+        background: Rectangle { color: Theme.zpPanel; radius: 14; border.color: Theme.zpBorder }
+        header: Text {
+            text: warning.title
+            font: Theme.zp(17, Font.DemiBold)
+            color: Theme.zpText
+            horizontalAlignment: Text.AlignHCenter
+            topPadding: 18
+        }
+        contentItem: Text {
+            text: "你即将进入本站的姊妹站点，那里专门提供小说的阅读与下载。两个站点的用户名和密码互不相通，首次访问时需要在那里重新注册账号。"
+            wrapMode: Text.Wrap
+            font: Theme.zp(14)
+            color: Theme.zpTextDim
+            lineHeight: 1.2
+        }
+        footer: RowLayout {
+            spacing: 0
+            DialogTextButton {
+                text: "取消"
+                onClicked: warning.close()
+            }
+            DialogTextButton {
+                text: "我确认"
+                destructive: true
+                onClicked: {
+                    warning.close()
+                    ExternalLinks.openSiblingSite()
+                }
+            }
+        }
+    }
+}

@@ -1,0 +1,111 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+import "components"
+
+// The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
+Rectangle {
+    id: main
+    objectName: "mainTabs"
+    required property AppState appState
+    required property QtObject chat
+    property int selectedTab: 0
+    property bool showMoments: false
+    color: Theme.zpBG
+
+    readonly property var tabs: [
+        { label: "消息", kind: "message" },
+        { label: "通讯录", kind: "contacts" },
+        { label: "发现", kind: "discover" },
+        { label: "我的", kind: "me" }
+    ]
+
+    // Showing the main screen opens the live channel; so does returning to the foreground offline.
+    Component.onCompleted: {
+        if (appState.token.length > 0)
+            WebSocketService.connectToServer(appState.token)
+    }
+    Connections {
+        target: Qt.application
+        function onStateChanged() {
+            if (Qt.application.state === Qt.ApplicationActive && main.appState.token.length > 0
+                    && !WebSocketService.isConnected)
+                WebSocketService.connectToServer(main.appState.token)
+        }
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        StackLayout {
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            currentIndex: main.selectedTab
+
+            EmptyPage { title: "消息" }
+            EmptyPage { title: "通讯录" }
+            DiscoverView {
+                showMoments: main.showMoments
+                onShowMomentsChanged: main.showMoments = showMoments
+            }
+            EmptyPage { title: "我的" }
+        }
+
+        Rectangle {
+            Layout.fillWidth: true
+            Layout.preferredHeight: 56
+            color: Theme.zpPanel
+            Rectangle { width: parent.width; height: 1; color: Theme.zpBorder }
+
+            RowLayout {
+                anchors.fill: parent
+                spacing: 0
+                Repeater {
+                    model: main.tabs
+                    delegate: AbstractButton {
+                        id: tabButton
+                        required property var modelData
+                        required property int index
+                        readonly property bool active: main.selectedTab === index
+                        Layout.fillWidth: true
+                        Layout.fillHeight: true
+                        text: modelData.label
+                        Accessible.name: modelData.label
+                        Accessible.role: Accessible.PageTab
+                        onClicked: main.selectedTab = index
+                        contentItem: Column {
+                            spacing: 2
+                            topPadding: 6
+                            TabIcon {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                kind: tabButton.modelData.kind
+                                tint: tabButton.active ? "#07c160" : Theme.zpTextDim
+                            }
+                            Text {
+                                anchors.horizontalCenter: parent.horizontalCenter
+                                text: tabButton.modelData.label
+                                font.pixelSize: 10
+                                color: tabButton.active ? "#07c160" : Theme.zpTextDim
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+
+    // The moments feed slides in over the tabs.
+    EmptyPage {
+        id: moments
+        title: "朋友圈"
+        showBack: true
+        width: parent.width
+        height: parent.height
+        x: main.showMoments ? 0 : parent.width
+        visible: x < parent.width
+        onBack: main.showMoments = false
+        Behavior on x { NumberAnimation { duration: 250; easing.type: Easing.OutCubic } }
+    }
+}

@@ -1,0 +1,34 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+
+// One of the card's two tabs: accent title and underline when active.
+AbstractButton {
+    id: tab
+    required property string title
+    property bool active: false
+    Layout.fillWidth: true
+    Layout.preferredWidth: 1
+    implicitHeight: label.implicitHeight + 22
+    Accessible.name: title
+    Accessible.role: Accessible.PageTab
+
+    contentItem: Text {
+        id: label
+        text: tab.title
+        font.pixelSize: 15
+        font.weight: tab.active ? Font.DemiBold : Font.Normal
+        color: tab.active ? "#07c160" : Theme.zpTextDim
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+    }
+    background: Item {
+        Rectangle {
+            anchors.bottom: parent.bottom
+            width: parent.width
+            height: 2
+            color: tab.active ? "#07c160" : "transparent"
+        }
+    }
+}

@@ -1,0 +1,25 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+
+// A text button of an alert's button row; destructive ones are red.
+AbstractButton {
+    id: button
+    property bool destructive: false
+    Layout.fillWidth: true
+    implicitHeight: 48
+    Accessible.name: text
+
+    contentItem: Text {
+        text: button.text
+        font: Theme.zp(16, button.destructive ? Font.DemiBold : Font.Normal)
+        color: button.destructive ? "#e5484d" : Theme.accent
+        horizontalAlignment: Text.AlignHCenter
+        verticalAlignment: Text.AlignVCenter
+    }
+    background: Rectangle {
+        color: button.down ? Theme.zpPanel2 : "transparent"
+        Rectangle { width: parent.width; height: 1; color: Theme.zpBorder }
+    }
+}

@@ -1,0 +1,52 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+
+// One entry of the discover list: a gradient glyph tile, the label and a chevron.
+AbstractButton {
+    id: item
+    required property string glyph
+    required property string label
+    implicitHeight: row.implicitHeight + 28
+    Accessible.name: label
+
+    background: Rectangle {
+        radius: 12
+        color: item.down ? Theme.zpPanel2 : Theme.zpPanel
+    }
+    contentItem: RowLayout {
+        id: row
+        spacing: 14
+        anchors.fill: parent
+        anchors.leftMargin: 16
+        anchors.rightMargin: 16
+        Rectangle {
+            Layout.preferredWidth: 40
+            Layout.preferredHeight: 40
+            radius: 10
+            gradient: Gradient {
+                orientation: Gradient.Diagonal
+                GradientStop { position: 0; color: "#3b82f6" }
+                GradientStop { position: 1; color: "#8b5cf6" }
+            }
+            Text {
+                anchors.centerIn: parent
+                text: item.glyph
+                font: Theme.zp(18, Font.Bold)
+                color: Theme.zpText
+            }
+        }
+        Text {
+            text: item.label
+            font: Theme.zp(16, Font.Medium)
+            color: Theme.zpText
+        }
+        Item { Layout.fillWidth: true }
+        Text {
+            text: "›"
+            font.pixelSize: 22
+            color: Theme.zpTextDim
+        }
+    }
+}

@@ -1,0 +1,124 @@
+import QtQuick
+import QtTest
+import Zephlin.App
+import Zephlin.Screens
+import ZephlinTest
+
+// The sign-in card: validation order and texts, in-progress titles, tab switching.
+TestCase {
+    id: testCase
+    name: "AuthView"
+    when: windowShown
+    width: 390
+    height: 844
+    visible: true // items under an invisible test case get no input
+
+    Component {
+        id: authComponent
+        AuthView { width: 390; height: 844; appState: TestSupport.newAppState() }
+    }
+
+    function makeAuth() {
+        const auth = createTemporaryObject(authComponent, testCase)
+        verify(auth)
+        return auth
+    }
+
+    function named(root, name) {
+        const item = findChild(root, name)
+        verify(item, "no item " + name)
+        return item
+    }
+
+    function test_registrationChecksInOrder_data() {
+        const long21 = "abcdefghijklmnopqrstu"
+        const password65 = "p".repeat(65)
+        return [
+            { tag: "one character", name: "a", pw: "abcd", pw2: "abcd", message: "用户名需为2-20位" },
+            { tag: "21 characters", name: long21, pw: "abcd", pw2: "abcd", message: "用户名需为2-20位" },
+            { tag: "name checked before password", name: "a", pw: "x", pw2: "y", message: "用户名需为2-20位" },
+            { tag: "3-character password", name: "ab", pw: "abc", pw2: "abc", message: "密码需为4-64位" },
+            { tag: "65-character password", name: "ab", pw: password65, pw2: password65, message: "密码需为4-64位" },
+            { tag: "password before match", name: "ab", pw: "abc", pw2: "xyz", message: "密码需为4-64位" },
+            { tag: "passwords differ", name: "ab", pw: "abcd", pw2: "abce", message: "两次密码不一致" },
+        ]
+    }
+    function test_registrationChecksInOrder(data) {
+        const auth = makeAuth()
+        mouseClick(named(auth, "registerTab"))
+        named(auth, "regUsername").text = data.name
+        named(auth, "regPassword").text = data.pw
+        named(auth, "regPassword2").text = data.pw2
+        mouseClick(named(auth, "registerButton"))
+        compare(auth.form.message, data.message)
+        compare(auth.form.isLoading, false)
+    }
+
+    function test_boundaryLengthsAreAccepted_data() {
+        return [
+            { tag: "2 and 4", name: "ab", pw: "abcd" },
+            { tag: "20 and 64", name: "abcdefghijklmnopqrst", pw: "q".repeat(64) },
+            { tag: "two CJK characters", name: "张三", pw: "密码密码" },
+            { tag: "emoji with modifier counts once", name: "👍🏽a", pw: "abcd" },
+        ]
+    }
+    function test_boundaryLengthsAreAccepted(data) {
+        const auth = makeAuth()
+        mouseClick(named(auth, "registerTab"))
+        named(auth, "regUsername").text = data.name
+        named(auth, "regPassword").text = data.pw
+        named(auth, "regPassword2").text = data.pw
+        mouseClick(named(auth, "registerButton"))
+        // Validation passed: the request is on its way.
+        compare(auth.form.message, "")
+        compare(auth.form.isLoading, true)
+        compare(named(auth, "registerButton").title, "注册中...")
+    }
+
+    function test_signInNeedsBothFields() {
+        const auth = makeAuth()
+        named(auth, "loginUsername").text = "bo"
+        mouseClick(named(auth, "loginButton"))
+        compare(auth.form.message, "请输入用户名和密码")
+        named(auth, "loginUsername").text = ""
+        named(auth, "loginPassword").text = "secret"
+        mouseClick(named(auth, "loginButton"))
+        compare(auth.form.message, "请输入用户名和密码")
+    }
+
+    function test_inProgressTitleAndDisabledButtonUntilTheAnswer() {
+        // Nothing listens on port 1: the request fails quickly with a transport error.
+        ServerSettings.save("https://127.0.0.1:1")
+        const auth = makeAuth()
+        const button = named(auth, "loginButton")
+        compare(button.title, "登 录")
+        named(auth, "loginUsername").text = "bo"
+        named(auth, "loginPassword").text = "secret"
+        mouseClick(button)
+        compare(auth.form.isLoading, true)
+        compare(button.title, "登录中...")
+        compare(button.enabled, false)
+        tryVerify(() => auth.form.message.length > 0, 10000)
+        compare(auth.form.isLoading, false)
+        compare(button.title, "登 录")
+        compare(button.enabled, true)
+    }
+
+    function test_switchingTabsClearsOnlyTheMessage() {
+        const auth = makeAuth()
+        named(auth, "loginUsername").text = "kept"
+        mouseClick(named(auth, "loginButton"))
+        verify(auth.form.message.length > 0)
+        mouseClick(named(auth, "registerTab"))
+        compare(auth.form.message, "")
+        mouseClick(named(auth, "loginTab"))
+        compare(named(auth, "loginUsername").text, "kept")
+    }
+
+    function test_fieldsCarryAccessibleNames() {
+        const auth = makeAuth()
+        compare(named(auth, "loginUsername").Accessible.name, "用户名")
+        compare(named(auth, "loginButton").Accessible.name, "登 录")
+        compare(named(auth, "serverSettingsButton").Accessible.name, "服务器设置")
+    }
+}
