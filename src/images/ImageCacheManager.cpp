@@ -97,22 +97,24 @@ QFuture<QImage> ImageCacheManager::loadImage(const QString &url)
 QFuture<QImage> ImageCacheManager::joinOrStartDownload(const QString &url, const QString &key)
 {
     auto promise = std::make_shared<QPromise<QImage>>();
-    promise->start();
-    const QFuture<QImage> result = promise->future();
     {
         QMutexLocker locker(&m_lock);
-        if (const auto running = m_activeTasks.find(key); running != m_activeTasks.end()) {
-            running.value().append(promise); // no second download
-            return result;
-        }
         // A download that finished while this request read the disk has put its image in memory
         // before leaving the table; looking again here keeps a burst of requests to one download.
-        if (std::optional<QImage> hit = m_memoryCache.find(key))
-            return readyImage(*hit);
+        const auto running = m_activeTasks.find(key);
+        if (running == m_activeTasks.end()) {
+            if (std::optional<QImage> hit = m_memoryCache.find(key))
+                return readyImage(*hit);
+        }
+        promise->start();
+        if (running != m_activeTasks.end()) {
+            running.value().append(promise); // no second download
+            return promise->future();
+        }
         m_activeTasks.insert(key, {promise});
     }
     QMetaObject::invokeMethod(this, [this, url, key] { startDownload(url, key); }, Qt::AutoConnection);
-    return result;
+    return promise->future();
 }
 
 void ImageCacheManager::startDownload(const QString &url, const QString &key)

@@ -32,7 +32,6 @@ private Q_SLOTS:
 
     void avatarURL_data();
     void avatarURL();
-    void avatarURLFromQml();
     void firstCharacter_data();
     void firstCharacter();
 
@@ -164,18 +163,6 @@ void ImageViewsTest::avatarURL()
     QCOMPARE(resolved.has_value(), expected.isValid());
     if (resolved)
         QCOMPARE(*resolved, expected.toString());
-}
-
-void ImageViewsTest::avatarURLFromQml()
-{
-    SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey), QStringLiteral("https://h.example"));
-    ImageTools tools;
-    QCOMPARE(tools.resolveAvatarURL(QVariant()), QString());
-    QCOMPARE(tools.resolveAvatarURL(QVariant::fromValue(nullptr)), QString());
-    QCOMPARE(tools.resolveAvatarURL(QStringLiteral("a.png")), QStringLiteral("https://h.example/a.png"));
-    QVERIFY(tools.parsesAsURL(QStringLiteral("https://h.example/a.png")));
-    QVERIFY(!tools.parsesAsURL(QStringLiteral("https://h.example/a b.png")));
-    QVERIFY(!tools.parsesAsURL(QString()));
 }
 
 void ImageViewsTest::firstCharacter_data()

@@ -42,6 +42,7 @@ Item {
 
     CachedImage {
         id: image
+        objectName: "avatarImage"
         anchors.fill: parent
         source: root.resolvedURL
         contentMode: CachedImage.Fill
