@@ -19,10 +19,13 @@
 #include "MessageStore.h"
 #include "MomentCommands.h"
 #include "MomentStore.h"
+#include "RestSupport.h"
+#include "SessionStore.h"
 #include "UpdateFiles.h"
 
 #include <QDir>
 #include <QHttpServer>
+#include <QJsonDocument>
 #include <QSslConfiguration>
 #include <QWebSocket>
 
@@ -88,12 +91,15 @@ bool ServerCore::start()
         m_error = QStringLiteral("cannot create the data folder %1").arg(m_options.dataDir);
         return false;
     }
-    m_parts = std::make_unique<Parts>(m_options, m_options.clock ? *m_options.clock : systemClock);
+    const Clock &clock = m_options.clock ? *m_options.clock : systemClock;
+    m_parts = std::make_unique<Parts>(m_options, clock);
     Parts &parts = *m_parts;
     if (!parts.db.open(QDir(m_options.dataDir).filePath(QStringLiteral("zephlin.db")))) {
         m_error = QStringLiteral("cannot open the database: %1").arg(parts.db.errorText());
         return false;
     }
+
+    SessionStore(parts.db).removeCreatedBefore(clock.nowMs() - m_options.limits.sessionLifetimeMs);
 
     CommandTable commands;
     parts.messageCommands.registerWith(commands);
@@ -106,9 +112,13 @@ bool ServerCore::start()
 
     parts.accountApi.registerRoutes(parts.http);
     parts.contentApi.registerRoutes(parts.http);
-    // The upgrade is handed to newWebSocketConnection only when a route claims "/ws"; answering
-    // here would send an HTTP response before the upgrade.
-    parts.http.route("/ws", [](const QHttpServerRequest &, QHttpServerResponder &&) {});
+    // The upgrade is handed to newWebSocketConnection only when a route claims "/ws"; answering an
+    // upgrade here would send an HTTP response before it. Plain requests are answered, not left hanging.
+    parts.http.route("/ws", [](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+        if (RestSupport::header(request, "Upgrade").compare(QLatin1String("websocket"), Qt::CaseInsensitive) != 0)
+            responder.write(QJsonDocument(QJsonObject{{QStringLiteral("error"), QStringLiteral("需要WebSocket连接")}}),
+                            QHttpServerResponder::StatusCode::UpgradeRequired);
+    });
     connect(&parts.http, &QHttpServer::newWebSocketConnection, this, [&parts] {
         while (parts.http.hasPendingWebSocketConnections())
             parts.hub.adopt(parts.http.nextPendingWebSocketConnection());

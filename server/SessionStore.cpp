@@ -38,3 +38,8 @@ QStringList SessionStore::removeAllOf(const QString &userId, const QString &keep
     m_db.exec(QStringLiteral("DELETE FROM sessions WHERE user_id = ? AND token_hash != ?"), {userId, keepHash});
     return removed;
 }
+
+void SessionStore::removeCreatedBefore(qint64 cutoffMs)
+{
+    m_db.exec(QStringLiteral("DELETE FROM sessions WHERE created_at < ?"), {cutoffMs});
+}

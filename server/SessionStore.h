@@ -18,6 +18,8 @@ public:
     void remove(const QString &tokenHash);
     // Removes the user's sessions except `keepHash` and returns the removed hashes.
     QStringList removeAllOf(const QString &userId, const QString &keepHash = {});
+    // Drops sessions too old to be accepted any more.
+    void removeCreatedBefore(qint64 cutoffMs);
 
 private:
     Database &m_db;

@@ -130,6 +130,25 @@ private Q_SLOTS:
         QCOMPARE(rest.post(QStringLiteral("/api/logout"), {}).status, 200); // nobody signed in: still fine
     }
 
+    void sessionsExpire()
+    {
+        ServerFixture server;
+        const auto alice = server.signUp(QStringLiteral("alice"));
+        RestProbe rest(server.baseUrl());
+        server.clock().advance(90LL * 24 * 3600 * 1000);
+        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200);
+        server.clock().advance(1);
+        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 401);
+    }
+
+    void theSocketPathWantsAnUpgrade()
+    {
+        ServerFixture server;
+        const RestReply plain = RestProbe(server.baseUrl()).get(QStringLiteral("/ws"));
+        QCOMPARE(plain.status, 426);
+        QCOMPARE(plain.error(), QStringLiteral("需要WebSocket连接"));
+    }
+
     void usernameAndPasswordChanges()
     {
         ServerFixture server;

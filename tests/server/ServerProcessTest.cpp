@@ -1,10 +1,12 @@
 // The real zephlin-server executable: its command line, and that nothing delivered is lost when the
 // process is killed in the middle of traffic.
+#include "DevCertificates.h"
 #include "RestProbe.h"
 #include "TlsTrust.h"
 #include "WsProbe.h"
 
 #include <QDir>
+#include <QFile>
 #include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
@@ -105,6 +107,38 @@ private Q_SLOTS:
         QCOMPARE(hello.value(QStringLiteral("pendingRequests")).toArray().size(), 1);
         server.kill();
         server.waitForFinished();
+    }
+
+    void servesWithTheOperatorsCertificate()
+    {
+        QTemporaryDir dir;
+        const Result<DevCertificates> certs = DevCertificates::generate();
+        QVERIFY(certs.ok());
+        const QString certPath = dir.filePath(QStringLiteral("cert.pem"));
+        const QString keyPath = dir.filePath(QStringLiteral("key.pem"));
+        for (const auto &[path, bytes] : {std::pair{certPath, certs->serverCertificatePem}, std::pair{keyPath, certs->serverKeyPem}}) {
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(bytes);
+        }
+        QProcess server;
+        server.start(Binary, {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--data"),
+                              dir.filePath(QStringLiteral("data")), QStringLiteral("--tls-cert"), certPath, QStringLiteral("--tls-key"), keyPath});
+        QString output;
+        const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));
+        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(server.readAllStandardOutput())).contains(listening), 30000);
+        TlsTrust::addCaCertificates({certs->caCertificate});
+        RestProbe rest(QUrl(listening.match(output).captured(1) + u'/'));
+        const RestReply answer = rest.post(QStringLiteral("/api/me"), {});
+        QVERIFY2(answer.transportError.isEmpty(), qPrintable(answer.transportError));
+        QCOMPARE(answer.status, 401);
+        server.kill();
+        server.waitForFinished();
+
+        int code = 0;
+        runCommand({QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"), QStringLiteral("--data"), dir.path(),
+                    QStringLiteral("--tls-cert"), dir.filePath(QStringLiteral("missing.pem")), QStringLiteral("--tls-key"), keyPath}, {}, &code);
+        QCOMPARE(code, 2);
     }
 
     void killedMidTrafficLosesNothingDelivered()
