@@ -17,17 +17,18 @@ Item {
             model: 8
 
             Rectangle {
+                id: dot
                 required property int index
                 readonly property real angle: index * Math.PI / 4
-                readonly property real reach: (root.width - width) / 2
+                readonly property real reach: (root.width - dot.width) / 2
 
                 width: root.width * 0.18
-                height: width
-                radius: width / 2
+                height: dot.width
+                radius: dot.width / 2
                 color: root.color
-                opacity: 0.3 + 0.7 * index / 7
-                x: reach + Math.cos(angle) * reach
-                y: reach + Math.sin(angle) * reach
+                opacity: 0.3 + 0.7 * dot.index / 7
+                x: dot.reach + Math.cos(dot.angle) * dot.reach
+                y: dot.reach + Math.sin(dot.angle) * dot.reach
             }
         }
 
