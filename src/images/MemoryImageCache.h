@@ -20,8 +20,6 @@ public:
 
     qsizetype count() const;
     qint64 totalCost() const;
-    qsizetype countLimit() const { return m_countLimit; }
-    qint64 costLimit() const { return m_costLimit; }
 
 private:
     struct Entry
