@@ -1,5 +1,6 @@
 #include "ChatViewModel.h"
 
+#include "ChatJsonWriter.h"
 #include "Commands.h"
 #include "ConversationListModel.h"
 #include "LiveEventHandler.h"
@@ -373,14 +374,14 @@ QByteArray ChatViewModel::encodeForCache(ChatCache::Key key) const
     case ChatCache::Groups:
         return encodeJson(m_groups);
     case ChatCache::GlobalMessages:
-        return encodeJson(m_store->global());
+        return ChatJsonWriter::write(m_store->global());
     case ChatCache::DmMessages:
-        return encodeJson(m_store->dm());
+        return ChatJsonWriter::write(m_store->dm());
     case ChatCache::GroupMessages:
     case ChatCache::KeyCount:
         break;
     }
-    return encodeJson(m_store->group());
+    return ChatJsonWriter::write(m_store->group());
 }
 
 void ChatViewModel::setSearchResultsVariant(const QVariantList &results)

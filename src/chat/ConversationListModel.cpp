@@ -8,8 +8,16 @@ ConversationListModel::ConversationListModel(ChatViewModel *chat) : QAbstractLis
                               &ChatViewModel::groupMessagesChanged, &ChatViewModel::groupsChanged,
                               &ChatViewModel::friendsChanged, &ChatViewModel::pendingRequestsChanged,
                               &ChatViewModel::groupRequestsChanged, &ChatViewModel::onlineUsersChanged})
-        connect(chat, signal, this, &ConversationListModel::refresh);
+        connect(chat, signal, this, &ConversationListModel::scheduleRefresh);
     m_rows = buildRows();
+}
+
+void ConversationListModel::scheduleRefresh()
+{
+    if (m_refreshPending)
+        return;
+    m_refreshPending = true;
+    QMetaObject::invokeMethod(this, &ConversationListModel::refresh, Qt::QueuedConnection);
 }
 
 void ConversationListModel::setSearchText(const QString &text)
@@ -75,6 +83,7 @@ QList<ConversationListModel::Row> ConversationListModel::buildRows() const
 
 void ConversationListModel::refresh()
 {
+    m_refreshPending = false;
     QList<Row> next = buildRows();
     // Rows are matched by kind and id: the common head and tail stay (updated in place when their
     // content changed); the differing middle is removed and the new middle inserted.

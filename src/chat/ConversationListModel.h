@@ -3,7 +3,8 @@
 // then the groups and then the friends, each with a one-line preview of its latest message.
 // Groups and friends are filtered by searchText (case-sensitive, as typed). The rows follow the
 // chat state: a changed preview updates its row, a group or friend that comes or goes inserts or
-// removes rows; nothing resets the whole list.
+// removes rows; nothing resets the whole list. Changes of the chat state are gathered and applied
+// once at the end of the event-loop turn, so a burst of messages recomputes the rows once.
 #include "ChatMessage.h"
 #include "RoomType.h"
 
@@ -53,7 +54,7 @@ public:
     QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
     QHash<int, QByteArray> roleNames() const override;
 
-    // Recomputes the rows and applies the difference.
+    // Recomputes the rows and applies the difference now.
     void refresh();
 
 Q_SIGNALS:
@@ -76,6 +77,7 @@ private:
         bool operator==(const Row &) const = default;
     };
 
+    void scheduleRefresh();
     QList<Row> buildRows() const;
     // The sender name (empty when absent), ": " and the content of the last message.
     static QString namedPreview(const QList<ChatMessage> &messages);
@@ -84,4 +86,5 @@ private:
     QList<Row> m_rows;
     QString m_searchText;
     QString m_hallName = QStringLiteral("公共大厅");
+    bool m_refreshPending = false;
 };

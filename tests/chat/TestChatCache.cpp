@@ -2,6 +2,7 @@
 // again, the disk left exactly as saving at each save point would have left it, restore at start,
 // and the previous account's chats dropped from memory at sign-out.
 #include "ChatFixture.h"
+#include "ChatJsonWriter.h"
 #include "NotificationCenter.h"
 #include "SecureStorage.h"
 
@@ -25,6 +26,37 @@ class TestChatCache : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    void fastWriterMatchesTheRecordCodecByteForByte()
+    {
+        QList<ChatMessage> messages;
+        ChatMessage full;
+        full.id = QStringLiteral("id\"1");
+        full.from = QStringLiteral("u\\1");
+        full.fromName = QStringLiteral("名字 😀 \b\f\n\r\t\x01\x1f\x7f end");
+        full.fromAvatar = QStringLiteral("/a.png");
+        full.fromRole = QStringLiteral("admin");
+        full.fromBot = false;
+        full.content = QString(QChar(0xd800)) + QStringLiteral("lone") + QChar(0xdc00) + QStringLiteral("é€");
+        full.images = QStringList{QStringLiteral("https://x/1.jpg"), QString()};
+        full.time = -1772352942000;
+        full.to = QStringLiteral("p");
+        full.gid = QStringLiteral("g");
+        full.isFromMe = true;
+        ChatMessage bare;
+        bare.id = QStringLiteral("b");
+        bare.from = QStringLiteral("u");
+        bare.time = 9007199254740993LL;
+        bare.fromBot = true;
+        bare.images = QStringList();
+        messages << full << bare;
+        QCOMPARE(ChatJsonWriter::write(messages), encodeJson(messages));
+        QCOMPARE(ChatJsonWriter::write(QList<ChatMessage>()), encodeJson(QList<ChatMessage>()));
+        const MessageStore::MessageMap rooms{{QStringLiteral("b_c"), messages}, {QStringLiteral("a_b"), {}},
+                                             {QStringLiteral("Z_é"), {bare}}, {QString(), {full}}};
+        QCOMPARE(ChatJsonWriter::write(rooms), encodeJson(rooms));
+        QCOMPARE(ChatJsonWriter::write(MessageStore::MessageMap()), encodeJson(MessageStore::MessageMap()));
+    }
+
     void burstInOneTurnIsOneWriteOfTheChangedKeyOnly()
     {
         ChatFixture f;

@@ -3,6 +3,7 @@
 #include "ChatFixture.h"
 
 #include <QAbstractItemModelTester>
+#include <QCoreApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -108,6 +109,7 @@ private Q_SLOTS:
             {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("ab")), ChatFixture::user(QStringLiteral("zed"))}},
             {QStringLiteral("pendingRequests"), QJsonArray{request, secondRequest}},
         }));
+        QCoreApplication::processEvents();
         QCOMPARE(column(model, ConversationListModel::KindRole),
                  (QStringList{QStringLiteral("global"), QStringLiteral("friendRequests"), QStringLiteral("group"), QStringLiteral("dm"), QStringLiteral("dm")}));
         QCOMPARE(column(model, ConversationListModel::NameRole),
@@ -120,13 +122,17 @@ private Q_SLOTS:
         QJsonObject anonymous = ChatFixture::message(QStringLiteral("global"), QStringLiteral("h"), QStringLiteral("b"), QString(), 1);
         anonymous.remove(QStringLiteral("fromName"));
         f.deliver(anonymous);
+        QCoreApplication::processEvents();
         QCOMPARE(changed.size(), 1);
         QCOMPARE(model.data(model.index(0, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral(": "));
         f.deliver(ChatFixture::message(QStringLiteral("dm"), QStringLiteral("d"), QStringLiteral("zed"), QStringLiteral("yo"), 1));
+        QCoreApplication::processEvents();
         QCOMPARE(model.data(model.index(4, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral("yo"));
         f.deliver(ChatFixture::message(QStringLiteral("group"), QStringLiteral("gm"), QStringLiteral("b"), QStringLiteral("hi"), 1, {{QStringLiteral("gid"), QStringLiteral("g")}}));
+        QCoreApplication::processEvents();
         QCOMPARE(model.data(model.index(2, 0), ConversationListModel::PreviewRole).toString(), QStringLiteral("B: hi"));
         f.deliver({{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("zed")}}}}});
+        QCoreApplication::processEvents();
         QVERIFY(model.data(model.index(4, 0), ConversationListModel::OnlineRole).toBool());
         QVERIFY(!model.data(model.index(3, 0), ConversationListModel::OnlineRole).toBool());
 
@@ -142,10 +148,12 @@ private Q_SLOTS:
         // A group arriving inserts its row; the requests row goes when the last request does.
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
         f.deliver({{QStringLiteral("type"), QStringLiteral("group-created")}, {QStringLiteral("group"), ChatFixture::group(QStringLiteral("g2"), QStringLiteral("me"))}});
+        QCoreApplication::processEvents();
         QCOMPARE(inserted.size(), 1);
         QCOMPARE(inserted.at(0).at(1).toInt(), 3);
         QCOMPARE(model.data(model.index(3, 0), ConversationListModel::RoomRole).value<RoomType>(), RoomType::group(QStringLiteral("g2"), QStringLiteral("group g2")));
         f.deliver(ChatFixture::hello({}));
+        QCoreApplication::processEvents();
         QCOMPARE(model.rowCount(), 1);
         QCOMPARE(resets.size(), 0);
     }
