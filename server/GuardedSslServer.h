@@ -1,16 +1,18 @@
 #pragma once
-// The TLS listener behind the HTTP server. The HTTP server buffers a whole request body before any
-// route sees it, so this listener caps what one request may send: a connection that sends more than
-// the cap without getting an answer is answered 413 and closed, instead of filling memory.
-// (WebSocket connections leave this watch once upgraded; their frame size limits take over.)
+// The TLS listener behind the HTTP server, guarding what the HTTP server itself does not:
+// - it buffers a whole request body before any route sees it, so a connection that sends more than
+//   the cap without getting an answer is answered 413 and closed instead of filling memory;
+// - it never closes an idle connection, so an HTTP connection silent for the idle timeout is closed.
+// WebSocket connections leave this watch once upgraded (the HTTP server drops every connection to
+// the socket's signals then); their frame limits and the hub take over.
 #include <QSslServer>
 
 class GuardedSslServer : public QSslServer
 {
     Q_OBJECT
 public:
-    explicit GuardedSslServer(qint64 maxUnansweredBytes, QObject *parent = nullptr)
-        : QSslServer(parent), m_maxUnansweredBytes(maxUnansweredBytes)
+    GuardedSslServer(qint64 maxUnansweredBytes, int idleTimeoutMs, QObject *parent = nullptr)
+        : QSslServer(parent), m_maxUnansweredBytes(maxUnansweredBytes), m_idleTimeoutMs(idleTimeoutMs)
     {
     }
 
@@ -19,4 +21,5 @@ public:
 private:
     void watch(QTcpSocket *socket);
     qint64 m_maxUnansweredBytes;
+    int m_idleTimeoutMs;
 };

@@ -21,6 +21,7 @@ struct Limits
     int commandBurst = 20;                        // commands a connection may send at once
     int commandsPerSecond = 5;                    // refill rate of that allowance
     int authTimeoutMs = 10'000;                   // the "auth" frame must come first and soon
+    int httpIdleTimeoutMs = 60'000;               // an HTTP connection silent this long is closed
     int presenceDelayMs = 300;                    // joins and leaves within this window share one broadcast
     qint64 recallWindowMs = 120'000;
     qint64 maxQueuedBytesPerSocket = 8 * 1024 * 1024; // a reader this far behind is dropped

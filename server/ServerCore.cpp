@@ -124,7 +124,7 @@ bool ServerCore::start()
             parts.hub.adopt(parts.http.nextPendingWebSocketConnection());
     });
 
-    auto *listener = new GuardedSslServer(m_options.limits.maxRequestBody + HeaderSlack, &parts.http);
+    auto *listener = new GuardedSslServer(m_options.limits.maxRequestBody + HeaderSlack, m_options.limits.httpIdleTimeoutMs, &parts.http);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificateChain(QList<QSslCertificate>{m_options.certificate} + m_options.chain);
     tls.setPrivateKey(m_options.privateKey);

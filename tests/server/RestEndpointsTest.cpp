@@ -6,6 +6,7 @@
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
+#include <QSslSocket>
 #include <QtTest>
 
 namespace {
@@ -139,6 +140,18 @@ private Q_SLOTS:
         QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200);
         server.clock().advance(1);
         QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 401);
+    }
+
+    void silentConnectionsAreClosed()
+    {
+        ServerFixture server;
+        QSslSocket socket;
+        QSignalSpy encrypted(&socket, &QSslSocket::encrypted);
+        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port()));
+        QVERIFY(encrypted.wait(10000)); // the server runs in this thread: no blocking waits
+        socket.write("POST /api/me HTTP/1.1\r\nHost: 127.0.0.1\r\n"); // and then nothing more
+        QSignalSpy closed(&socket, &QSslSocket::disconnected);
+        QVERIFY(closed.wait(5000));
     }
 
     void theSocketPathWantsAnUpgrade()

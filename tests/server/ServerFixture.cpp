@@ -23,6 +23,7 @@ Limits ServerFixture::testLimits()
 {
     Limits limits;
     limits.authTimeoutMs = 400;
+    limits.httpIdleTimeoutMs = 300; // shorter than the sign-in wait, so signed-in sockets prove they are left alone
     limits.presenceDelayMs = 20;
     limits.maxRequestBody = 1024 * 1024;
     limits.maxImageBytes = 512 * 1024;
