@@ -3,7 +3,8 @@
 #include "WebSocketService.h"
 
 #include <QJSEngine>
-#include <QtQml/qqmlregistration.h>
+#include <QQmlEngine>
+#include <QtQml/qqml.h>
 
 struct WebSocketServiceForeign
 {

@@ -99,7 +99,10 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
                         [this, tab] { setProperty(QStringLiteral("mainTabs"), "selectedTab", tab); }, 700,
                         QStringLiteral("tab-%1-%2").arg(tab).arg(QLatin1String(tabs[tab])) + suffix});
     }
-    m_steps.append({[] { return true; }, [this] { call(QStringLiteral("discoverSiblingEntry"), "clicked"); }, 500,
+    m_steps.append({[] { return true; }, [this] {
+                        setProperty(QStringLiteral("mainTabs"), "selectedTab", 2);
+                        call(QStringLiteral("discoverSiblingEntry"), "clicked");
+                    }, 500,
                     QStringLiteral("discover-warning") + suffix});
     m_steps.append({[] { return true; }, [this, state] {
                         call(QStringLiteral("siblingWarning"), "close");

@@ -66,7 +66,6 @@ Rectangle {
         width: Math.min(parent.width - 48, 320)
         modal: true
         title: "警告"
-        Accessible.name: title
 
         background: Rectangle { color: Theme.zpPanel; radius: 14; border.color: Theme.zpBorder }
         header: Text {

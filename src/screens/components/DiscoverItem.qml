@@ -2,6 +2,7 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zephlin.App
+import Zephlin.Images
 
 // One entry of the discover list: a gradient glyph tile, the label and a chevron.
 AbstractButton {
@@ -21,15 +22,11 @@ AbstractButton {
         anchors.fill: parent
         anchors.leftMargin: 16
         anchors.rightMargin: 16
-        Rectangle {
+        GradientTile {
             Layout.preferredWidth: 40
             Layout.preferredHeight: 40
             radius: 10
-            gradient: Gradient {
-                orientation: Gradient.Diagonal
-                GradientStop { position: 0; color: "#3b82f6" }
-                GradientStop { position: 1; color: "#8b5cf6" }
-            }
+            colors: ["#3b82f6", "#8b5cf6"]
             Text {
                 anchors.centerIn: parent
                 text: item.glyph
