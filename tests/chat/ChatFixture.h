@@ -72,6 +72,8 @@ public:
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }
 
     void deliver(const QJsonObject &frame) { ws->handleMessage(QString::fromUtf8(QJsonDocument(frame).toJson(QJsonDocument::Compact))); }
+    // A frame written as JSON with single quotes for readability: {'type':'global', ...}.
+    void deliver(const char *json) { ws->handleMessage(QString::fromUtf8(json).replace(u'\'', u'"')); }
 
     static QJsonObject message(const QString &type, const QString &id, const QString &from, const QString &content,
                                qint64 time, const QJsonObject &extra = {})
