@@ -21,16 +21,22 @@ void ContentApi::registerRoutes(QHttpServer &server)
 {
     const auto post = QHttpServerRequest::Method::Post;
     const auto get = QHttpServerRequest::Method::Get;
-    server.route("/api/avatar", post, [this](const QHttpServerRequest &r) { return avatar(r); });
-    server.route("/api/group-avatar", post, [this](const QHttpServerRequest &r) { return groupAvatar(r); });
-    server.route("/api/upload-msg-image", post, [this](const QHttpServerRequest &r) { return messageImage(r); });
-    server.route("/api/moment-post", post, [this](const QHttpServerRequest &r) { return postMoment(r); });
+    const auto signedIn = [this](QHttpServerResponse (ContentApi::*handler)(const Caller &)) {
+        return [this, handler](const QHttpServerRequest &request) {
+            return withCaller(request, [this, handler](const Caller &caller) { return (this->*handler)(caller); });
+        };
+    };
+    server.route("/api/avatar", post, signedIn(&ContentApi::avatar));
+    server.route("/api/group-avatar", post, signedIn(&ContentApi::groupAvatar));
+    server.route("/api/upload-msg-image", post, signedIn(&ContentApi::messageImage));
+    server.route("/api/moment-post", post, signedIn(&ContentApi::postMoment));
     server.route("/api/search-groups", get, [this](const QHttpServerRequest &r) { return searchGroups(r); });
     server.route("/uploads/<arg>", get, [this](const QString &name) { return upload(name); });
     server.route("/downloads/zephlin/<arg>", get, [this](const QString &name) { return download(name); });
 }
 
-std::variant<ContentApi::Caller, QHttpServerResponse> ContentApi::authorize(const QHttpServerRequest &request)
+QHttpServerResponse ContentApi::withCaller(const QHttpServerRequest &request,
+                                           const std::function<QHttpServerResponse(const Caller &caller)> &handle)
 {
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxRequestBody);
     if (!body)
@@ -38,15 +44,11 @@ std::variant<ContentApi::Caller, QHttpServerResponse> ContentApi::authorize(cons
     const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(request, *body));
     if (!user)
         return RestSupport::unauthorized();
-    return Caller{*body, user->user.id};
+    return handle(Caller{*body, user->user.id});
 }
 
-QHttpServerResponse ContentApi::avatar(const QHttpServerRequest &request)
+QHttpServerResponse ContentApi::avatar(const Caller &caller)
 {
-    auto authorized = authorize(request);
-    if (auto *refused = std::get_if<QHttpServerResponse>(&authorized))
-        return std::move(*refused);
-    const Caller &caller = std::get<Caller>(authorized);
     const Outcome<QString> stored = m_context.images.storeBase64(caller.body.value(QStringLiteral("data")).toString());
     if (!stored)
         return RestSupport::error(stored.refusal());
@@ -55,12 +57,8 @@ QHttpServerResponse ContentApi::avatar(const QHttpServerRequest &request)
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.value()}});
 }
 
-QHttpServerResponse ContentApi::groupAvatar(const QHttpServerRequest &request)
+QHttpServerResponse ContentApi::groupAvatar(const Caller &caller)
 {
-    auto authorized = authorize(request);
-    if (auto *refused = std::get_if<QHttpServerResponse>(&authorized))
-        return std::move(*refused);
-    const Caller &caller = std::get<Caller>(authorized);
     const std::optional<ChatGroup> group = m_context.groups.group(caller.body.value(QStringLiteral("gid")).toString());
     if (!group)
         return RestSupport::error({404, QStringLiteral("群聊不存在")});
@@ -76,24 +74,16 @@ QHttpServerResponse ContentApi::groupAvatar(const QHttpServerRequest &request)
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.value()}});
 }
 
-QHttpServerResponse ContentApi::messageImage(const QHttpServerRequest &request)
+QHttpServerResponse ContentApi::messageImage(const Caller &caller)
 {
-    auto authorized = authorize(request);
-    if (auto *refused = std::get_if<QHttpServerResponse>(&authorized))
-        return std::move(*refused);
-    const Caller &caller = std::get<Caller>(authorized);
     const Outcome<QString> stored = m_context.images.storeBase64(caller.body.value(QStringLiteral("data")).toString());
     if (!stored)
         return RestSupport::error(stored.refusal());
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("url"), stored.value()}});
 }
 
-QHttpServerResponse ContentApi::postMoment(const QHttpServerRequest &request)
+QHttpServerResponse ContentApi::postMoment(const Caller &caller)
 {
-    auto authorized = authorize(request);
-    if (auto *refused = std::get_if<QHttpServerResponse>(&authorized))
-        return std::move(*refused);
-    const Caller &caller = std::get<Caller>(authorized);
     const QString text = caller.body.value(QStringLiteral("text")).toString().trimmed();
     const QJsonArray images = caller.body.value(QStringLiteral("images")).toArray();
     if (text.isEmpty() && images.isEmpty())

@@ -6,7 +6,7 @@
 
 #include <QHttpServerResponse>
 #include <QJsonObject>
-#include <variant>
+#include <functional>
 
 class FriendCommands;
 class MomentCommands;
@@ -30,13 +30,14 @@ private:
         QJsonObject body;
         QString userId;
     };
-    // The parsed body and its signed-in caller, or the response that refuses the request.
-    std::variant<Caller, QHttpServerResponse> authorize(const QHttpServerRequest &request);
+    // Runs `handle` for the parsed body and its signed-in caller, or answers the refusal.
+    QHttpServerResponse withCaller(const QHttpServerRequest &request,
+                                   const std::function<QHttpServerResponse(const Caller &caller)> &handle);
 
-    QHttpServerResponse avatar(const QHttpServerRequest &request);
-    QHttpServerResponse groupAvatar(const QHttpServerRequest &request);
-    QHttpServerResponse messageImage(const QHttpServerRequest &request);
-    QHttpServerResponse postMoment(const QHttpServerRequest &request);
+    QHttpServerResponse avatar(const Caller &caller);
+    QHttpServerResponse groupAvatar(const Caller &caller);
+    QHttpServerResponse messageImage(const Caller &caller);
+    QHttpServerResponse postMoment(const Caller &caller);
     QHttpServerResponse searchGroups(const QHttpServerRequest &request);
     QHttpServerResponse upload(const QString &name) const;
     QHttpServerResponse download(const QString &name) const;

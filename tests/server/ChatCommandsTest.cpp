@@ -12,20 +12,6 @@
 #include <QJsonArray>
 #include <QtTest>
 
-namespace {
-QJsonObject frame(const QString &type, std::initializer_list<QPair<QString, QJsonValue>> members = {})
-{
-    QJsonObject object{{QStringLiteral("type"), type}};
-    for (const auto &[key, value] : members)
-        object.insert(key, value);
-    return object;
-}
-
-QString errorOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("error")).toString();
-}
-} // namespace
 
 class ChatCommandsTest : public QObject
 {

@@ -10,19 +10,6 @@
 #include <QtTest>
 
 namespace {
-QJsonObject frame(const QString &type, std::initializer_list<QPair<QString, QJsonValue>> members = {})
-{
-    QJsonObject object{{QStringLiteral("type"), type}};
-    for (const auto &[key, value] : members)
-        object.insert(key, value);
-    return object;
-}
-
-QString errorOf(const QJsonObject &event)
-{
-    return event.value(QStringLiteral("error")).toString();
-}
-
 QStringList idsOf(const QJsonArray &users)
 {
     QStringList ids;

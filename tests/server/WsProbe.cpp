@@ -4,6 +4,19 @@
 #include <QSignalSpy>
 #include <QTest>
 
+QJsonObject frame(const QString &type, std::initializer_list<QPair<QString, QJsonValue>> members)
+{
+    QJsonObject object{{QStringLiteral("type"), type}};
+    for (const auto &[key, value] : members)
+        object.insert(key, value);
+    return object;
+}
+
+QString errorOf(const QJsonObject &event)
+{
+    return event.value(QStringLiteral("error")).toString();
+}
+
 WsProbe::WsProbe(const QUrl &url) : m_url(url)
 {
     connect(&m_socket, &QWebSocket::textMessageReceived, this,

@@ -6,6 +6,11 @@
 #include <QUrl>
 #include <QWebSocket>
 
+// A command frame: "type" and the given members.
+QJsonObject frame(const QString &type, std::initializer_list<QPair<QString, QJsonValue>> members = {});
+// The "error" member of an event ("" when absent).
+QString errorOf(const QJsonObject &event);
+
 class WsProbe : public QObject
 {
     Q_OBJECT
