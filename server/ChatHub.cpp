@@ -156,7 +156,9 @@ void ChatHub::sendToUsers(const QStringList &userIds, const QJsonObject &event)
 void ChatHub::broadcast(const QJsonObject &event)
 {
     const QString text = WireEvents::text(event);
-    for (ChatClient *client : std::as_const(m_clients))
+    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
+    const QList<ChatClient *> clients = m_clients;
+    for (ChatClient *client : clients)
         if (client->isAuthenticated())
             sendText(*client, text);
 }
