@@ -17,6 +17,10 @@ class RoomType
     Q_PROPERTY(QString peerName READ peerName CONSTANT)
     Q_PROPERTY(QString gid READ gid CONSTANT)
     Q_PROPERTY(QString name READ name CONSTANT)
+    // For QML, where the enumeration of a value type cannot be named.
+    Q_PROPERTY(bool isGlobal READ isGlobal CONSTANT)
+    Q_PROPERTY(bool isDm READ isDm CONSTANT)
+    Q_PROPERTY(bool isGroup READ isGroup CONSTANT)
 
 public:
     enum class Kind { Dm, Group, Global };
@@ -29,6 +33,9 @@ public:
     static RoomType group(const QString &gid, const QString &name) { return {Kind::Group, gid, name}; }
 
     Kind kind() const { return m_kind; }
+    bool isGlobal() const { return m_kind == Kind::Global; }
+    bool isDm() const { return m_kind == Kind::Dm; }
+    bool isGroup() const { return m_kind == Kind::Group; }
     // "global", "dm_" + peer id or "group_" + group id.
     QString id() const;
     // Empty unless this is a direct room.
