@@ -44,7 +44,7 @@ private Q_SLOTS:
         WsProbe good(server.wsUrl());
         QVERIFY(good.open());
         QVERIFY(!good.signIn(alice.token).isEmpty());
-        QTest::qWait(600); // past the sign-in deadline: a signed-in socket stays open
+        QTest::qWait(1200); // past the sign-in deadline: a signed-in socket stays open
         QVERIFY(good.isOpen());
     }
 

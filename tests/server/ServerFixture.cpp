@@ -22,8 +22,8 @@ const DevCertificates &ServerFixture::certificates()
 Limits ServerFixture::testLimits()
 {
     Limits limits;
-    limits.authTimeoutMs = 400;
-    limits.httpIdleTimeoutMs = 300; // shorter than the sign-in wait, so signed-in sockets prove they are left alone
+    limits.authTimeoutMs = 1000;
+    limits.httpIdleTimeoutMs = 800; // shorter than the sign-in wait, so signed-in sockets prove they are left alone
     limits.presenceDelayMs = 20;
     limits.maxRequestBody = 1024 * 1024;
     limits.maxImageBytes = 512 * 1024;

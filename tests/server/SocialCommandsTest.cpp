@@ -88,6 +88,8 @@ private Q_SLOTS:
         a->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("g")},
                                                        {QStringLiteral("members"), QJsonArray{carol.id}}}));
         QCOMPARE(errorOf(a->waitFor(QStringLiteral("error"))), QStringLiteral("只能邀请好友入群"));
+        a->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("   ")}, {QStringLiteral("members"), QJsonArray()}}));
+        QCOMPARE(errorOf(a->waitFor(QStringLiteral("error"))), QStringLiteral("群名称需为1-30个字符"));
         a->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("徒步")},
                                                        {QStringLiteral("members"), QJsonArray{bob.id}}}));
         const QJsonObject created = a->waitFor(QStringLiteral("group-created"));
@@ -113,6 +115,12 @@ private Q_SLOTS:
         QCOMPARE(membersOf(grown).size(), 3);
         QCOMPARE(membersOf(a->waitFor(QStringLiteral("group-member-removed"))).size(), 3);
 
+        b->send(frame(QStringLiteral("group-apply"), {{QStringLiteral("gid"), gid}}));
+        QCOMPARE(errorOf(b->waitFor(QStringLiteral("error"))), QStringLiteral("你已经是该群成员了"));
+        a->send(frame(QStringLiteral("group-rename"), {{QStringLiteral("gid"), gid}, {QStringLiteral("name"), QString(31, u'x')}}));
+        QCOMPARE(errorOf(a->waitFor(QStringLiteral("error"))), QStringLiteral("群名称需为1-30个字符"));
+        a->send(frame(QStringLiteral("group-add-members"), {{QStringLiteral("gid"), gid}, {QStringLiteral("members"), QJsonArray{bob.id}}}));
+        QCOMPARE(errorOf(a->waitFor(QStringLiteral("error"))), QStringLiteral("所选好友已在群中"));
         b->send(frame(QStringLiteral("group-rename"), {{QStringLiteral("gid"), gid}, {QStringLiteral("name"), QStringLiteral("x")}}));
         QCOMPARE(errorOf(b->waitFor(QStringLiteral("error"))), QStringLiteral("只有群主可以执行此操作"));
         a->send(frame(QStringLiteral("group-rename"), {{QStringLiteral("gid"), gid}, {QStringLiteral("name"), QStringLiteral("登山")}}));
