@@ -12,6 +12,7 @@
 #include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QTest>
 #include <QTimer>
 #include <memory>
@@ -205,6 +206,29 @@ private Q_SLOTS:
         QCOMPARE(m_restLogouts, 1);
     }
 
+    void notificationsReachObserversOnTheMainThreadWhileTheyLive()
+    {
+        auto observer = std::make_unique<QObject>();
+        QList<QVariant> objects;
+        QList<QThread *> threads;
+        NotificationCenter::shared().observe(QStringLiteral("probe"), observer.get(), [&](const QVariant &object) {
+            objects.append(object);
+            threads.append(QThread::currentThread());
+        });
+        NotificationCenter::shared().post(QStringLiteral("other"), 1);
+        NotificationCenter::shared().post(QStringLiteral("probe"), 2);
+        QCOMPARE(objects, QList<QVariant>{2}); // delivered before post() returns on the main thread
+        std::unique_ptr<QThread> poster(QThread::create([] { NotificationCenter::shared().post(QStringLiteral("probe"), 3); }));
+        poster->start();
+        QVERIFY(poster->wait(5000));
+        QTRY_COMPARE(objects.size(), 2);
+        QCOMPARE(objects.at(1), QVariant(3));
+        QCOMPARE(threads.at(1), QThread::currentThread());
+        observer.reset();
+        NotificationCenter::shared().post(QStringLiteral("probe"), 4);
+        QCOMPARE(objects.size(), 2);
+    }
+
     void logoutSignsOutEverywhereAndKeepsPreferences()
     {
         ChatServices chatServices;
@@ -247,7 +271,7 @@ private Q_SLOTS:
         // The next account on this device sees nothing of Alice's.
         QVERIFY(chat.friends().isEmpty());
         QVERIFY(chat.dmMessages().isEmpty());
-        QCOMPARE(chat.conversations()->rowCount(), 1);
+        QTRY_COMPARE(chat.conversations()->rowCount(), 1);
     }
 };
 
