@@ -82,7 +82,6 @@ public:
     bool isSearching() const { return m_isSearching; }
     QString announcement() const { return m_announcement; }
     QString currentUserName() const { return m_currentUserName; }
-    const MessageStore &messageStore() const { return *m_store; }
     MessageListModel *currentMessages() const { return m_currentMessages; }
     ConversationListModel *conversations() const { return m_conversations; }
 

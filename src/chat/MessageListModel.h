@@ -39,7 +39,6 @@ public:
 
     // No room: no rows.
     void setRoom(const std::optional<RoomType> &room);
-    const std::optional<RoomType> &room() const { return m_room; }
 
     int count() const { return rowCount(); }
     int rowCount(const QModelIndex &parent = QModelIndex()) const override;

@@ -40,11 +40,11 @@ void MessageStore::append(const Ref &ref, const ChatMessage &message)
     Q_EMIT changed(ref.box);
 }
 
-int MessageStore::removeIf(const Ref &ref, const std::function<bool(const ChatMessage &)> &pred)
+void MessageStore::removeIf(const Ref &ref, const std::function<bool(const ChatMessage &)> &pred)
 {
     QList<ChatMessage> *messages = list(ref);
     if (!messages)
-        return 0;
+        return;
     int removedCount = 0;
     // From the back, one contiguous run at a time, so row numbers ahead stay valid.
     for (int last = int(messages->size()) - 1; last >= 0; --last) {
@@ -61,7 +61,6 @@ int MessageStore::removeIf(const Ref &ref, const std::function<bool(const ChatMe
     }
     if (removedCount > 0)
         Q_EMIT changed(ref.box);
-    return removedCount;
 }
 
 void MessageStore::trimFront(const Ref &ref, int limit)

@@ -38,8 +38,8 @@ public:
     // Creates an empty entry for a direct or group room that has none.
     void ensure(const Ref &ref);
     void append(const Ref &ref, const ChatMessage &message);
-    // Removes every message matching pred; an entry that becomes empty stays. Returns the count.
-    int removeIf(const Ref &ref, const std::function<bool(const ChatMessage &)> &pred);
+    // Removes every message matching pred; an entry that becomes empty stays.
+    void removeIf(const Ref &ref, const std::function<bool(const ChatMessage &)> &pred);
     // Keeps the newest `limit` messages of the list.
     void trimFront(const Ref &ref, int limit);
 

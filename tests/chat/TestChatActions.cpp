@@ -222,6 +222,13 @@ private Q_SLOTS:
         QVERIFY(chat.dmMessages().contains(QStringLiteral("a_b")));
         QVERIFY(chat.dmMessages().value(QStringLiteral("a_b")).isEmpty());
         QVERIFY(chat.groupMessages().value(QStringLiteral("g")).isEmpty());
+
+        // The chat screen's delete action names a message of the open room.
+        chat.removeMessageWithId(QStringLiteral("y"));
+        QCOMPARE(chat.globalMessages().size(), 1);
+        chat.setCurrentRoom(RoomType::global());
+        chat.removeMessageWithId(QStringLiteral("y"));
+        QVERIFY(chat.globalMessages().isEmpty());
     }
 
     void groupSearchFillsResultsAndKeepsThemOnFailure()
