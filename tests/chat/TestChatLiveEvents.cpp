@@ -220,11 +220,14 @@ private Q_SLOTS:
     void toastTimerClearsOnlyItsOwnText()
     {
         ChatFixture f;
-        ChatViewModel &chat = f.make();
+        ChatServices services = f.services();
+        // Wide margins around each timer so a loaded machine cannot reorder them.
+        services.toastDuration = 600ms;
+        ChatViewModel chat(services);
         chat.showToast(QStringLiteral("first"));
-        QTest::qWait(20);
+        QTest::qWait(300);
         chat.showToast(QStringLiteral("second"));
-        QTest::qWait(30); // the first toast's timer has fired by now
+        QTest::qWait(450); // the first toast's timer has fired, the second's has not
         QCOMPARE(chat.toast(), QStringLiteral("second"));
         QTRY_VERIFY(!chat.hasToast());
         f.ws->onDisconnect();
