@@ -32,17 +32,16 @@ public:
 
     static QString storageKey(Key key);
 
-    // The stored value, or nothing when missing or unreadable. A key read back is known to be on
-    // disk as it is in memory, so it is not written again until it changes.
+    // The stored value, or nothing when missing or unreadable.
     template <typename T>
     std::optional<T> load(Key key)
     {
-        std::optional<T> value = SecureStorage::shared().load<T>(storageKey(key));
-        if (value)
-            m_dirty[key] = false;
-        return value;
+        return SecureStorage::shared().load<T>(storageKey(key));
     }
 
+    // What is in memory under key is what the store holds (it was just read back): it is not
+    // written again until it changes.
+    void markStored(Key key) { m_dirty[key] = false; }
     // The value under key changed in memory (after the change).
     void markChanged(Key key) { m_dirty[key] = true; }
     // A save point: every changed key is written at the end of this event-loop turn.

@@ -27,6 +27,16 @@ ChatCache::Key cacheKey(MessageStore::Box box)
     }
     return ChatCache::GlobalMessages;
 }
+// A key that is missing or unreadable leaves its property as it is; one read back is known to be
+// on disk as it is in memory.
+template <typename T, typename Apply>
+void restoreKey(ChatCache &cache, ChatCache::Key key, Apply apply)
+{
+    if (std::optional<T> value = cache.load<T>(key)) {
+        apply(std::move(*value));
+        cache.markStored(key);
+    }
+}
 } // namespace
 
 ChatViewModel::ChatViewModel(QObject *parent) : ChatViewModel(ChatServices(), parent) {}
@@ -353,17 +363,12 @@ void ChatViewModel::clearForSignOut()
 
 void ChatViewModel::loadFromLocal()
 {
-    // A key that is missing or unreadable leaves its property as it is.
-    if (auto friends = m_cache->load<QList<User>>(ChatCache::Friends))
-        setFriends(std::move(*friends));
-    if (auto groups = m_cache->load<QList<ChatGroup>>(ChatCache::Groups))
-        setGroups(std::move(*groups));
-    if (auto global = m_cache->load<QList<ChatMessage>>(ChatCache::GlobalMessages))
-        m_store->setGlobal(std::move(*global));
-    if (auto dm = m_cache->load<MessageStore::MessageMap>(ChatCache::DmMessages))
-        m_store->setBox(MessageStore::Box::Dm, std::move(*dm));
-    if (auto group = m_cache->load<MessageStore::MessageMap>(ChatCache::GroupMessages))
-        m_store->setBox(MessageStore::Box::Group, std::move(*group));
+    using Rooms = MessageStore::MessageMap;
+    restoreKey<QList<User>>(*m_cache, ChatCache::Friends, [this](auto value) { setFriends(std::move(value)); });
+    restoreKey<QList<ChatGroup>>(*m_cache, ChatCache::Groups, [this](auto value) { setGroups(std::move(value)); });
+    restoreKey<QList<ChatMessage>>(*m_cache, ChatCache::GlobalMessages, [this](auto value) { m_store->setGlobal(std::move(value)); });
+    restoreKey<Rooms>(*m_cache, ChatCache::DmMessages, [this](auto value) { m_store->setBox(MessageStore::Box::Dm, std::move(value)); });
+    restoreKey<Rooms>(*m_cache, ChatCache::GroupMessages, [this](auto value) { m_store->setBox(MessageStore::Box::Group, std::move(value)); });
 }
 
 QByteArray ChatViewModel::encodeForCache(ChatCache::Key key) const

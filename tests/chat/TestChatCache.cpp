@@ -142,6 +142,13 @@ private Q_SLOTS:
         QCOMPARE(restored.dmMessages().value(QStringLiteral("b_me")).size(), 1);
         QCOMPARE(restored.groupMessages().value(QStringLiteral("x")).size(), 1);
         QVERIFY(restored.pendingRequests().isEmpty()); // never stored
+
+        // What was read back is not sealed again: the next message writes the hall, and the
+        // unreadable groups key, which the save rewrites.
+        f.deliver(hallFrame(10));
+        QCoreApplication::processEvents();
+        QCOMPARE(restored.cache().writes(), 2);
+        QVERIFY(SecureStorage::shared().load<QList<ChatGroup>>(QStringLiteral("zp_groups")));
     }
 
     void signOutDropsThePreviousAccountsChatsFromMemory()
