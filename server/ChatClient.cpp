@@ -1,11 +1,20 @@
 #include "ChatClient.h"
 
+#include <QSslSocket>
 #include <QWebSocket>
 
 #include <algorithm>
 
-ChatClient::ChatClient(std::unique_ptr<QWebSocket> socket, QObject *parent) : QObject(parent), m_socket(std::move(socket))
+ChatClient::ChatClient(std::unique_ptr<QWebSocket> socket, QSslSocket *transport, QObject *parent)
+    : QObject(parent), m_socket(std::move(socket)), m_transport(transport)
 {
+}
+
+qint64 ChatClient::queuedBytes() const
+{
+    if (m_transport)
+        return m_transport->bytesToWrite() + m_transport->encryptedBytesToWrite();
+    return m_socket ? m_socket->bytesToWrite() : 0;
 }
 
 ChatClient::~ChatClient()

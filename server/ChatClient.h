@@ -2,16 +2,18 @@
 // One WebSocket connection: its socket, who signed in on it (once the "auth" frame was accepted) and
 // its allowance of commands.
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <memory>
 
+class QSslSocket;
 class QWebSocket;
 
 class ChatClient : public QObject
 {
     Q_OBJECT
 public:
-    ChatClient(std::unique_ptr<QWebSocket> socket, QObject *parent = nullptr);
+    ChatClient(std::unique_ptr<QWebSocket> socket, QSslSocket *transport, QObject *parent = nullptr);
     ~ChatClient() override;
 
     QWebSocket *socket() const { return m_socket.get(); }
@@ -23,12 +25,16 @@ public:
     // Token bucket: `burst` commands at once, refilled at `perSecond`. False when the allowance is used up.
     bool takeCommand(qint64 nowMs, int burst, int perSecond);
 
+    // Output not yet handed to the operating system, encrypted or not.
+    qint64 queuedBytes() const;
     void sendText(const QString &text);
     // Sends the frame (if any) and closes the connection.
     void closeWith(const QString &finalFrame);
 
 private:
     std::unique_ptr<QWebSocket> m_socket;
+    // The TLS socket under the WebSocket: only it knows how much encrypted output waits.
+    QPointer<QSslSocket> m_transport;
     QString m_userId;
     QString m_tokenHash;
     double m_allowance = -1;

@@ -27,12 +27,12 @@ ChatHub::~ChatHub()
         delete client;
 }
 
-void ChatHub::adopt(std::unique_ptr<QWebSocket> socket)
+void ChatHub::adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport)
 {
     socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxFrameBytes));
     socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxFrameBytes));
     QWebSocket *raw = socket.get();
-    auto *client = new ChatClient(std::move(socket));
+    auto *client = new ChatClient(std::move(socket), transport);
     m_clients << client;
     connect(raw, &QWebSocket::textMessageReceived, client, [this, client](const QString &text) { onText(client, text); });
     connect(raw, &QWebSocket::binaryMessageReceived, client, [client](const QByteArray &) {
@@ -123,7 +123,7 @@ void ChatHub::sendText(ChatClient &client, const QString &text)
     if (!socket || !socket->isValid())
         return;
     // A reader that stopped reading would otherwise make the server buffer without bound.
-    if (socket->bytesToWrite() > m_limits.maxQueuedBytesPerSocket) {
+    if (client.queuedBytes() > m_limits.maxQueuedBytesPerSocket) {
         socket->abort();
         return;
     }

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <memory>
 
+class QSslSocket;
 class QWebSocket;
 struct StoredUser;
 
@@ -28,7 +29,8 @@ public:
     void setCommands(CommandTable commands) { m_commands = std::move(commands); }
     void setHelloSource(HelloSource source) { m_hello = std::move(source); }
 
-    void adopt(std::unique_ptr<QWebSocket> socket);
+    // `transport` is the TLS socket under the WebSocket (may be null), watched for unsent output.
+    void adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport);
 
     void send(ChatClient &client, const QJsonObject &event);
     void sendToUser(const QString &userId, const QJsonObject &event);

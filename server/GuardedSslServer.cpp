@@ -13,8 +13,20 @@ QTcpSocket *GuardedSslServer::nextPendingConnection()
     return socket;
 }
 
+QSslSocket *GuardedSslServer::transportFor(const QHostAddress &peer, quint16 peerPort) const
+{
+    for (const QPointer<QSslSocket> &socket : m_sockets)
+        if (socket && socket->peerPort() == peerPort && socket->peerAddress() == peer)
+            return socket;
+    return nullptr;
+}
+
 void GuardedSslServer::watch(QTcpSocket *socket)
 {
+    m_sockets.removeIf([](const QPointer<QSslSocket> &known) { return known.isNull(); });
+    if (auto *tls = qobject_cast<QSslSocket *>(socket))
+        m_sockets << tls;
+
     auto unanswered = std::make_shared<qint64>(0);
     auto *idle = new QTimer(socket);
     idle->setSingleShot(true);

@@ -5,7 +5,10 @@
 // - it never closes an idle connection, so an HTTP connection silent for the idle timeout is closed.
 // WebSocket connections leave this watch once upgraded (the HTTP server drops every connection to
 // the socket's signals then); their frame limits and the hub take over.
+#include <QList>
+#include <QPointer>
 #include <QSslServer>
+#include <QSslSocket>
 
 class GuardedSslServer : public QSslServer
 {
@@ -17,9 +20,12 @@ public:
     }
 
     QTcpSocket *nextPendingConnection() override;
+    // The accepted TLS socket with this peer endpoint: the transport under an upgraded WebSocket.
+    QSslSocket *transportFor(const QHostAddress &peer, quint16 peerPort) const;
 
 private:
     void watch(QTcpSocket *socket);
     qint64 m_maxUnansweredBytes;
     int m_idleTimeoutMs;
+    QList<QPointer<QSslSocket>> m_sockets;
 };

@@ -119,11 +119,6 @@ bool ServerCore::start()
             responder.write(QJsonDocument(QJsonObject{{QStringLiteral("error"), QStringLiteral("需要WebSocket连接")}}),
                             QHttpServerResponder::StatusCode::UpgradeRequired);
     });
-    connect(&parts.http, &QHttpServer::newWebSocketConnection, this, [&parts] {
-        while (parts.http.hasPendingWebSocketConnections())
-            parts.hub.adopt(parts.http.nextPendingWebSocketConnection());
-    });
-
     auto *listener = new GuardedSslServer(m_options.limits.maxRequestBody + HeaderSlack, m_options.limits.httpIdleTimeoutMs, &parts.http);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificateChain(QList<QSslCertificate>{m_options.certificate} + m_options.chain);
@@ -137,6 +132,13 @@ bool ServerCore::start()
         return false;
     }
     parts.http.bind(listener);
+    connect(&parts.http, &QHttpServer::newWebSocketConnection, this, [&parts, listener] {
+        while (parts.http.hasPendingWebSocketConnections()) {
+            std::unique_ptr<QWebSocket> socket = parts.http.nextPendingWebSocketConnection();
+            QSslSocket *transport = listener->transportFor(socket->peerAddress(), socket->peerPort());
+            parts.hub.adopt(std::move(socket), transport);
+        }
+    });
     m_port = listener->serverPort();
     return true;
 }

@@ -10,8 +10,22 @@
 #include "MessageStore.h"
 
 #include <QJsonArray>
+#include <QSslSocket>
 #include <QtTest>
 
+
+namespace {
+// A masked client text frame (payloads under 126 bytes), for a socket that speaks WebSocket by hand.
+QByteArray clientFrame(const QByteArray &payload)
+{
+    const QByteArray mask = QByteArrayLiteral("\x12\x34\x56\x78");
+    QByteArray frame;
+    frame.append(char(0x81)).append(char(0x80 | payload.size())).append(mask);
+    for (qsizetype i = 0; i < payload.size(); ++i)
+        frame.append(char(payload.at(i) ^ mask.at(i % 4)));
+    return frame;
+}
+} // namespace
 
 class ChatCommandsTest : public QObject
 {
@@ -244,6 +258,42 @@ private Q_SLOTS:
         QVERIFY(a->waitClosed());
         auto b = server.connect(alice);
         QVERIFY(b->isOpen());
+    }
+
+    void readersThatStopReadingAreDropped()
+    {
+        Limits limits = ServerFixture::testLimits();
+        limits.maxQueuedBytesPerSocket = 256 * 1024;
+        ServerFixture server(limits);
+        const auto alice = server.signUp(QStringLiteral("alice"));
+        const auto bob = server.signUp(QStringLiteral("bob"));
+        auto a = server.connect(alice);
+
+        // Bob's socket signs in by hand and then reads no more than 4 KiB.
+        QSslSocket slow;
+        QSignalSpy encrypted(&slow, &QSslSocket::encrypted);
+        slow.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port()));
+        QVERIFY(encrypted.wait(10000));
+        slow.write(QStringLiteral("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
+                       .arg(server.baseUrl().port()).toLatin1());
+        QSignalSpy upgraded(&slow, &QSslSocket::readyRead);
+        QVERIFY(upgraded.wait(10000));
+        QVERIFY(slow.readAll().startsWith("HTTP/1.1 101"));
+        slow.write(clientFrame(QStringLiteral("{\"type\":\"auth\",\"token\":\"%1\"}").arg(bob.token).toLatin1()));
+        QTRY_VERIFY_WITH_TIMEOUT(server.core().hub().isOnline(bob.id), 10000);
+        slow.setReadBufferSize(4096); // set once connected, so that it reaches the socket under TLS too
+
+        const QString longText(4000, QChar(0x4e2d)); // 12 KB of UTF-8
+        for (int round = 0; round < 200 && server.core().hub().isOnline(bob.id); ++round) {
+            for (int i = 0; i < 20; ++i)
+                a->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), longText}}));
+            for (int i = 0; i < 20; ++i)
+                QVERIFY(!a->waitFor(QStringLiteral("global")).isEmpty());
+            server.clock().advance(5000); // refills the command allowance
+        }
+        QVERIFY(!server.core().hub().isOnline(bob.id));
+        QVERIFY(a->isOpen());
     }
 
     void presenceFollowsJoinsAndLeaves()
