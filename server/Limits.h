@@ -23,6 +23,7 @@ struct Limits
     int authTimeoutMs = 10'000;                   // the "auth" frame must come first and soon
     int httpIdleTimeoutMs = 60'000;               // an HTTP connection silent this long is closed
     int presenceDelayMs = 300;                    // joins and leaves within this window share one broadcast
+    int feedDelayMs = 300;                        // so do moment changes: each sends the whole feed to everyone
     qint64 recallWindowMs = 120'000;
     qint64 maxQueuedBytesPerSocket = 8 * 1024 * 1024; // a reader this far behind is dropped
     int failedLoginsPerName = 5;

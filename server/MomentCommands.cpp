@@ -18,6 +18,13 @@ const QString Missing = QStringLiteral("动态不存在或已删除");
 constexpr int MaxCommentsPerMoment = 500;
 } // namespace
 
+MomentCommands::MomentCommands(ChatContext &context) : m_context(context)
+{
+    m_feedTimer.setSingleShot(true);
+    m_feedTimer.setInterval(m_context.limits.feedDelayMs);
+    QObject::connect(&m_feedTimer, &QTimer::timeout, &m_feedTimer, [this] { sendFeed(); });
+}
+
 void MomentCommands::registerWith(CommandTable &table)
 {
     table.insert(QStringLiteral("moment-like"), [this](ChatClient &c, const QJsonObject &f) { like(c, f); });
@@ -28,6 +35,12 @@ void MomentCommands::registerWith(CommandTable &table)
 }
 
 void MomentCommands::publishFeed()
+{
+    if (!m_feedTimer.isActive())
+        m_feedTimer.start();
+}
+
+void MomentCommands::sendFeed()
 {
     m_context.hub.broadcast({{QStringLiteral("type"), QStringLiteral("moments")},
                              {QStringLiteral("moments"), toJson(m_context.moments.feed(m_context.limits.feedMoments))}});

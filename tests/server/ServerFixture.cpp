@@ -25,6 +25,7 @@ Limits ServerFixture::testLimits()
     limits.authTimeoutMs = 1000;
     limits.httpIdleTimeoutMs = 800; // shorter than the sign-in wait, so signed-in sockets prove they are left alone
     limits.presenceDelayMs = 20;
+    limits.feedDelayMs = 20;
     limits.maxRequestBody = 1024 * 1024;
     limits.maxImageBytes = 512 * 1024;
     return limits;

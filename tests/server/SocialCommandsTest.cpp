@@ -226,6 +226,26 @@ private Q_SLOTS:
         QCOMPARE(errorOf(a->waitFor(QStringLiteral("error"))), QStringLiteral("动态不存在或已删除"));
     }
 
+    void feedChangesCloseTogetherShareOneBroadcast()
+    {
+        Limits limits = ServerFixture::testLimits();
+        limits.feedDelayMs = 500;
+        ServerFixture server(limits);
+        const auto alice = server.signUp(QStringLiteral("alice"));
+        auto a = server.connect(alice);
+        RestProbe rest(server.baseUrl());
+        const RestReply posted = rest.post(QStringLiteral("/api/moment-post"), {{QStringLiteral("token"), alice.token},
+                                                                               {QStringLiteral("text"), QStringLiteral("hi")},
+                                                                               {QStringLiteral("images"), QJsonArray()}});
+        const QString mid = posted.json.value(QStringLiteral("moment")).toObject().value(QStringLiteral("id")).toString();
+        QVERIFY(!a->waitFor(QStringLiteral("moments")).isEmpty());
+        for (const QString &text : {QStringLiteral("1"), QStringLiteral("2"), QStringLiteral("3")})
+            a->send(frame(QStringLiteral("moment-comment"), {{QStringLiteral("mid"), mid}, {QStringLiteral("text"), text}}));
+        const QJsonArray feed = a->waitFor(QStringLiteral("moments")).value(QStringLiteral("moments")).toArray();
+        QCOMPARE(feed.first().toObject().value(QStringLiteral("comments")).toArray().size(), 3);
+        QVERIFY(a->quietFor(QStringLiteral("moments"), 700));
+    }
+
     void administratorsRunTheHall()
     {
         ServerFixture server;
