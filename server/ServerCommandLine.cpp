@@ -100,7 +100,11 @@ int ServerCommandLine::serve(const QStringList &arguments)
     QString host = listen.left(colon);
     if (host.startsWith(u'[') && host.endsWith(u']'))
         host = host.mid(1, host.size() - 2);
-    if (!portOk || !options.address.setAddress(host))
+    if (host == QLatin1String("localhost"))
+        options.address = QHostAddress::LocalHost;
+    else if (!options.address.setAddress(host))
+        portOk = false;
+    if (!portOk)
         return usage(QStringLiteral("--listen needs ADDRESS:PORT, for example 127.0.0.1:8443"));
     if (options.dataDir.isEmpty())
         return usage(QStringLiteral("--data DIR is required"));
