@@ -21,6 +21,11 @@ void RootController::resetForTesting()
     s_hasRestored = false;
 }
 
+AppState *RootController::appState() const
+{
+    return m_appState;
+}
+
 void RootController::setAppState(AppState *appState)
 {
     if (m_appState == appState)

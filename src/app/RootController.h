@@ -25,7 +25,7 @@ public:
 
     explicit RootController(QObject *parent = nullptr);
 
-    AppState *appState() const { return m_appState; }
+    AppState *appState() const;
     void setAppState(AppState *appState);
     bool isCheckingLogin() const { return m_isCheckingLogin; }
     Route route() const;

@@ -1,5 +1,6 @@
 // Zephlin: a chat client for one self-hosted chat server.
 #include "ScreenshotTour.h"
+#include "StartupReport.h"
 #include "ZephlinApplication.h"
 
 #include <QCommandLineParser>
@@ -31,17 +32,21 @@ int main(int argc, char *argv[])
     const QCommandLineOption shotsUser(QStringLiteral("shots-user"), QStringLiteral("Account for the tour."), QStringLiteral("name"));
     const QCommandLineOption shotsPassword(QStringLiteral("shots-password"), QStringLiteral("Its password."),
                                            QStringLiteral("password"));
-    parser.addOptions({caFile, server, shots, shotsUser, shotsPassword});
+    const QCommandLineOption startupReport(QStringLiteral("startup-report"),
+                                           QStringLiteral("Print start-up milestones and peak memory, then quit."));
+    parser.addOptions({caFile, server, shots, shotsUser, shotsPassword, startupReport});
     parser.process(app);
 
     ZephlinApplication::Options options;
     options.caFile = parser.isSet(caFile) ? parser.value(caFile) : qEnvironmentVariable("ZEPHLIN_CA_FILE");
     options.serverURL = parser.value(server);
-    options.silentUpdateCheck = !parser.isSet(shots);
+    options.silentUpdateCheck = !parser.isSet(shots) && !parser.isSet(startupReport);
     ZephlinApplication zephlin(options);
     if (!zephlin.showRootView())
         return 1;
 
+    if (parser.isSet(startupReport))
+        new StartupReport(zephlin, &zephlin);
     if (parser.isSet(shots)) {
         auto *tour = new ScreenshotTour(zephlin, {parser.value(shots), parser.value(shotsUser), parser.value(shotsPassword)},
                                         &zephlin);

@@ -1,0 +1,53 @@
+#include "ServerProcess.h"
+
+#include "TlsTrust.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QRegularExpression>
+#include <QtDebug>
+
+ServerProcess::ServerProcess()
+{
+    m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+}
+
+ServerProcess::~ServerProcess()
+{
+    stop();
+}
+
+QString ServerProcess::caFile() const
+{
+    return QDir(m_data.path()).filePath(QStringLiteral("tls/ca.pem"));
+}
+
+bool ServerProcess::start(const QStringList &extraArguments)
+{
+    m_process.start(QStringLiteral(ZEPHLIN_SERVER_BINARY),
+                    QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                                QStringLiteral("--data"), m_data.path(), QStringLiteral("--dev-tls")}
+                        + extraArguments);
+    const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));
+    QString output;
+    const QDeadlineTimer deadline(30000);
+    while (!deadline.hasExpired() && m_process.state() != QProcess::NotRunning) {
+        m_process.waitForReadyRead(100);
+        output += QString::fromUtf8(m_process.readAllStandardOutput());
+        const QRegularExpressionMatch match = listening.match(output);
+        if (match.hasMatch()) {
+            m_baseURL = match.captured(1);
+            return TlsTrust::addCaFile(caFile()) > 0;
+        }
+    }
+    qWarning() << "zephlin-server did not start:" << output;
+    return false;
+}
+
+void ServerProcess::stop()
+{
+    if (m_process.state() == QProcess::NotRunning)
+        return;
+    m_process.kill();
+    m_process.waitForFinished();
+}

@@ -1,0 +1,25 @@
+#pragma once
+// The real zephlin-server, started on a free loopback port with a throw-away data folder and its
+// development certificates; the CA is trusted by this process. Stopped when destroyed.
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+class ServerProcess
+{
+public:
+    ServerProcess();
+    ~ServerProcess();
+
+    // Starts the server and waits until it listens; false (with a warning) when it does not.
+    bool start(const QStringList &extraArguments = {});
+    void stop();
+    QString baseURL() const { return m_baseURL; }
+    QString dataPath() const { return m_data.path(); }
+    QString caFile() const;
+
+private:
+    QTemporaryDir m_data;
+    QProcess m_process;
+    QString m_baseURL;
+};
