@@ -44,7 +44,6 @@ public:
 
     bool isOnline(const QString &userId) const { return m_byUser.contains(userId); }
     QStringList onlineUsers() const { return m_onlineOrder; }
-    int connectionCount() const { return int(m_clients.size()); }
 
 private:
     void onText(ChatClient *client, const QString &text);

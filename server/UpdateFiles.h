@@ -16,7 +16,6 @@ public:
         bool found = false;
     };
     File read(const QString &name) const;
-    QString directory() const { return m_directory; }
 
 private:
     QString m_directory;

@@ -105,8 +105,3 @@ bool UserStore::setAdmin(const QString &id, bool admin)
     return m_db.exec(QStringLiteral("UPDATE users SET role = ? WHERE id = ?"),
                      {admin ? QStringLiteral("admin") : QStringLiteral("user"), id});
 }
-
-int UserStore::count()
-{
-    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM users")).toInt();
-}

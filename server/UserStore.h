@@ -35,7 +35,6 @@ public:
     bool setAvatar(const QString &id, const QString &avatar);
     bool setBanned(const QString &id, bool banned);
     bool setAdmin(const QString &id, bool admin);
-    int count();
 
 private:
     std::optional<StoredUser> one(const QString &where, const QVariant &key);

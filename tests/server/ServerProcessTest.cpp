@@ -1,5 +1,6 @@
 // The real zephlin-server executable: its command line, and that nothing delivered is lost when the
 // process is killed in the middle of traffic.
+#include "Database.h"
 #include "DevCertificates.h"
 #include "RestProbe.h"
 #include "TlsTrust.h"
@@ -180,6 +181,11 @@ private Q_SLOTS:
         QVERIFY(history.size() <= 20);
         restarted.kill();
         restarted.waitForFinished();
+
+        // Reopening runs no migration twice: the schema stays at its version.
+        Database db;
+        QVERIFY(db.open(QDir(dir.path()).filePath(QStringLiteral("zephlin.db"))));
+        QCOMPARE(db.schemaVersion(), 1);
     }
 };
 
