@@ -7,13 +7,10 @@
 // share one process.
 #include "APIService.h"
 #include "ChatViewModel.h"
+#include "ServerProcess.h"
 #include "SettingsStore.h"
-#include "TlsTrust.h"
 #include "WebSocketService.h"
 
-#include <QDir>
-#include <QProcess>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -37,9 +34,8 @@ class ChatEndToEndTest : public QObject
 {
     Q_OBJECT
 
-    QTemporaryDir m_data;
     QTemporaryDir m_settings;
-    QProcess m_server;
+    ServerProcess m_server;
 
     struct SignedIn
     {
@@ -66,20 +62,8 @@ private Q_SLOTS:
     void initTestCase()
     {
         SettingsStore::shared().setLocation(m_settings.path());
-        m_server.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                                                QStringLiteral("--data"), m_data.path(), QStringLiteral("--dev-tls")});
-        const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));
-        QString output;
-        QRegularExpressionMatch match;
-        QTRY_VERIFY_WITH_TIMEOUT((output += QString::fromUtf8(m_server.readAllStandardOutput()), match = listening.match(output)).hasMatch(), 30000);
-        QVERIFY(TlsTrust::addCaFile(QDir(m_data.path()).filePath(QStringLiteral("tls/ca.pem"))) > 0);
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), match.captured(1));
-    }
-
-    void cleanupTestCase()
-    {
-        m_server.kill();
-        m_server.waitForFinished();
+        QVERIFY(m_server.start());
+        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
     }
 
     void twoUsersChatEverywhere()

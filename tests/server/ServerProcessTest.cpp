@@ -3,6 +3,7 @@
 #include "Database.h"
 #include "DevCertificates.h"
 #include "RestProbe.h"
+#include "ServerProcess.h"
 #include "TlsTrust.h"
 #include "WsProbe.h"
 
@@ -37,31 +38,16 @@ class ServerProcessTest : public QObject
     Q_OBJECT
 
 private:
-    // Starts "serve" on a free port; returns the port, or 0.
-    quint16 startServer(QProcess &process, const QString &dataDir)
+    static QUrl socketUrl(const ServerProcess &server)
     {
-        process.start(Binary, {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                               QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls")});
-        const QRegularExpression listening(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)"));
-        QString output;
-        QElapsedTimer timer;
-        timer.start();
-        while (timer.elapsed() < 30000 && process.state() != QProcess::NotRunning) {
-            process.waitForReadyRead(200);
-            output += QString::fromUtf8(process.readAllStandardOutput());
-            const QRegularExpressionMatch match = listening.match(output);
-            if (match.hasMatch()) {
-                TlsTrust::addCaFile(QDir(dataDir).filePath(QStringLiteral("tls/ca.pem")));
-                return match.captured(1).toUShort();
-            }
-        }
-        qWarning() << "server did not start:" << output << process.readAllStandardError();
-        return 0;
+        QUrl url(server.baseURL() + QStringLiteral("/ws"));
+        url.setScheme(QStringLiteral("wss"));
+        return url;
     }
 
-    QString login(quint16 port, const QString &name, const QString &password, QJsonObject *user = nullptr)
+    static QString login(const ServerProcess &server, const QString &name, const QString &password, QJsonObject *user = nullptr)
     {
-        RestProbe rest(QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(port)));
+        RestProbe rest(QUrl(server.baseURL() + u'/'));
         const RestReply reply = rest.post(QStringLiteral("/api/login"),
                                           {{QStringLiteral("username"), name}, {QStringLiteral("password"), password}});
         if (user)
@@ -72,42 +58,39 @@ private:
 private Q_SLOTS:
     void commandLineManagesUsersAndSeedsOnce()
     {
-        QTemporaryDir dir;
+        ServerProcess server;
+        const QString data = server.dataPath();
         int code = -1;
         const QString added = runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--admin"),
-                                          QStringLiteral("--data"), dir.path()}, "secret1\n", &code);
+                                          QStringLiteral("--data"), data}, "secret1\n", &code);
         QCOMPARE(code, 0);
         QVERIFY(added.contains(QStringLiteral("created user root")));
-        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--data"), dir.path()}, "x1234\n", &code);
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--data"), data}, "x1234\n", &code);
         QCOMPARE(code, 1); // the name is taken
-        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("eve"), QStringLiteral("--data"), dir.path()}, "eve12\n", &code);
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("eve"), QStringLiteral("--data"), data}, "eve12\n", &code);
         QCOMPARE(code, 0);
-        runCommand({QStringLiteral("user"), QStringLiteral("admin"), QStringLiteral("eve"), QStringLiteral("on"), QStringLiteral("--data"), dir.path()}, {}, &code);
+        runCommand({QStringLiteral("user"), QStringLiteral("admin"), QStringLiteral("eve"), QStringLiteral("on"), QStringLiteral("--data"), data}, {}, &code);
         QCOMPARE(code, 0);
 
-        const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), dir.path()});
+        const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
         QVERIFY(first.contains(QStringLiteral("demo data created")));
         QVERIFY(first.contains(QStringLiteral("alice / alice123")));
-        const QString second = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), dir.path()});
+        const QString second = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
         QVERIFY(second.contains(QStringLiteral("demo data already present")));
         QVERIFY(second.contains(QStringLiteral("alice / alice123")));
 
-        QProcess server;
-        const quint16 port = startServer(server, dir.path());
-        QVERIFY(port != 0);
+        QVERIFY(server.start());
         QJsonObject eve;
-        QVERIFY(!login(port, QStringLiteral("eve"), QStringLiteral("eve12"), &eve).isEmpty());
+        QVERIFY(!login(server, QStringLiteral("eve"), QStringLiteral("eve12"), &eve).isEmpty());
         QCOMPARE(eve.value(QStringLiteral("role")).toString(), QStringLiteral("admin"));
-        WsProbe socket(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        WsProbe socket(socketUrl(server));
         QVERIFY(socket.open());
-        const QJsonObject hello = socket.signIn(login(port, QStringLiteral("alice"), QStringLiteral("alice123")));
+        const QJsonObject hello = socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("alice123")));
         QCOMPARE(hello.value(QStringLiteral("globalMsgs")).toArray().size(), 6);
         QCOMPARE(hello.value(QStringLiteral("groups")).toArray().size(), 1);
         QCOMPARE(hello.value(QStringLiteral("moments")).toArray().size(), 3);
         QCOMPARE(hello.value(QStringLiteral("groupApplyRequests")).toArray().size(), 1);
         QCOMPARE(hello.value(QStringLiteral("pendingRequests")).toArray().size(), 1);
-        server.kill();
-        server.waitForFinished();
     }
 
     void servesWithTheOperatorsCertificate()
@@ -144,14 +127,12 @@ private Q_SLOTS:
 
     void killedMidTrafficLosesNothingDelivered()
     {
-        QTemporaryDir dir;
-        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("alice"), QStringLiteral("--data"), dir.path()}, "pass1234\n");
-        QProcess server;
-        quint16 port = startServer(server, dir.path());
-        QVERIFY(port != 0);
-        WsProbe socket(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        ServerProcess server;
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("alice"), QStringLiteral("--data"), server.dataPath()}, "pass1234\n");
+        QVERIFY(server.start());
+        WsProbe socket(socketUrl(server));
         QVERIFY(socket.open());
-        QVERIFY(!socket.signIn(login(port, QStringLiteral("alice"), QStringLiteral("pass1234"))).isEmpty());
+        QVERIFY(!socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("pass1234"))).isEmpty());
         for (int i = 0; i < 20; ++i)
             socket.send({{QStringLiteral("type"), QStringLiteral("global")}, {QStringLiteral("content"), QString::number(i)}});
         // Kill as soon as some of the echoes are in: the rest are in flight.
@@ -163,28 +144,24 @@ private Q_SLOTS:
             if (!echo.isEmpty())
                 delivered.insert(echo.value(QStringLiteral("id")).toString());
         }
-        server.kill(); // SIGKILL: no shutdown code runs
-        server.waitForFinished();
+        server.stop(); // SIGKILL: no shutdown code runs
         QVERIFY(delivered.size() >= 8);
 
-        QProcess restarted;
-        port = startServer(restarted, dir.path());
-        QVERIFY(port != 0);
-        WsProbe again(QUrl(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port)));
+        QVERIFY(server.start()); // the same data folder
+        WsProbe again(socketUrl(server));
         QVERIFY(again.open());
-        const QJsonArray history = again.signIn(login(port, QStringLiteral("alice"), QStringLiteral("pass1234")))
+        const QJsonArray history = again.signIn(login(server, QStringLiteral("alice"), QStringLiteral("pass1234")))
                                        .value(QStringLiteral("globalMsgs")).toArray();
         QSet<QString> kept;
         for (const QJsonValue &message : history)
             kept.insert(message.toObject().value(QStringLiteral("id")).toString());
         QVERIFY2(kept.contains(delivered), qPrintable(QStringLiteral("kept %1 of %2").arg(kept.size()).arg(delivered.size())));
         QVERIFY(history.size() <= 20);
-        restarted.kill();
-        restarted.waitForFinished();
+        server.stop();
 
         // Reopening runs no migration twice: the schema stays at its version.
         Database db;
-        QVERIFY(db.open(QDir(dir.path()).filePath(QStringLiteral("zephlin.db"))));
+        QVERIFY(db.open(QDir(server.dataPath()).filePath(QStringLiteral("zephlin.db"))));
         QCOMPARE(db.schemaVersion(), 1);
     }
 };
