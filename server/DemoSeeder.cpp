@@ -82,6 +82,15 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
     AccountService service(db, clock, limits, PasswordHasher());
     if (service.users().byName(QStringLiteral("alice")))
         return true; // already seeded
+    // Checked before anything is written, so a refused seeding leaves the data as it was.
+    QStringList taken;
+    for (const Account &account : accounts())
+        if (service.users().byName(account.username))
+            taken << account.username;
+    if (!taken.isEmpty()) {
+        *error = QStringLiteral("these demo user names are already taken: %1").arg(taken.join(QStringLiteral(", ")));
+        return false;
+    }
     ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), limits);
 
     QList<User> users;

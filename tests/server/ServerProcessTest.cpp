@@ -72,6 +72,11 @@ private Q_SLOTS:
         runCommand({QStringLiteral("user"), QStringLiteral("admin"), QStringLiteral("eve"), QStringLiteral("on"), QStringLiteral("--data"), data}, {}, &code);
         QCOMPARE(code, 0);
 
+        QTemporaryDir occupied;
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("bob"), QStringLiteral("--data"), occupied.path()}, "bob12\n");
+        runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), occupied.path()}, {}, &code);
+        QCOMPARE(code, 1); // a demo name is taken: nothing is seeded
+
         const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
         QVERIFY(first.contains(QStringLiteral("demo data created")));
         QVERIFY(first.contains(QStringLiteral("alice / alice123")));
