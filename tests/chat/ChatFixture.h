@@ -2,8 +2,7 @@
 // A chat state wired to its own WebSocket client, fed through real JSON frames, with a settable
 // clock, predictable optimistic ids, a scripted group search and its own settings folder.
 #include "ChatViewModel.h"
-#include "SettingsStore.h"
-#include "WebSocketService.h"
+#include "LoopbackTls.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -29,24 +28,13 @@ public:
     ChatFixture()
     {
         SettingsStore::shared().setLocation(dir.path());
-        ws = std::make_unique<WebSocketService>(staysDown());
+        ws = std::make_unique<WebSocketService>(loopback::staysDownTiming());
     }
 
     ~ChatFixture()
     {
         chat.reset();
         ws.reset();
-    }
-
-    // No watchdog and no scheduled reconnect while a test runs.
-    static WebSocketTiming staysDown()
-    {
-        WebSocketTiming timing;
-        timing.authDelay = 20ms;
-        timing.connectionCheckInterval = 600s;
-        timing.reconnectStepSeconds = 600.0;
-        timing.reconnectCapSeconds = 600.0;
-        return timing;
     }
 
     ChatServices services()
@@ -73,44 +61,16 @@ public:
 
     void deliver(const QJsonObject &frame) { ws->handleMessage(QString::fromUtf8(QJsonDocument(frame).toJson(QJsonDocument::Compact))); }
     // A frame written as JSON with single quotes for readability: {'type':'global', ...}.
-    void deliver(const char *json) { ws->handleMessage(QString::fromUtf8(json).replace(u'\'', u'"')); }
+    void deliver(const char *json) { deliver(loopback::json(json)); }
 
-    static QJsonObject message(const QString &type, const QString &id, const QString &from, const QString &content,
-                               qint64 time, const QJsonObject &extra = {})
+    // A snapshot whose hall holds `count` messages "m0", "m1", … from "b".
+    void deliverHall(int count)
     {
-        QJsonObject frame = extra;
-        frame.insert(QStringLiteral("type"), type);
-        if (!id.isEmpty())
-            frame.insert(QStringLiteral("id"), id);
-        frame.insert(QStringLiteral("from"), from);
-        frame.insert(QStringLiteral("fromName"), from.toUpper());
-        frame.insert(QStringLiteral("content"), content);
-        frame.insert(QStringLiteral("time"), time);
-        return frame;
-    }
-
-    static QJsonObject stored(const QString &id, const QString &from, qint64 time = startMs)
-    {
-        QJsonObject object = message(QString(), id, from, QStringLiteral("text ") + id, time);
-        object.remove(QStringLiteral("type"));
-        return object;
-    }
-
-    static QJsonObject group(const QString &id, const QString &owner, const QString &name = QString())
-    {
-        return {{QStringLiteral("id"), id},
-                {QStringLiteral("name"), name.isEmpty() ? QStringLiteral("group ") + id : name},
-                {QStringLiteral("owner"), owner},
-                {QStringLiteral("members"), QJsonArray{owner}}};
-    }
-
-    static QJsonObject user(const QString &id) { return {{QStringLiteral("id"), id}, {QStringLiteral("username"), id.toUpper()}}; }
-
-    static QJsonObject hello(const QJsonObject &members)
-    {
-        QJsonObject frame = members;
-        frame.insert(QStringLiteral("type"), QStringLiteral("hello"));
-        return frame;
+        QJsonArray hall;
+        for (int i = 0; i < count; ++i)
+            hall.append(QJsonObject{{QStringLiteral("id"), QStringLiteral("m%1").arg(i)}, {QStringLiteral("from"), QStringLiteral("b")},
+                                    {QStringLiteral("content"), QStringLiteral("text")}, {QStringLiteral("time"), startMs}});
+        deliver(QJsonObject{{QStringLiteral("type"), QStringLiteral("hello")}, {QStringLiteral("globalMsgs"), hall}});
     }
 
     static QStringList ids(const QList<ChatMessage> &messages)

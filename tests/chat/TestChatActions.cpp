@@ -1,17 +1,11 @@
 // Sending, recalling and removing messages, group search and join applications, against a real
 // TLS WebSocket server on loopback that records the frames the chat state sends.
 #include "ChatFixture.h"
-#include "TlsTrust.h"
 #include "WebSocketTestServer.h"
 
 #include <QTest>
 
-namespace {
-QJsonObject parsed(const QString &text)
-{
-    return QJsonDocument::fromJson(text.toUtf8()).object();
-}
-} // namespace
+using loopback::json;
 
 class TestChatActions : public QObject
 {
@@ -23,7 +17,7 @@ class TestChatActions : public QObject
     // Connects the fixture's client and waits until the server holds the authenticated socket.
     void connect(ChatFixture &f)
     {
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server->baseURL());
+        loopback::setServer(m_server->baseURL());
         f.ws->connectToServer(QStringLiteral("tok"));
         QTRY_COMPARE(m_server->received.size(), 1);
         m_server->received.clear();
@@ -32,17 +26,11 @@ class TestChatActions : public QObject
     QJsonObject nextFrame()
     {
         [&] { QTRY_VERIFY(!m_server->received.isEmpty()); }();
-        return m_server->received.isEmpty() ? QJsonObject() : parsed(m_server->received.takeFirst());
+        return m_server->received.isEmpty() ? QJsonObject() : loopback::parsed(m_server->received.takeFirst());
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-        m_certificates = certificates.value();
-        TlsTrust::addCaCertificates({m_certificates->caCertificate});
-    }
+    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
 
     void init()
     {
@@ -89,12 +77,11 @@ private Q_SLOTS:
         QCOMPARE(chat.globalMessages().at(1).images, QStringList{QStringLiteral("/i/1.jpg")});
         QVERIFY(!chat.cache().savePending()); // optimistic sends are not saved
 
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("global")}, {QStringLiteral("content"), QStringLiteral("one")}}));
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("global")}, {QStringLiteral("content"), QString()},
-                                           {QStringLiteral("images"), QJsonArray{QStringLiteral("/i/1.jpg")}}}));
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'one'}"));
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg']}"));
 
         // The echo of the first send replaces both optimistic messages.
-        f.deliver(ChatFixture::message(QStringLiteral("global"), QStringLiteral("srv1"), QStringLiteral("me"), QStringLiteral("one"), 1));
+        f.deliver("{'type':'global','id':'srv1','from':'me','content':'one','time':1}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srv1")});
     }
 
@@ -132,20 +119,15 @@ private Q_SLOTS:
         chat.sendMessage(QStringLiteral("hi a"));
         QCOMPARE(chat.groupMessages().value(QStringLiteral("g")).size(), 1);
         QCOMPARE(chat.dmMessages().value(QStringLiteral("a_me")).size(), 1);
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("group")}, {QStringLiteral("gid"), QStringLiteral("g")},
-                                           {QStringLiteral("content"), QStringLiteral("hi group")}}));
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("dm")}, {QStringLiteral("to"), QStringLiteral("a")},
-                                           {QStringLiteral("content"), QStringLiteral("hi a")}}));
+        QCOMPARE(nextFrame(), json("{'type':'group','gid':'g','content':'hi group'}"));
+        QCOMPARE(nextFrame(), json("{'type':'dm','to':'a','content':'hi a'}"));
     }
 
     void theFiveHundredFirstOptimisticHallMessageDropsTheOldest()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        QJsonArray hall;
-        for (int i = 0; i < 500; ++i)
-            hall.append(ChatFixture::stored(QStringLiteral("m%1").arg(i), QStringLiteral("b")));
-        f.deliver(ChatFixture::hello({{QStringLiteral("globalMsgs"), hall}}));
+        f.deliverHall(500);
         connect(f);
         chat.setCurrentRoom(RoomType::global());
         chat.sendMessage(QStringLiteral("mine"));
@@ -159,12 +141,10 @@ private Q_SLOTS:
         ChatFixture f;
         ChatFixture::setMe(QStringLiteral("me"));
         ChatViewModel &chat = f.make();
-        f.deliver(ChatFixture::hello({
-            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("b_me"), QJsonArray{
-                ChatFixture::stored(QStringLiteral("edge"), QStringLiteral("me"), ChatFixture::startMs - 120000),
-                ChatFixture::stored(QStringLiteral("old"), QStringLiteral("me"), ChatFixture::startMs - 120001),
-                ChatFixture::stored(QStringLiteral("future"), QStringLiteral("me"), ChatFixture::startMs + 5000)}}}},
-        }));
+        // Sent 120,000 ms, 120,001 ms and -5,000 ms before the injected clock's now (1,700,000,000,000).
+        f.deliver("{'type':'hello','dmRooms':{'b_me':[{'id':'edge','from':'me','content':'','time':1699999880000},"
+                  "{'id':'old','from':'me','content':'','time':1699999879999},"
+                  "{'id':'future','from':'me','content':'','time':1700000005000}]}}");
         const auto find = [&](const QString &id) {
             for (const ChatMessage &m : chat.dmMessages().value(QStringLiteral("b_me")))
                 if (m.id == id)
@@ -192,18 +172,15 @@ private Q_SLOTS:
         chat.recallMessageWithId(QStringLiteral("future"));
         QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("b_me"))), QStringList{QStringLiteral("old")});
         // The peer comes from the open room, although the message carries no "to".
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("recall")}, {QStringLiteral("room"), QStringLiteral("dm")},
-                                           {QStringLiteral("id"), QStringLiteral("edge")}, {QStringLiteral("to"), QStringLiteral("b")}}));
+        QCOMPARE(nextFrame(), json("{'type':'recall','room':'dm','id':'edge','to':'b'}"));
         QCOMPARE(nextFrame().value(QStringLiteral("id")).toString(), future.id);
 
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QString()));
         chat.recallMessage(future);
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("recall")}, {QStringLiteral("room"), QStringLiteral("group")},
-                                           {QStringLiteral("id"), QStringLiteral("future")}, {QStringLiteral("gid"), QStringLiteral("g")}}));
+        QCOMPARE(nextFrame(), json("{'type':'recall','room':'group','id':'future','gid':'g'}"));
         chat.setCurrentRoom(RoomType::global());
         chat.recallMessage(future);
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("recall")}, {QStringLiteral("room"), QStringLiteral("global")},
-                                           {QStringLiteral("id"), QStringLiteral("future")}}));
+        QCOMPARE(nextFrame(), json("{'type':'recall','room':'global','id':'future'}"));
     }
 
     void localRemovalReachesEveryRoom()
@@ -211,12 +188,9 @@ private Q_SLOTS:
         ChatFixture f;
         ChatFixture::setMe(QStringLiteral("a"));
         ChatViewModel &chat = f.make();
-        const QJsonArray both{ChatFixture::stored(QStringLiteral("x"), QStringLiteral("b")), ChatFixture::stored(QStringLiteral("y"), QStringLiteral("b"))};
-        f.deliver(ChatFixture::hello({
-            {QStringLiteral("globalMsgs"), both},
-            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("a_b"), QJsonArray{both.at(0)}}}},
-            {QStringLiteral("groupMsgs"), QJsonObject{{QStringLiteral("g"), QJsonArray{both.at(0)}}}},
-        }));
+        f.deliver("{'type':'hello','globalMsgs':[{'id':'x','from':'b','content':'','time':1},{'id':'y','from':'b','content':'','time':1}],"
+                  "'dmRooms':{'a_b':[{'id':'x','from':'b','content':'','time':1}]},"
+                  "'groupMsgs':{'g':[{'id':'x','from':'b','content':'','time':1}]}}");
         chat.removeMessageLocally(chat.globalMessages().first());
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("y")});
         QVERIFY(chat.dmMessages().contains(QStringLiteral("a_b")));
@@ -259,9 +233,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        const QJsonObject apply{{QStringLiteral("id"), QStringLiteral("ap")}, {QStringLiteral("gid"), QStringLiteral("g")},
-                                {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}};
-        f.deliver(ChatFixture::hello({{QStringLiteral("groupApplyRequests"), QJsonArray{apply}}}));
+        f.deliver("{'type':'hello','groupApplyRequests':[{'id':'ap','gid':'g','from':'c','time':1}]}");
 
         chat.applyToGroup(QStringLiteral("g"));
         QCOMPARE(chat.toast(), QStringLiteral("连接未就绪，请稍后重试"));
@@ -271,11 +243,10 @@ private Q_SLOTS:
 
         connect(f);
         chat.applyToGroup(QStringLiteral("g"));
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("group-apply")}, {QStringLiteral("gid"), QStringLiteral("g")}}));
+        QCOMPARE(nextFrame(), json("{'type':'group-apply','gid':'g'}"));
         chat.respondToGroupRequest(QStringLiteral("ap"), QStringLiteral("deny"));
         QVERIFY(chat.groupRequests().isEmpty());
-        QCOMPARE(nextFrame(), (QJsonObject{{QStringLiteral("type"), QStringLiteral("group-apply-respond")}, {QStringLiteral("applyId"), QStringLiteral("ap")},
-                                           {QStringLiteral("action"), QStringLiteral("deny")}}));
+        QCOMPARE(nextFrame(), json("{'type':'group-apply-respond','applyId':'ap','action':'deny'}"));
     }
 };
 

@@ -15,9 +15,9 @@ std::optional<QList<ChatMessage>> storedHall()
     return SecureStorage::shared().load<QList<ChatMessage>>(QStringLiteral("zp_global_msgs"));
 }
 
-QJsonObject hallFrame(int i, const QString &from = QStringLiteral("b"))
+QJsonObject hallFrame(int i)
 {
-    return ChatFixture::message(QStringLiteral("global"), QStringLiteral("m%1").arg(i), from, QStringLiteral("text"), i);
+    return loopback::json(QStringLiteral("{'type':'global','id':'m%1','from':'b','content':'text','time':%1}").arg(i).toUtf8().constData());
 }
 } // namespace
 
@@ -61,7 +61,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        f.deliver(ChatFixture::hello({{QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("b"))}}}));
+        f.deliver("{'type':'hello','friends':[{'id':'b','username':'B'}]}");
         QTRY_VERIFY(!chat.cache().savePending());
         QCOMPARE(chat.cache().writes(), 5);
 
@@ -84,12 +84,12 @@ private Q_SLOTS:
         // Two messages (save points), then a recall and a hall clearing (not save points) in the same turn.
         f.deliver(hallFrame(1));
         f.deliver(hallFrame(2));
-        f.deliver({{QStringLiteral("type"), QStringLiteral("recalled")}, {QStringLiteral("room"), QStringLiteral("global")}, {QStringLiteral("id"), QStringLiteral("m1")}});
+        f.deliver("{'type':'recalled','room':'global','id':'m1'}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("m2")});
         QCoreApplication::processEvents();
         QCOMPARE(ChatFixture::ids(*storedHall()), (QStringList{QStringLiteral("m1"), QStringLiteral("m2")}));
 
-        f.deliver({{QStringLiteral("type"), QStringLiteral("hall-cleared")}});
+        f.deliver("{'type':'hall-cleared'}");
         QCoreApplication::processEvents();
         QCOMPARE(storedHall()->size(), 2);
         // The next save point carries the earlier changes along.
@@ -102,15 +102,14 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        const QJsonObject hello = ChatFixture::hello({{QStringLiteral("globalMsgs"), QJsonArray{ChatFixture::stored(QStringLiteral("a"), QStringLiteral("b"))}},
-                                                      {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("b_c"), QJsonArray()}}}});
+        const char *hello = "{'type':'hello','globalMsgs':[{'id':'a','from':'b','content':'x','time':1}],'dmRooms':{'b_c':[]}}";
         f.deliver(hello);
         QTRY_VERIFY(!chat.cache().savePending());
         const int writes = chat.cache().writes();
         f.deliver(hello);
         QTRY_VERIFY(!chat.cache().savePending());
         QCOMPARE(chat.cache().writes(), writes);
-        f.deliver({{QStringLiteral("type"), QStringLiteral("friend-update")}, {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("z"))}}});
+        f.deliver("{'type':'friend-update','friends':[{'id':'z','username':'Z'}]}");
         QTRY_VERIFY(!chat.cache().savePending());
         QCOMPARE(chat.cache().writes(), writes + 1);
     }
@@ -120,14 +119,10 @@ private Q_SLOTS:
         ChatFixture f;
         ChatFixture::setMe(QStringLiteral("me"));
         f.make();
-        f.deliver(ChatFixture::hello({
-            {QStringLiteral("globalMsgs"), QJsonArray{ChatFixture::stored(QStringLiteral("g1"), QStringLiteral("me"))}},
-            {QStringLiteral("groups"), QJsonArray{ChatFixture::group(QStringLiteral("x"), QStringLiteral("me"))}},
-            {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("b"))}},
-            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("b_me"), QJsonArray{ChatFixture::stored(QStringLiteral("d1"), QStringLiteral("me"))}}}},
-            {QStringLiteral("groupMsgs"), QJsonObject{{QStringLiteral("x"), QJsonArray{ChatFixture::stored(QStringLiteral("x1"), QStringLiteral("me"))}}}},
-            {QStringLiteral("pendingRequests"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("r")}, {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}}}},
-        }));
+        f.deliver("{'type':'hello','globalMsgs':[{'id':'g1','from':'me','content':'a','time':1}],"
+                  "'groups':[{'id':'x','name':'X','owner':'me','members':['me']}],'friends':[{'id':'b','username':'B'}],"
+                  "'dmRooms':{'b_me':[{'id':'d1','from':'me','content':'d','time':1}]},"
+                  "'groupMsgs':{'x':[{'id':'x1','from':'me','content':'x','time':1}]},'pendingRequests':[{'id':'r','from':'c','time':1}]}");
         // A save still waiting at the end of the chat state's life is written, not lost.
         f.deliver(hallFrame(9));
         f.chat.reset();
@@ -156,14 +151,10 @@ private Q_SLOTS:
         ChatFixture f;
         ChatFixture::setMe(QStringLiteral("alice"));
         ChatViewModel &chat = f.make();
-        f.deliver(ChatFixture::hello({
-            {QStringLiteral("self"), ChatFixture::user(QStringLiteral("alice"))},
-            {QStringLiteral("friends"), QJsonArray{ChatFixture::user(QStringLiteral("bob"))}},
-            {QStringLiteral("groups"), QJsonArray{ChatFixture::group(QStringLiteral("secret"), QStringLiteral("alice"))}},
-            {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("alice_bob"), QJsonArray{ChatFixture::stored(QStringLiteral("d1"), QStringLiteral("bob"))}}}},
-            {QStringLiteral("pendingRequests"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("r")}, {QStringLiteral("from"), QStringLiteral("c")}, {QStringLiteral("time"), 1}}}},
-            {QStringLiteral("announcement"), QStringLiteral("a")},
-        }));
+        f.deliver("{'type':'hello','self':{'id':'alice','username':'Alice'},'friends':[{'id':'bob','username':'Bob'}],"
+                  "'groups':[{'id':'secret','name':'S','owner':'alice','members':['alice']}],"
+                  "'dmRooms':{'alice_bob':[{'id':'d1','from':'bob','content':'d','time':1}]},"
+                  "'pendingRequests':[{'id':'r','from':'c','time':1}],'announcement':'a'}");
         QTRY_VERIFY(!chat.cache().savePending());
         // A message arrives in the same turn as the sign-out: its save must not bring the cache back.
         f.deliver(hallFrame(1));
@@ -184,7 +175,7 @@ private Q_SLOTS:
         QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_friends")));
 
         // The next account's snapshot sends no direct rooms: none of the previous account's remain.
-        f.deliver(ChatFixture::hello({{QStringLiteral("self"), ChatFixture::user(QStringLiteral("carol"))}}));
+        f.deliver("{'type':'hello','self':{'id':'carol','username':'Carol'}}");
         QVERIFY(chat.dmMessages().isEmpty());
         QCoreApplication::processEvents();
         QVERIFY(SecureStorage::shared().load<MessageStore::MessageMap>(QStringLiteral("zp_dm_msgs"))->isEmpty());

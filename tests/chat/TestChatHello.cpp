@@ -121,10 +121,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        QJsonArray hall;
-        for (int i = 0; i < 600; ++i)
-            hall.append(ChatFixture::stored(QStringLiteral("m%1").arg(i), QStringLiteral("b")));
-        f.deliver(ChatFixture::hello({{QStringLiteral("globalMsgs"), hall}}));
+        f.deliverHall(600);
         QCOMPARE(chat.globalMessages().size(), 600);
         QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m0"));
     }

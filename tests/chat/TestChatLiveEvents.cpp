@@ -94,10 +94,7 @@ private Q_SLOTS:
         QCOMPARE(ChatFixture::ids(chat.groupMessages().value(QStringLiteral("G"))), QStringList{QStringLiteral("g1")});
         QVERIFY(chat.cache().savePending());
 
-        QJsonArray hall;
-        for (int i = 0; i < 500; ++i)
-            hall.append(ChatFixture::stored(QStringLiteral("m%1").arg(i), QStringLiteral("b")));
-        f.deliver(ChatFixture::hello({{QStringLiteral("globalMsgs"), hall}}));
+        f.deliverHall(500);
         f.deliver("{'type':'global','id':'new','from':'b','content':'x','time':1}");
         QCOMPARE(chat.globalMessages().size(), 500);
         QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m1"));

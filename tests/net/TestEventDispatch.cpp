@@ -211,18 +211,6 @@ private Q_SLOTS:
         ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1"})"));
         QVERIFY(log.lines.isEmpty());
     }
-
-    void slotsRunInFrameOrder()
-    {
-        WebSocketService ws;
-        QStringList calls;
-        record(ws, calls);
-        ws.handleMessage(QStringLiteral(R"({"type":"system","content":"1"})"));
-        ws.handleMessage(QStringLiteral(R"({"type":"hall-cleared"})"));
-        ws.handleMessage(QStringLiteral(R"({"type":"system","content":"2"})"));
-        QCOMPARE(calls, (QStringList{QStringLiteral("onSystem(1)"), QStringLiteral("onHallCleared()"),
-                                     QStringLiteral("onSystem(2)")}));
-    }
 };
 
 QTEST_GUILESS_MAIN(TestEventDispatch)

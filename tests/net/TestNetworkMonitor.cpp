@@ -35,22 +35,23 @@ private Q_SLOTS:
         QCOMPARE(NetworkMonitor::label(false, Medium::WiFi), QStringLiteral("断开"));
     }
 
-    void initialThenChangedThenRepeat()
+    void stateMachine_data()
     {
-        QCOMPARE(linesFor({"WiFi", "蜂窝", "蜂窝"}),
-                 (QStringList{"[Network] initial status: WiFi", "[Network] connected via 蜂窝"}));
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("initial, changed, repeat") << QStringList{"WiFi", "蜂窝", "蜂窝"}
+                                                  << QStringList{"[Network] initial status: WiFi", "[Network] connected via 蜂窝"};
+        QTest::newRow("starting disconnected") << QStringList{"断开", "断开", "有线"}
+                                               << QStringList{"[Network] disconnected", "[Network] connected via 有线"};
+        QTest::newRow("disconnect after connected")
+            << QStringList{"已连接", "断开", "WiFi"}
+            << QStringList{"[Network] initial status: 已连接", "[Network] disconnected", "[Network] connected via WiFi"};
     }
-
-    void startingDisconnected()
+    void stateMachine()
     {
-        QCOMPARE(linesFor({"断开", "断开", "有线"}),
-                 (QStringList{"[Network] disconnected", "[Network] connected via 有线"}));
-    }
-
-    void disconnectAfterConnected()
-    {
-        QCOMPARE(linesFor({"已连接", "断开", "WiFi"}),
-                 (QStringList{"[Network] initial status: 已连接", "[Network] disconnected", "[Network] connected via WiFi"}));
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, lines);
+        QCOMPARE(linesFor(labels), lines);
     }
 
     void secondStartDoesNothing()

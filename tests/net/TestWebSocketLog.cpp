@@ -2,10 +2,8 @@
 // lines and levels of connect, manual disconnect, foreground resume and an unusable address, and
 // never the token.
 #include "LogDecoder.h"
+#include "LoopbackTls.h"
 #include "SecureLogger.h"
-#include "SettingsStore.h"
-#include "TlsTrust.h"
-#include "WebSocketService.h"
 #include "WebSocketTestServer.h"
 
 #include <QDateTime>
@@ -13,7 +11,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-using namespace std::chrono_literals;
+using namespace loopback;
 
 class TestWebSocketLog : public QObject
 {
@@ -24,21 +22,15 @@ private Q_SLOTS:
     {
         QTemporaryDir dir;
         SettingsStore::shared().setLocation(dir.path());
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        QVERIFY(certificates.ok());
-        TlsTrust::addCaCertificates({certificates->caCertificate});
-        WebSocketTestServer server(certificates.value());
+        const std::optional<DevCertificates> certificates = trustedCertificates();
+        QVERIFY(certificates);
+        WebSocketTestServer server(*certificates);
         QVERIFY(server.listen() != 0);
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), server.baseURL());
-
-        WebSocketTiming timing; // no watchdog or scheduled reconnect during the test
-        timing.authDelay = 10ms;
-        timing.connectionCheckInterval = 600s;
-        timing.reconnectStepSeconds = 600.0;
+        setServer(server.baseURL());
         // Earlier runs leave their entries in the same log; only what follows the marker counts.
         const QString marker = QStringLiteral("test run %1").arg(QDateTime::currentMSecsSinceEpoch());
         SecureLogger::shared().log(marker, LogLevel::Info, QStringLiteral("Test"));
-        WebSocketService ws(timing);
+        WebSocketService ws(staysDownTiming());
         ws.connectToServer(QStringLiteral("tok-secret-1"));
         QTRY_COMPARE(server.received.size(), 1);
         ws.connectToServer(QStringLiteral("tok-secret-2"));
@@ -47,7 +39,7 @@ private Q_SLOTS:
         QTRY_VERIFY(!ws.isConnected());
         ws.reconnectIfNeeded();
         ws.disconnectFromServer();
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), QStringLiteral("https://exa mple.org"));
+        setServer(QStringLiteral("https://exa mple.org"));
         ws.connectToServer(QStringLiteral("tok-x"));
         ws.disconnectFromServer();
 
