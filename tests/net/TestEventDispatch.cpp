@@ -6,66 +6,66 @@
 
 namespace {
 
-QString orDash(const std::optional<QString> &value)
+// How a slot's arguments are written down: records by id (groups by id and name), absent values as "-".
+QString text(const QString &value) { return value; }
+QString text(const std::optional<QString> &value) { return value.value_or(QStringLiteral("-")); }
+QString text(bool value) { return value ? QStringLiteral("true") : QStringLiteral("false"); }
+QString text(int value) { return QString::number(value); }
+QString text(const QStringList &values) { return values.join(QLatin1Char('|')); }
+QString text(const HelloMessage &hello) { return text(hello.hallName); }
+QString text(const ChatGroup &group) { return group.id + QLatin1Char(':') + group.name; }
+QString text(const std::optional<ChatGroup> &group) { return group ? text(*group) : QStringLiteral("-"); }
+template <typename R>
+    requires requires(R r) { r.id; }
+QString text(const R &record) { return record.id; }
+template <typename R>
+QString text(const QList<R> &records)
 {
-    return value.value_or(QStringLiteral("-"));
+    QStringList ids;
+    for (const R &record : records)
+        ids.append(record.id);
+    return text(ids);
 }
 
-QString ids(const auto &records)
+// A slot that writes each call down as "name(argument,argument)".
+template <typename... Args>
+auto recorder(QStringList &calls, const char *name)
 {
-    QStringList list;
-    for (const auto &record : records)
-        list.append(record.id);
-    return list.join(QLatin1Char('|'));
+    return [&calls, name](const Args &...args) {
+        calls.append(QStringLiteral("%1(%2)").arg(QLatin1String(name), QStringList{text(args)...}.join(QLatin1Char(','))));
+    };
 }
 
-// Installs every slot; each call is written down as "slot(arguments)".
 void record(WebSocketService &ws, QStringList &calls)
 {
-    auto add = [&calls](const QString &call) { calls.append(call); };
-    ws.onHello = [add](const HelloMessage &h) { add(QStringLiteral("onHello(%1)").arg(orDash(h.hallName))); };
-    ws.onGlobalMessage = [add](const ChatMessage &m) { add(QStringLiteral("onGlobalMessage(%1)").arg(m.id)); };
-    ws.onDMMessage = [add](const ChatMessage &m) { add(QStringLiteral("onDMMessage(%1)").arg(m.id)); };
-    ws.onGroupMessage = [add](const ChatMessage &m) { add(QStringLiteral("onGroupMessage(%1)").arg(m.id)); };
-    ws.onRecalled = [add](const QString &room, const QString &id, const std::optional<QString> &to,
-                          const std::optional<QString> &gid) {
-        add(QStringLiteral("onRecalled(%1,%2,%3,%4)").arg(room, id, orDash(to), orDash(gid)));
-    };
-    ws.onError = [add](const QString &t) { add(QStringLiteral("onError(%1)").arg(t)); };
-    ws.onBanned = [add](const QString &t) { add(QStringLiteral("onBanned(%1)").arg(t)); };
-    ws.onKicked = [add](const QString &t) { add(QStringLiteral("onKicked(%1)").arg(t)); };
-    ws.onSystem = [add](const QString &t) { add(QStringLiteral("onSystem(%1)").arg(t)); };
-    ws.onPresence = [add](const QStringList &u) { add(QStringLiteral("onPresence(%1)").arg(u.join(QLatin1Char('|')))); };
-    ws.onAnnouncementUpdate = [add](const QString &t) { add(QStringLiteral("onAnnouncementUpdate(%1)").arg(t)); };
-    ws.onFriendRequest = [add](const FriendRequest &r) { add(QStringLiteral("onFriendRequest(%1)").arg(r.id)); };
-    ws.onFriendUpdate = [add](const QList<User> &f) { add(QStringLiteral("onFriendUpdate(%1)").arg(ids(f))); };
-    ws.onRequestRespond = [add](bool ok, const QString &action, const QString &name) {
-        add(QStringLiteral("onRequestRespond(%1,%2,%3)").arg(ok ? "true" : "false", action, name));
-    };
-    ws.onRequestSent = [add](bool ok, const std::optional<QString> &error) {
-        add(QStringLiteral("onRequestSent(%1,%2)").arg(ok ? "true" : "false", orDash(error)));
-    };
-    ws.onGroupCreated = [add](const ChatGroup &g) { add(QStringLiteral("onGroupCreated(%1)").arg(g.id)); };
-    ws.onGroupRemoved = [add](const QString &gid, const QString &t) { add(QStringLiteral("onGroupRemoved(%1,%2)").arg(gid, t)); };
-    ws.onGroupRenamed = [add](const QString &gid, const ChatGroup &g) {
-        add(QStringLiteral("onGroupRenamed(%1,%2)").arg(gid, g.name));
-    };
-    ws.onGroupMemberRemoved = [add](const QString &gid, const ChatGroup &g, const QString &user) {
-        add(QStringLiteral("onGroupMemberRemoved(%1,%2,%3)").arg(gid, g.id, user));
-    };
-    ws.onGroupAvatarUpdated = [add](const QString &gid, const QString &a) {
-        add(QStringLiteral("onGroupAvatarUpdated(%1,%2)").arg(gid, a));
-    };
-    ws.onGroupApplySent = [add](const QString &gid) { add(QStringLiteral("onGroupApplySent(%1)").arg(gid)); };
-    ws.onGroupApplyRequest = [add](const GroupRequest &r) { add(QStringLiteral("onGroupApplyRequest(%1)").arg(r.id)); };
-    ws.onGroupApplyAccepted = [add](const QString &gid, const std::optional<ChatGroup> &g) {
-        add(QStringLiteral("onGroupApplyAccepted(%1,%2)").arg(gid, g ? g->id : QStringLiteral("-")));
-    };
-    ws.onGroupApplyRejected = [add](const QString &gid) { add(QStringLiteral("onGroupApplyRejected(%1)").arg(gid)); };
-    ws.onMomentsUpdate = [add](const QList<Moment> &m) { add(QStringLiteral("onMomentsUpdate(%1)").arg(ids(m))); };
-    ws.onMaxOnlineUpdate = [add](int n) { add(QStringLiteral("onMaxOnlineUpdate(%1)").arg(n)); };
-    ws.onHallRenamed = [add](const QString &n) { add(QStringLiteral("onHallRenamed(%1)").arg(n)); };
-    ws.onHallCleared = [add] { add(QStringLiteral("onHallCleared()")); };
+    ws.onHello = recorder<HelloMessage>(calls, "onHello");
+    ws.onGlobalMessage = recorder<ChatMessage>(calls, "onGlobalMessage");
+    ws.onDMMessage = recorder<ChatMessage>(calls, "onDMMessage");
+    ws.onGroupMessage = recorder<ChatMessage>(calls, "onGroupMessage");
+    ws.onRecalled = recorder<QString, QString, std::optional<QString>, std::optional<QString>>(calls, "onRecalled");
+    ws.onError = recorder<QString>(calls, "onError");
+    ws.onBanned = recorder<QString>(calls, "onBanned");
+    ws.onKicked = recorder<QString>(calls, "onKicked");
+    ws.onSystem = recorder<QString>(calls, "onSystem");
+    ws.onPresence = recorder<QStringList>(calls, "onPresence");
+    ws.onAnnouncementUpdate = recorder<QString>(calls, "onAnnouncementUpdate");
+    ws.onFriendRequest = recorder<FriendRequest>(calls, "onFriendRequest");
+    ws.onFriendUpdate = recorder<QList<User>>(calls, "onFriendUpdate");
+    ws.onRequestRespond = recorder<bool, QString, QString>(calls, "onRequestRespond");
+    ws.onRequestSent = recorder<bool, std::optional<QString>>(calls, "onRequestSent");
+    ws.onGroupCreated = recorder<ChatGroup>(calls, "onGroupCreated");
+    ws.onGroupRemoved = recorder<QString, QString>(calls, "onGroupRemoved");
+    ws.onGroupRenamed = recorder<QString, ChatGroup>(calls, "onGroupRenamed");
+    ws.onGroupMemberRemoved = recorder<QString, ChatGroup, QString>(calls, "onGroupMemberRemoved");
+    ws.onGroupAvatarUpdated = recorder<QString, QString>(calls, "onGroupAvatarUpdated");
+    ws.onGroupApplySent = recorder<QString>(calls, "onGroupApplySent");
+    ws.onGroupApplyRequest = recorder<GroupRequest>(calls, "onGroupApplyRequest");
+    ws.onGroupApplyAccepted = recorder<QString, std::optional<ChatGroup>>(calls, "onGroupApplyAccepted");
+    ws.onGroupApplyRejected = recorder<QString>(calls, "onGroupApplyRejected");
+    ws.onMomentsUpdate = recorder<QList<Moment>>(calls, "onMomentsUpdate");
+    ws.onMaxOnlineUpdate = recorder<int>(calls, "onMaxOnlineUpdate");
+    ws.onHallRenamed = recorder<QString>(calls, "onHallRenamed");
+    ws.onHallCleared = recorder<>(calls, "onHallCleared");
 }
 
 const char *group = R"({"id":"g1","name":"G","owner":"u1","members":["u1"]})";
@@ -143,14 +143,14 @@ private Q_SLOTS:
         row("request-sent defaults", R"({"type":"request-sent","ok":"yes"})", "onRequestSent(false,-)");
         row("request-sent error", R"({"type":"request-sent","ok":false,"error":"no"})", "onRequestSent(false,no)");
 
-        row("group created", QStringLiteral(R"({"type":"group-created","group":%1})").arg(g), "onGroupCreated(g1)");
+        row("group created", QStringLiteral(R"({"type":"group-created","group":%1})").arg(g), "onGroupCreated(g1:G)");
         row("group created missing", R"({"type":"group-created"})", "");
         row("group removed defaults", R"({"type":"group-removed"})", "onGroupRemoved(,)");
         row("group removed", R"({"type":"group-removed","gid":"g","error":"bye"})", "onGroupRemoved(g,bye)");
-        row("group renamed", QStringLiteral(R"({"type":"group-renamed","gid":"g1","group":%1})").arg(g), "onGroupRenamed(g1,G)");
+        row("group renamed", QStringLiteral(R"({"type":"group-renamed","gid":"g1","group":%1})").arg(g), "onGroupRenamed(g1,g1:G)");
         row("group renamed without group", R"({"type":"group-renamed","gid":"g1"})", "");
         row("member removed", QStringLiteral(R"({"type":"group-member-removed","gid":"g1","userId":"u3","group":%1})").arg(g),
-            "onGroupMemberRemoved(g1,g1,u3)");
+            "onGroupMemberRemoved(g1,g1:G,u3)");
         row("member removed bad group", R"({"type":"group-member-removed","gid":"g1","group":{"id":"g1"}})", "");
         row("avatar updated defaults", R"({"type":"group-avatar-updated"})", "onGroupAvatarUpdated(,)");
         row("apply sent", R"({"type":"group-apply-sent","gid":"g"})", "onGroupApplySent(g)");
@@ -162,7 +162,7 @@ private Q_SLOTS:
             "onGroupApplyAccepted(g1,-)");
         row("apply accepted group not object", R"({"type":"group-apply-accepted","group":[]})", "onGroupApplyAccepted(,-)");
         row("apply accepted", QStringLiteral(R"({"type":"group-apply-accepted","gid":"g1","group":%1})").arg(g),
-            "onGroupApplyAccepted(g1,g1)");
+            "onGroupApplyAccepted(g1,g1:G)");
         row("apply rejected", R"({"type":"group-apply-rejected"})", "onGroupApplyRejected()");
 
         row("moments", R"({"type":"moments","moments":[{"id":"m","author":"u","text":"t","time":1}]})", "onMomentsUpdate(m)");

@@ -244,16 +244,6 @@ private Q_SLOTS:
         QCOMPARE(m_server->received.last(), authFrame(QStringLiteral("tok-1")));
     }
 
-    void commandsBeforeTheFirstConnectAreDroppedSilently()
-    {
-        WebSocketService &ws = service(fastTiming());
-        ws.sendGlobal(QStringLiteral("x"));
-        ws.momentComment(QStringLiteral("m"), QStringLiteral("t"));
-        QVERIFY(m_log->lines.isEmpty());
-        QTest::qWait(50);
-        QCOMPARE(m_server->connectionCount(), 0);
-    }
-
     void pingOnASocketThatNeverOpenedReportsTheError()
     {
         // Accepts TCP but never answers the TLS handshake: the socket stays opening.
