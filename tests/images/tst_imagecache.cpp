@@ -57,262 +57,227 @@ class ImageCacheTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void init();
-    void cleanup();
-
-    void keysAreMd5OfTheUrlText();
-    void simultaneousLoadsShareOneRequest();
-    void errorPagesAreNotCached();
-    void downloadsAreKeptOnDiskAsReceived();
-    void restartLoadsFromDiskWithoutRequest();
-    void undecodableDiskFileIsReplacedByDownload();
-    void unreachableServerGivesNothing();
-    void downloadTriggersTrim();
-    void trimByFileCount();
-    void trimBySize();
-    void trimKeepsListingOrderForEqualDates();
-    void trimLeavesSmallCacheAlone();
-    void memoryCacheEnforcesCountAndCost();
-
-private:
-    std::unique_ptr<ImageCacheManager> makeManager(DiskCacheLimits limits = {});
-
     LocalHttpsServer m_server;
     QByteArray m_png;
     std::unique_ptr<QTemporaryDir> m_dir;
     QNetworkAccessManager m_network;
-};
 
-void ImageCacheTest::initTestCase()
-{
-    Result<DevCertificates> certificates = DevCertificates::generate();
-    QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-    TlsTrust::addCaCertificates({certificates->caCertificate});
-    QVERIFY(m_server.start(certificates.value()));
-    m_png = TestImages::encoded(64, 48);
-    m_server.setResponse(QStringLiteral("/a.png"), {200, "image/png", m_png});
-    m_server.setResponse(QStringLiteral("/a.png?v=2"), {200, "image/png", TestImages::encoded(32, 32)});
-    m_server.setResponse(QStringLiteral("/html.png"), {200, "text/html", "<html><body>not an image</body></html>"});
-}
+    std::unique_ptr<ImageCacheManager> makeManager(DiskCacheLimits limits = {})
+    {
+        return std::make_unique<ImageCacheManager>(m_dir->path() + QStringLiteral("/ImageCache"), &m_network, limits);
+    }
 
-void ImageCacheTest::init()
-{
-    m_dir = std::make_unique<QTemporaryDir>();
-    QVERIFY(m_dir->isValid());
-}
+private Q_SLOTS:
+    void initTestCase()
+    {
+        Result<DevCertificates> certificates = DevCertificates::generate();
+        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
+        TlsTrust::addCaCertificates({certificates->caCertificate});
+        QVERIFY(m_server.start(certificates.value()));
+        m_png = TestImages::encoded(64, 48);
+        m_server.setResponse(QStringLiteral("/a.png"), {200, "image/png", m_png});
+        m_server.setResponse(QStringLiteral("/a.png?v=2"), {200, "image/png", TestImages::encoded(32, 32)});
+        m_server.setResponse(QStringLiteral("/html.png"), {200, "text/html", "<html><body>not an image</body></html>"});
+    }
 
-void ImageCacheTest::cleanup()
-{
-    m_server.setHolding(false);
-    m_server.releaseHeld();
-}
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+    }
 
-std::unique_ptr<ImageCacheManager> ImageCacheTest::makeManager(DiskCacheLimits limits)
-{
-    return std::make_unique<ImageCacheManager>(m_dir->path() + QStringLiteral("/ImageCache"), &m_network, limits);
-}
+    void cleanup()
+    {
+        m_server.setHolding(false);
+        m_server.releaseHeld();
+    }
 
-void ImageCacheTest::keysAreMd5OfTheUrlText()
-{
-    QCOMPARE(ImageCacheManager::cacheKey(QStringLiteral("https://example.com/avatars/7.png")),
-             QStringLiteral("2934755b0e6a3bbb108154db3e8a8155"));
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    QVERIFY(ImageCacheManager::cacheKey(url) != ImageCacheManager::cacheKey(url + QStringLiteral("?v=2")));
-    QVERIFY(ImageCacheManager::cacheKey(QStringLiteral("https://Example.com/a.png"))
-            != ImageCacheManager::cacheKey(QStringLiteral("https://example.com/a.png")));
 
-    // Different query strings are different images, each cached under its own file.
-    auto manager = makeManager();
-    QCOMPARE(await(manager->loadImage(url)).size(), QSize(64, 48));
-    QCOMPARE(await(manager->loadImage(url + QStringLiteral("?v=2"))).size(), QSize(32, 32));
-    QCOMPARE(cacheFiles(manager->diskCacheDir()).size(), 2);
-}
+    void keysAreMd5OfTheUrlText()
+    {
+        QCOMPARE(ImageCacheManager::cacheKey(QStringLiteral("https://example.com/avatars/7.png")),
+                 QStringLiteral("2934755b0e6a3bbb108154db3e8a8155"));
+        const QString url = m_server.url(QStringLiteral("/a.png"));
+        QVERIFY(ImageCacheManager::cacheKey(url) != ImageCacheManager::cacheKey(url + QStringLiteral("?v=2")));
+        QVERIFY(ImageCacheManager::cacheKey(QStringLiteral("https://Example.com/a.png"))
+                != ImageCacheManager::cacheKey(QStringLiteral("https://example.com/a.png")));
 
-void ImageCacheTest::simultaneousLoadsShareOneRequest()
-{
-    auto manager = makeManager();
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    const int before = m_server.requestCount(QStringLiteral("/a.png"));
-    m_server.setHolding(true);
-    QFuture<QImage> first = manager->loadImage(url);
-    QFuture<QImage> second = manager->loadImage(url);
-    QTRY_COMPARE(m_server.heldCount(), 1);
-    m_server.releaseHeld();
-    const QImage a = await(first);
-    const QImage b = await(second);
-    QVERIFY(!a.isNull());
-    QVERIFY(!b.isNull());
-    QCOMPARE(a.size(), QSize(64, 48));
-    QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")) - before, 1);
-}
+        // Different query strings are different images, each cached under its own file.
+        auto manager = makeManager();
+        QCOMPARE(await(manager->loadImage(url)).size(), QSize(64, 48));
+        QCOMPARE(await(manager->loadImage(url + QStringLiteral("?v=2"))).size(), QSize(32, 32));
+        QCOMPARE(cacheFiles(manager->diskCacheDir()).size(), 2);
+    }
 
-void ImageCacheTest::errorPagesAreNotCached()
-{
-    auto manager = makeManager();
-    for (const QString &path : {QStringLiteral("/html.png"), QStringLiteral("/missing.png")}) {
-        const QString url = m_server.url(path);
-        QVERIFY(await(manager->loadImage(url)).isNull());
-        QVERIFY(cacheFiles(manager->diskCacheDir()).isEmpty());
+    void simultaneousLoadsShareOneRequest()
+    {
+        auto manager = makeManager();
+        const QString url = m_server.url(QStringLiteral("/a.png"));
+        const int before = m_server.requestCount(QStringLiteral("/a.png"));
+        m_server.setHolding(true);
+        QFuture<QImage> first = manager->loadImage(url);
+        QFuture<QImage> second = manager->loadImage(url);
+        QTRY_COMPARE(m_server.heldCount(), 1);
+        m_server.releaseHeld();
+        const QImage a = await(first);
+        const QImage b = await(second);
+        QVERIFY(!a.isNull());
+        QVERIFY(!b.isNull());
+        QCOMPARE(a.size(), QSize(64, 48));
+        QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")) - before, 1);
+    }
+
+    void errorPagesAreNotCached()
+    {
+        auto manager = makeManager();
+        for (const QString &path : {QStringLiteral("/html.png"), QStringLiteral("/missing.png")}) {
+            const QString url = m_server.url(path);
+            QVERIFY(await(manager->loadImage(url)).isNull());
+            QVERIFY(cacheFiles(manager->diskCacheDir()).isEmpty());
+            QVERIFY(manager->cachedImage(url).isNull());
+            // Nothing was remembered, so asking again asks the server again.
+            const int requests = m_server.requestCount(path);
+            QVERIFY(await(manager->loadImage(url)).isNull());
+            QCOMPARE(m_server.requestCount(path), requests + 1);
+        }
+    }
+
+    void downloadsAreKeptOnDiskAndFoundAgainAfterARestart()
+    {
+        auto manager = makeManager();
+        const QString url = m_server.url(QStringLiteral("/a.png"));
+        QVERIFY(!await(manager->loadImage(url)).isNull());
+        QFile file(manager->diskPath(ImageCacheManager::cacheKey(url)));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readAll(), m_png); // the bytes as received
+        QCOMPARE(cacheFiles(manager->diskCacheDir()), QStringList{ImageCacheManager::cacheKey(url)});
+        // The second look is a memory hit: no request, not even the synchronous one.
+        const int requests = m_server.requestCount(QStringLiteral("/a.png"));
+        QVERIFY(!manager->cachedImage(url).isNull());
+        QVERIFY(!await(manager->loadImage(url)).isNull());
+
+        auto restarted = makeManager(); // a new process: empty memory, same folder
+        QCOMPARE(restarted->cachedImage(url).size(), QSize(64, 48));
+        QCOMPARE(await(makeManager()->loadImage(url)).size(), QSize(64, 48));
+        QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")), requests);
+    }
+
+    void undecodableDiskFileIsReplacedByDownload()
+    {
+        auto manager = makeManager();
+        const QString url = m_server.url(QStringLiteral("/a.png"));
+        const QString path = manager->diskPath(ImageCacheManager::cacheKey(url));
+        QFile broken(path);
+        QVERIFY(broken.open(QIODevice::WriteOnly));
+        broken.write("garbage");
+        broken.close();
+
         QVERIFY(manager->cachedImage(url).isNull());
-        // Nothing was remembered, so asking again asks the server again.
-        const int requests = m_server.requestCount(path);
-        QVERIFY(await(manager->loadImage(url)).isNull());
-        QCOMPARE(m_server.requestCount(path), requests + 1);
+        QVERIFY(QFile::exists(path)); // a miss, but left alone
+        QVERIFY(!await(manager->loadImage(url)).isNull());
+        QFile replaced(path);
+        QVERIFY(replaced.open(QIODevice::ReadOnly));
+        QCOMPARE(replaced.readAll(), m_png);
     }
-}
 
-void ImageCacheTest::downloadsAreKeptOnDiskAsReceived()
-{
-    auto manager = makeManager();
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    QVERIFY(!await(manager->loadImage(url)).isNull());
-    QFile file(manager->diskPath(ImageCacheManager::cacheKey(url)));
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QCOMPARE(file.readAll(), m_png);
-    QCOMPARE(cacheFiles(manager->diskCacheDir()), QStringList{ImageCacheManager::cacheKey(url)});
-    // The second look is a memory hit: no request, not even the synchronous one.
-    const int requests = m_server.requestCount(QStringLiteral("/a.png"));
-    QVERIFY(!manager->cachedImage(url).isNull());
-    QVERIFY(!await(manager->loadImage(url)).isNull());
-    QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")), requests);
-}
-
-void ImageCacheTest::restartLoadsFromDiskWithoutRequest()
-{
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    QVERIFY(!await(makeManager()->loadImage(url)).isNull());
-    const int requests = m_server.requestCount(QStringLiteral("/a.png"));
-
-    auto restarted = makeManager(); // a new process: empty memory, same folder
-    QCOMPARE(restarted->cachedImage(url).size(), QSize(64, 48));
-    auto another = makeManager();
-    QCOMPARE(await(another->loadImage(url)).size(), QSize(64, 48));
-    QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")), requests);
-}
-
-void ImageCacheTest::undecodableDiskFileIsReplacedByDownload()
-{
-    auto manager = makeManager();
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    const QString path = manager->diskPath(ImageCacheManager::cacheKey(url));
-    QFile broken(path);
-    QVERIFY(broken.open(QIODevice::WriteOnly));
-    broken.write("garbage");
-    broken.close();
-
-    QVERIFY(manager->cachedImage(url).isNull());
-    QVERIFY(QFile::exists(path)); // a miss, but left alone
-    QVERIFY(!await(manager->loadImage(url)).isNull());
-    QFile replaced(path);
-    QVERIFY(replaced.open(QIODevice::ReadOnly));
-    QCOMPARE(replaced.readAll(), m_png);
-}
-
-void ImageCacheTest::unreachableServerGivesNothing()
-{
-    QTcpServer closed;
-    QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
-    const quint16 port = closed.serverPort();
-    closed.close(); // nothing listens there any more
-    auto manager = makeManager();
-    QVERIFY(await(manager->loadImage(QStringLiteral("https://127.0.0.1:%1/a.png").arg(port))).isNull());
-    QVERIFY(await(manager->loadImage(QStringLiteral("not a url"))).isNull());
-    QVERIFY(cacheFiles(manager->diskCacheDir()).isEmpty());
-}
-
-void ImageCacheTest::downloadTriggersTrim()
-{
-    DiskCacheLimits small;
-    small.maxFiles = 3;
-    small.targetFiles = 2;
-    auto manager = makeManager(small);
-    makeFiles(manager->diskCacheDir(), 3, 10);
-    const QString url = m_server.url(QStringLiteral("/a.png"));
-    QVERIFY(!await(manager->loadImage(url)).isNull());
-    // Four files are over the limit: the two oldest go in the background, the new one stays.
-    QTRY_COMPARE(cacheFiles(manager->diskCacheDir()).size(), 2);
-    QVERIFY(cacheFiles(manager->diskCacheDir()).contains(ImageCacheManager::cacheKey(url)));
-}
-
-void ImageCacheTest::trimByFileCount()
-{
-    const QString dir = m_dir->path();
-    makeFiles(dir, 2001, 10 * 1024 * 1024 / 2001); // about 10 MiB in all
-    QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 401);
-    const QStringList left = cacheFiles(dir);
-    QCOMPARE(left.size(), 1600);
-    QCOMPARE(left.first(), QStringLiteral("0401")); // the oldest went first
-    QCOMPARE(left.last(), QStringLiteral("2000"));
-}
-
-void ImageCacheTest::trimBySize()
-{
-    const QString dir = m_dir->path();
-    const qint64 each = 210LL * 1024 * 1024 / 1500;
-    makeFiles(dir, 1500, each);
-    QVERIFY(totalSize(dir) > 209715200);
-    const qsizetype deleted = DiskCacheTrimmer(dir).trimIfNeeded();
-    QVERIFY(totalSize(dir) <= 167772160);
-    QVERIFY(totalSize(dir) + each > 167772160); // no more than needed
-    QCOMPARE(cacheFiles(dir).size(), 1500 - deleted);
-    QCOMPARE(cacheFiles(dir).first(), QStringLiteral("%1").arg(deleted, 4, 10, QLatin1Char('0')));
-}
-
-void ImageCacheTest::trimKeepsListingOrderForEqualDates()
-{
-    const QString dir = m_dir->path();
-    const QDateTime same = QDateTime::currentDateTimeUtc().addDays(-1);
-    for (int i = 0; i < 6; ++i) {
-        QFile file(dir + QStringLiteral("/f%1").arg(i));
-        QVERIFY(file.open(QIODevice::WriteOnly));
-        QVERIFY(file.resize(1));
-        QVERIFY(file.setFileTime(same, QFileDevice::FileModificationTime));
+    void unreachableServerGivesNothing()
+    {
+        QTcpServer closed;
+        QVERIFY(closed.listen(QHostAddress::LocalHost, 0));
+        const quint16 port = closed.serverPort();
+        closed.close(); // nothing listens there any more
+        auto manager = makeManager();
+        QVERIFY(await(manager->loadImage(QStringLiteral("https://127.0.0.1:%1/a.png").arg(port))).isNull());
+        QVERIFY(await(manager->loadImage(QStringLiteral("not a url"))).isNull());
+        QVERIFY(cacheFiles(manager->diskCacheDir()).isEmpty());
     }
-    const QStringList listing = QDir(dir).entryList(QDir::Files, QDir::Unsorted);
-    DiskCacheLimits limits;
-    limits.maxFiles = 5;
-    limits.targetFiles = 4;
-    QCOMPARE(DiskCacheTrimmer(dir, limits).trimIfNeeded(), 2);
-    QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(0)));
-    QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(1)));
-    QVERIFY(QFile::exists(dir + QLatin1Char('/') + listing.at(2)));
-}
 
-void ImageCacheTest::trimLeavesSmallCacheAlone()
-{
-    const QString dir = m_dir->path();
-    makeFiles(dir, 2000, 100);
-    QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 0);
-    QCOMPARE(cacheFiles(dir).size(), 2000);
-    QCOMPARE(DiskCacheTrimmer(dir + QStringLiteral("/absent")).trimIfNeeded(), 0);
-}
+    void downloadTriggersTrim()
+    {
+        DiskCacheLimits small;
+        small.maxFiles = 3;
+        small.targetFiles = 2;
+        auto manager = makeManager(small);
+        makeFiles(manager->diskCacheDir(), 3, 10);
+        const QString url = m_server.url(QStringLiteral("/a.png"));
+        QVERIFY(!await(manager->loadImage(url)).isNull());
+        // Four files are over the limit: the two oldest go in the background, the new one stays.
+        QTRY_COMPARE(cacheFiles(manager->diskCacheDir()).size(), 2);
+        QVERIFY(cacheFiles(manager->diskCacheDir()).contains(ImageCacheManager::cacheKey(url)));
+    }
 
-void ImageCacheTest::memoryCacheEnforcesCountAndCost()
-{
-    const QImage image(2, 2, QImage::Format_RGB32);
-    MemoryImageCache byCount(3, 1000);
-    for (int i = 0; i < 5; ++i)
-        byCount.insert(QString::number(i), image, 1);
-    QCOMPARE(byCount.count(), 3);
-    QVERIFY(!byCount.find(QStringLiteral("0")));
-    QVERIFY(byCount.find(QStringLiteral("4")));
+    void trimByFileCount()
+    {
+        const QString dir = m_dir->path();
+        makeFiles(dir, 2000, 100); // at the limit: left alone
+        QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 0);
+        QCOMPARE(DiskCacheTrimmer(dir + QStringLiteral("/absent")).trimIfNeeded(), 0);
+        makeFiles(dir, 2001, 10 * 1024 * 1024 / 2001); // about 10 MiB in all
+        QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 401);
+        const QStringList left = cacheFiles(dir);
+        QCOMPARE(left.size(), 1600);
+        QCOMPARE(left.first(), QStringLiteral("0401")); // the oldest went first
+        QCOMPARE(left.last(), QStringLiteral("2000"));
+    }
 
-    MemoryImageCache byCost(100, 10);
-    byCost.insert(QStringLiteral("a"), image, 4);
-    byCost.insert(QStringLiteral("b"), image, 4);
-    QVERIFY(byCost.find(QStringLiteral("a"))); // "a" is now the most recently used
-    byCost.insert(QStringLiteral("c"), image, 4);
-    QVERIFY(byCost.totalCost() <= 10);
-    QVERIFY(byCost.find(QStringLiteral("a")));
-    QVERIFY(!byCost.find(QStringLiteral("b")));
-    byCost.insert(QStringLiteral("huge"), image, 11);
-    QVERIFY(!byCost.find(QStringLiteral("huge")));
+    void trimBySize()
+    {
+        const QString dir = m_dir->path();
+        const qint64 each = 210LL * 1024 * 1024 / 1500;
+        makeFiles(dir, 1500, each);
+        QVERIFY(totalSize(dir) > 209715200);
+        const qsizetype deleted = DiskCacheTrimmer(dir).trimIfNeeded();
+        QVERIFY(totalSize(dir) <= 167772160);
+        QVERIFY(totalSize(dir) + each > 167772160); // no more than needed
+        QCOMPARE(cacheFiles(dir).size(), 1500 - deleted);
+        QCOMPARE(cacheFiles(dir).first(), QStringLiteral("%1").arg(deleted, 4, 10, QLatin1Char('0')));
+    }
 
-    QCOMPARE(ImageCacheManager::memoryCountLimit, 500);
-    QCOMPARE(ImageCacheManager::memoryCostLimit, 52428800);
-}
+    void trimKeepsListingOrderForEqualDates()
+    {
+        const QString dir = m_dir->path();
+        const QDateTime same = QDateTime::currentDateTimeUtc().addDays(-1);
+        for (int i = 0; i < 6; ++i) {
+            QFile file(dir + QStringLiteral("/f%1").arg(i));
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            QVERIFY(file.resize(1));
+            QVERIFY(file.setFileTime(same, QFileDevice::FileModificationTime));
+        }
+        const QStringList listing = QDir(dir).entryList(QDir::Files, QDir::Unsorted);
+        DiskCacheLimits limits;
+        limits.maxFiles = 5;
+        limits.targetFiles = 4;
+        QCOMPARE(DiskCacheTrimmer(dir, limits).trimIfNeeded(), 2);
+        QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(0)));
+        QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(1)));
+        QVERIFY(QFile::exists(dir + QLatin1Char('/') + listing.at(2)));
+    }
+
+    void memoryCacheEnforcesCountAndCost()
+    {
+        const QImage image(2, 2, QImage::Format_RGB32);
+        MemoryImageCache byCount(3, 1000);
+        for (int i = 0; i < 5; ++i)
+            byCount.insert(QString::number(i), image, 1);
+        QCOMPARE(byCount.count(), 3);
+        QVERIFY(!byCount.find(QStringLiteral("0")));
+        QVERIFY(byCount.find(QStringLiteral("4")));
+
+        MemoryImageCache byCost(100, 10);
+        byCost.insert(QStringLiteral("a"), image, 4);
+        byCost.insert(QStringLiteral("b"), image, 4);
+        QVERIFY(byCost.find(QStringLiteral("a"))); // "a" is now the most recently used
+        byCost.insert(QStringLiteral("c"), image, 4);
+        QVERIFY(byCost.totalCost() <= 10);
+        QVERIFY(byCost.find(QStringLiteral("a")));
+        QVERIFY(!byCost.find(QStringLiteral("b")));
+        byCost.insert(QStringLiteral("huge"), image, 11);
+        QVERIFY(!byCost.find(QStringLiteral("huge")));
+
+        QCOMPARE(ImageCacheManager::memoryCountLimit, 500);
+        QCOMPARE(ImageCacheManager::memoryCostLimit, 52428800);
+    }
+};
 
 QTEST_MAIN(ImageCacheTest)
 #include "tst_imagecache.moc"
