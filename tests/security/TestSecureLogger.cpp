@@ -19,13 +19,6 @@ QString shardName(int day, int minute)
 {
     return QStringLiteral("2026-01-%1T00-%2-00.zplog").arg(day, 2, 10, QLatin1Char('0')).arg(minute, 2, 10, QLatin1Char('0'));
 }
-
-void setModified(const QString &path, const QDateTime &when)
-{
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadWrite));
-    QVERIFY(file.setFileTime(when, QFileDevice::FileModificationTime));
-}
 } // namespace
 
 class TestSecureLogger : public QObject
@@ -138,32 +131,22 @@ private Q_SLOTS:
         QVERIFY(!(QFileInfo(m_dir->path()).permissions() & groupOrOther));
     }
 
-    void errorFlushesTheDebugRingFirst()
-    {
-        SecureLogger logger(m_dir->path(), devPublicKey());
-        for (int i = 0; i < 3; ++i)
-            logger.log(QStringLiteral("d%1").arg(i), LogLevel::Debug, QStringLiteral("UI"));
-        logger.waitForIdle();
-        const QString shard = shardPaths(m_dir->path()).constFirst();
-        QCOMPARE(QFileInfo(shard).size(), LogShardFile::headerSize);
-        QCOMPARE(logger.status().memoryEntryCount, 3);
-        logger.log(QStringLiteral("boom"), LogLevel::Error, QStringLiteral("App"));
-        logger.waitForIdle();
-        QCOMPARE(messages(shard), QStringList({QStringLiteral("d0"), QStringLiteral("d1"), QStringLiteral("d2"), QStringLiteral("boom")}));
-        QCOMPARE(logger.status().memoryEntryCount, 0);
-    }
-
-    void ringKeepsTheNewest500()
+    void errorFlushesTheNewest500DebugEntriesFirst()
     {
         SecureLogger logger(m_dir->path(), devPublicKey());
         for (int i = 0; i < 600; ++i)
             logger.log(QStringLiteral("d%1").arg(i), LogLevel::Debug, QStringLiteral("UI"));
+        logger.waitForIdle();
+        const QString shard = shardPaths(m_dir->path()).constFirst();
+        QCOMPARE(QFileInfo(shard).size(), LogShardFile::headerSize); // debug entries wait in memory
+        QCOMPARE(logger.status().memoryEntryCount, 500);
         logger.log(QStringLiteral("boom"), LogLevel::Error, QStringLiteral("App"));
         logger.waitForIdle();
         QStringList onDisk;
-        for (const QString &shard : shardPaths(m_dir->path()))
-            onDisk += messages(shard);
+        for (const QString &path : shardPaths(m_dir->path()))
+            onDisk += messages(path);
         QCOMPARE(onDisk, numbered(QStringLiteral("d"), 100, 600) << QStringLiteral("boom"));
+        QCOMPARE(logger.status().memoryEntryCount, 0);
     }
 
     void detailedLoggingWritesDebugAtOnce()
@@ -220,7 +203,9 @@ private Q_SLOTS:
         for (int i = 0; i < files; ++i) {
             const QString path = m_dir->path() + QLatin1Char('/') + shardName(28 - i % 28, i / 28);
             writeShard(path, entriesEach, qMax(1, bytesEach / entriesEach));
-            setModified(path, (i == 0 && oldestIsStale) ? now.addDays(-8) : now.addSecs(-3600 + i));
+            QFile file(path);
+            QVERIFY(file.open(QIODevice::ReadWrite));
+            QVERIFY(file.setFileTime((i == 0 && oldestIsStale) ? now.addDays(-8) : now.addSecs(-3600 + i), QFileDevice::FileModificationTime));
         }
         const QString oldest = shardName(28, 0);
         SecureLogger logger(m_dir->path(), devPublicKey());
