@@ -7,9 +7,6 @@
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 
-#include <QJsonArray>
-#include <QJsonDocument>
-#include <QJsonObject>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
@@ -144,41 +141,38 @@ private Q_SLOTS:
         QVERIFY(SettingsStore::shared().boolean(QStringLiteral("zp_is_admin")));
     }
 
-    void restoreRetriesAndKeepsTheSessionOnTheThirdAttempt()
+    void restoreSession_data()
     {
-        KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
+        QTest::addColumn<bool>("stored"); // a token in the keychain
+        QTest::addColumn<QStringList>("answers"); // of /api/me, one per attempt; empty for a failure
+        QTest::addColumn<int>("attempts");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("first attempt") << true << QStringList{QStringLiteral("u1")} << 1 << true;
+        QTest::newRow("third attempt") << true << QStringList{QString(), QString(), QStringLiteral("u1")} << 3 << true;
+        QTest::newRow("three failures") << true << QStringList() << 3 << false;
+        QTest::newRow("no token") << false << QStringList() << 0 << false;
+    }
+    void restoreSession()
+    {
+        QFETCH(bool, stored);
+        QFETCH(QStringList, answers);
+        QFETCH(int, attempts);
+        QFETCH(bool, kept);
+        if (stored)
+            KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
         AppState state(services());
-        m_meAnswers = {QString(), QString(), QStringLiteral("u1")};
+        m_meAnswers = answers;
         int done = 0;
         state.restoreSession(this, [&done] { ++done; });
         QTRY_COMPARE(done, 1);
-        QCOMPARE(m_meTokens, (QStringList{QStringLiteral("tok"), QStringLiteral("tok"), QStringLiteral("tok")}));
-        QCOMPARE(state.currentUser()->id, QStringLiteral("u1"));
-        QCOMPARE(state.token(), QStringLiteral("tok"));
-    }
-
-    void threeFailuresEndTheSession()
-    {
-        KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
-        AppState state(services());
-        int done = 0;
-        state.restoreSession(this, [&done] { ++done; });
-        QTRY_COMPARE(done, 1);
-        QCOMPARE(m_meTokens.size(), 3);
-        QVERIFY(!state.token());
-        QVERIFY(!state.currentUser());
-        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
-        QTest::qWait(20);
-        QCOMPARE(m_meTokens.size(), 3);
-    }
-
-    void restoreWithoutTokenAsksNothing()
-    {
-        AppState state(services());
-        int done = 0;
-        state.restoreSession(nullptr, [&done] { ++done; });
-        QCOMPARE(done, 1);
-        QVERIFY(m_meTokens.isEmpty());
+        QCOMPARE(m_meTokens, QStringList(attempts, QStringLiteral("tok")));
+        QCOMPARE(state.currentUser().has_value(), kept);
+        QCOMPARE(state.token().has_value(), kept);
+        QCOMPARE(KeychainHelper::shared().readData(tokenAccount).has_value(), kept);
+        if (kept)
+            QCOMPARE(state.currentUser()->id, QStringLiteral("u1"));
+        QTest::qWait(20); // no attempt after the outcome
+        QCOMPARE(m_meTokens.size(), attempts);
     }
 
     void observedNotifications()
@@ -243,13 +237,9 @@ private Q_SLOTS:
         state.setHallName(QStringLiteral("厅"));
 
         // Alice's snapshot fills and saves the chat state.
-        QJsonObject hello{{QStringLiteral("type"), QStringLiteral("hello")},
-                          {QStringLiteral("self"), QJsonObject{{QStringLiteral("id"), QStringLiteral("alice")}, {QStringLiteral("username"), QStringLiteral("Alice")}}},
-                          {QStringLiteral("friends"), QJsonArray{QJsonObject{{QStringLiteral("id"), QStringLiteral("bob")}, {QStringLiteral("username"), QStringLiteral("Bob")}}}},
-                          {QStringLiteral("dmRooms"), QJsonObject{{QStringLiteral("alice_bob"), QJsonArray{QJsonObject{
-                              {QStringLiteral("id"), QStringLiteral("d")}, {QStringLiteral("from"), QStringLiteral("bob")},
-                              {QStringLiteral("content"), QStringLiteral("secret")}, {QStringLiteral("time"), 1}}}}}}};
-        m_ws->handleMessage(QString::fromUtf8(QJsonDocument(hello).toJson()));
+        m_ws->handleMessage(QStringLiteral("{'type':'hello','self':{'id':'alice','username':'Alice'},'friends':[{'id':'bob','username':'Bob'}],"
+                                           "'dmRooms':{'alice_bob':[{'id':'d','from':'bob','content':'secret','time':1}]}}")
+                                .replace(QLatin1Char('\''), QLatin1Char('"')));
         QTRY_VERIFY(SettingsStore::shared().contains(QStringLiteral("zp_dm_msgs")));
         m_ws->connectToServer(QStringLiteral("tok"));
         QVERIFY(m_ws->isConnected());
