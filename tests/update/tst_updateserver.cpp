@@ -15,96 +15,77 @@ class UpdateServerTest : public QObject
 {
     Q_OBJECT
 
-private Q_SLOTS:
-    void initTestCase();
-    void offersAndDownloadsThePackage();
-    void missingPackageIsAFailedDownload();
-
-private:
-    void writeUpdateFile(const QString &name, const QByteArray &content);
-    QString baseURL() const { return QStringLiteral("https://127.0.0.1:%1").arg(m_core->port()); }
-
     QTemporaryDir m_data;
     QTemporaryDir m_temp;
     std::unique_ptr<ServerCore> m_core;
     QNetworkAccessManager m_network;
+
+    QByteArray baseURL() const { return QStringLiteral("https://127.0.0.1:%1").arg(m_core->port()).toUtf8(); }
+    void writeUpdateFile(const QString &name, const QByteArray &content)
+    {
+        QFile file(m_data.path() + QStringLiteral("/updates/") + name);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        QCOMPARE(file.write(content), content.size());
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_data.isValid() && m_temp.isValid());
+        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+        Result<DevCertificates> certificates = DevCertificates::generate();
+        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
+        TlsTrust::addCaCertificates({certificates->caCertificate});
+        ServerOptions options;
+        options.dataDir = m_data.path();
+        options.updatesDir = m_data.path() + QStringLiteral("/updates");
+        options.certificate = certificates->serverCertificate;
+        options.privateKey = certificates->serverKey;
+        options.passwordCost = PasswordHasher::testCost();
+        QVERIFY(QDir().mkpath(options.updatesDir));
+        m_core = std::make_unique<ServerCore>(options);
+        QVERIFY2(m_core->start(), qPrintable(m_core->errorText()));
+    }
+
+    void offersAndDownloadsThePackageOrFailsOnAMissingOne()
+    {
+        const QByteArray package(256 * 1024, 'Z');
+        writeUpdateFile(QStringLiteral("Zephlin-9.1.0.ipa"), package);
+        writeUpdateFile(QStringLiteral("version.json"), "{\"version\":\"9.1.0\",\"url\":\"" + baseURL()
+                                                            + "/downloads/zephlin/Zephlin-9.1.0.ipa\",\"notes\":\"更快更稳\"}");
+        AppUpdateChecker checker(QString::fromUtf8(baseURL()), QStringLiteral("1.2.0"), &m_network);
+        QStringList handedOver;
+        checker.setFileHandOff([&](const QString &path) { handedOver.append(path); });
+        std::optional<AppUpdateInfo> silent;
+        checker.checkSilently(this, [&](const std::optional<AppUpdateInfo> &info) { silent = info; });
+        QTRY_VERIFY(silent);
+        QCOMPARE(silent->version, QStringLiteral("9.1.0"));
+
+        checker.checkAndPrompt();
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
+        QCOMPARE(checker.alertTitle(), QStringLiteral("发现新版本 9.1.0"));
+        QCOMPARE(checker.alertMessage(), QStringLiteral("更快更稳"));
+        checker.chooseButton(0);
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::Downloaded);
+        const QString expected = QDir::tempPath() + QStringLiteral("/Zephlin-9.1.0.ipa");
+        QCOMPARE(handedOver, QStringList{expected});
+        QFile saved(expected);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), package);
+        checker.chooseButton(0);
+
+        // The server's "not found" page for a package that is not there is no package.
+        writeUpdateFile(QStringLiteral("version.json"), "{\"version\":\"9.2.0\",\"url\":\"" + baseURL() + "/downloads/zephlin/absent.ipa\"}");
+        checker.checkAndPrompt();
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
+        QCOMPARE(checker.alertMessage(), QStringLiteral("点击下载更新"));
+        checker.chooseButton(0);
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::DownloadFailed);
+        QCOMPARE(checker.alertMessage(), QStringLiteral("下载失败: HTTP错误 404"));
+        QVERIFY(!QFile::exists(QDir::tempPath() + QStringLiteral("/Zephlin-9.2.0.ipa")));
+        QCOMPARE(handedOver.size(), 1);
+    }
 };
-
-void UpdateServerTest::initTestCase()
-{
-    QVERIFY(m_data.isValid() && m_temp.isValid());
-    qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
-    Result<DevCertificates> certificates = DevCertificates::generate();
-    QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-    TlsTrust::addCaCertificates({certificates->caCertificate});
-
-    ServerOptions options;
-    options.dataDir = m_data.path();
-    options.updatesDir = m_data.path() + QStringLiteral("/updates");
-    options.certificate = certificates->serverCertificate;
-    options.privateKey = certificates->serverKey;
-    options.passwordCost = PasswordHasher::testCost();
-    QVERIFY(QDir().mkpath(options.updatesDir));
-    m_core = std::make_unique<ServerCore>(options);
-    QVERIFY2(m_core->start(), qPrintable(m_core->errorText()));
-}
-
-void UpdateServerTest::writeUpdateFile(const QString &name, const QByteArray &content)
-{
-    QFile file(m_data.path() + QStringLiteral("/updates/") + name);
-    QVERIFY(file.open(QIODevice::WriteOnly));
-    QCOMPARE(file.write(content), content.size());
-}
-
-void UpdateServerTest::offersAndDownloadsThePackage()
-{
-    const QByteArray package(256 * 1024, 'Z');
-    writeUpdateFile(QStringLiteral("Zephlin-9.1.0.ipa"), package);
-    writeUpdateFile(QStringLiteral("version.json"),
-                    "{\"version\":\"9.1.0\",\"url\":\"" + baseURL().toUtf8()
-                        + "/downloads/zephlin/Zephlin-9.1.0.ipa\",\"notes\":\"更快更稳\"}");
-
-    AppUpdateChecker checker(baseURL(), QStringLiteral("1.2.0"), &m_network);
-    QStringList handedOver;
-    checker.setFileHandOff([&](const QString &path) { handedOver.append(path); });
-
-    std::optional<AppUpdateInfo> silent;
-    bool called = false;
-    checker.checkSilently(this, [&](const std::optional<AppUpdateInfo> &info) {
-        called = true;
-        silent = info;
-    });
-    QTRY_VERIFY(called);
-    QVERIFY(silent);
-    QCOMPARE(silent->version, QStringLiteral("9.1.0"));
-
-    checker.checkAndPrompt();
-    QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
-    QCOMPARE(checker.alertTitle(), QStringLiteral("发现新版本 9.1.0"));
-    QCOMPARE(checker.alertMessage(), QStringLiteral("更快更稳"));
-    checker.chooseButton(0);
-    QTRY_COMPARE(checker.stage(), AppUpdateChecker::Downloaded);
-    const QString expected = QDir::tempPath() + QStringLiteral("/Zephlin-9.1.0.ipa");
-    QCOMPARE(handedOver, QStringList{expected});
-    QFile saved(expected);
-    QVERIFY(saved.open(QIODevice::ReadOnly));
-    QCOMPARE(saved.readAll(), package);
-}
-
-void UpdateServerTest::missingPackageIsAFailedDownload()
-{
-    writeUpdateFile(QStringLiteral("version.json"),
-                    "{\"version\":\"9.2.0\",\"url\":\"" + baseURL().toUtf8() + "/downloads/zephlin/absent.ipa\"}");
-    AppUpdateChecker checker(baseURL(), QStringLiteral("1.2.0"), &m_network);
-    checker.setFileHandOff([](const QString &) { QFAIL("nothing may be handed over"); });
-    checker.checkAndPrompt();
-    QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
-    QCOMPARE(checker.alertMessage(), QStringLiteral("点击下载更新"));
-    checker.chooseButton(0);
-    QTRY_COMPARE(checker.stage(), AppUpdateChecker::DownloadFailed);
-    QCOMPARE(checker.alertMessage(), QStringLiteral("下载失败: HTTP错误 404"));
-    QVERIFY(!QFile::exists(QDir::tempPath() + QStringLiteral("/Zephlin-9.2.0.ipa")));
-}
 
 QTEST_MAIN(UpdateServerTest)
 #include "tst_updateserver.moc"
