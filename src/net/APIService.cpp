@@ -5,7 +5,6 @@
 #include "SearchGroupResponse.h"
 #include "ServerConfig.h"
 
-#include <QNetworkCookieJar>
 #include <QPointer>
 #include <QNetworkReply>
 #include <QNetworkRequest>
@@ -170,9 +169,7 @@ void APIService::logout(QObject *context, std::function<void()> done)
     // The answer is ignored; the cookies go whatever happened, and they go before `done` runs.
     postBody(QStringLiteral("/api/logout"), QByteArrayLiteral("{}"), nullptr,
              [guard, hasContext, done = std::move(done)](const Result<QByteArray> &) {
-                 // A fresh jar drops every cookie at once; the manager deletes the old one.
-                 QNetworkAccessManager &session = NetworkSession::shared();
-                 session.setCookieJar(new QNetworkCookieJar(&session));
+                 NetworkSession::clearCookies();
                  if (done && (!hasContext || guard))
                      done();
              });

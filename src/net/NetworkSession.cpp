@@ -27,4 +27,11 @@ void installUrlCache()
     manager.setCache(cache); // takes ownership and drops the previous cache
 }
 
+void clearCookies()
+{
+    // A fresh jar drops every cookie at once; the manager deletes the old one.
+    QNetworkAccessManager &manager = shared();
+    manager.setCookieJar(new QNetworkCookieJar(&manager));
+}
+
 } // namespace NetworkSession
