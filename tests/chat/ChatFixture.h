@@ -56,6 +56,12 @@ public:
         chat = std::make_unique<ChatViewModel>(services());
         return *chat;
     }
+    // The same, for the signed-in user `me`.
+    ChatViewModel &make(const QString &me)
+    {
+        setMe(me);
+        return make();
+    }
 
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }
 

@@ -43,8 +43,7 @@ private Q_SLOTS:
     void sendGateUsesTheClockAndOptimisticMessagesLookRight()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         connect(f);
         chat.sendMessage(QStringLiteral("nowhere"));
         QVERIFY(chat.globalMessages().isEmpty()); // no open room
@@ -109,8 +108,7 @@ private Q_SLOTS:
     void groupAndDirectSendsCreateTheirRoom()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         connect(f);
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
         chat.sendMessage(QStringLiteral("hi group"));
@@ -139,8 +137,7 @@ private Q_SLOTS:
     void recallWindowEdgesAndTheRoomOfTheFrame()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         // Sent 120,000 ms, 120,001 ms and -5,000 ms before the injected clock's now (1,700,000,000,000).
         f.deliver("{'type':'hello','dmRooms':{'b_me':[{'id':'edge','from':'me','content':'','time':1699999880000},"
                   "{'id':'old','from':'me','content':'','time':1699999879999},"
@@ -186,8 +183,7 @@ private Q_SLOTS:
     void localRemovalReachesEveryRoom()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("a"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("a"));
         f.deliver("{'type':'hello','globalMsgs':[{'id':'x','from':'b','content':'','time':1},{'id':'y','from':'b','content':'','time':1}],"
                   "'dmRooms':{'a_b':[{'id':'x','from':'b','content':'','time':1}]},"
                   "'groupMsgs':{'g':[{'id':'x','from':'b','content':'','time':1}]}}");

@@ -79,8 +79,7 @@ private Q_SLOTS:
     void changesThatAreNotSavePointsWaitForTheNextSave()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         // Two messages (save points), then a recall and a hall clearing (not save points) in the same turn.
         f.deliver(hallFrame(1));
         f.deliver(hallFrame(2));
@@ -149,8 +148,7 @@ private Q_SLOTS:
     void signOutDropsThePreviousAccountsChatsFromMemory()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("alice"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("alice"));
         f.deliver("{'type':'hello','self':{'id':'alice','username':'Alice'},'friends':[{'id':'bob','username':'Bob'}],"
                   "'groups':[{'id':'secret','name':'S','owner':'alice','members':['alice']}],"
                   "'dmRooms':{'alice_bob':[{'id':'d1','from':'bob','content':'d','time':1}]},"

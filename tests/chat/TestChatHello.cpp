@@ -24,8 +24,7 @@ private Q_SLOTS:
     void fullSnapshotReplacesListsJudgedByItsOwnUser()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("old"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("old"));
         QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
         f.deliver("{'type':'hello','self':{'id':'me','username':'ME'},"
                   "'globalMsgs':[{'id':'g1','from':'me','content':'a','time':1},{'id':'g2','from':'b','content':'b','time':2}],"
@@ -78,8 +77,7 @@ private Q_SLOTS:
     void absentMembersEmptyListsButKeepRoomsAnnouncementAndSettings()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("a"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("a"));
         f.deliver("{'type':'hello','globalMsgs':[{'id':'g1','from':'b','content':'a','time':1}],"
                   "'friends':[{'id':'b','username':'B'}],'groups':[{'id':'x','name':'X','owner':'b','members':[]}],"
                   "'pendingRequests':[{'id':'r1','from':'c','time':1}],'moments':[{'id':'m','author':'b','text':'t','time':1}],"
@@ -106,8 +104,7 @@ private Q_SLOTS:
     void groupRoomsReplacedWholeDirectRoomsMergedRoomByRoom()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("a"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("a"));
         f.deliver("{'type':'hello','groupMsgs':{'x':[{'id':'x1','from':'b','content':'c','time':3}]},"
                   "'dmRooms':{'a_b':[{'id':'d1','from':'b','content':'d','time':4}],'a_c':[{'id':'d2','from':'c','content':'e','time':5}]}}");
         f.deliver("{'type':'hello','groupMsgs':{},'dmRooms':{'a_b':[]}}");

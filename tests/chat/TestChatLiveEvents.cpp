@@ -15,8 +15,7 @@ private Q_SLOTS:
     void ownEchoClearsEveryOptimisticMessageOfItsListOnly()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         // Two sends in flight in the hall and one in a group, as a restored cache would hold them.
         f.deliver("{'type':'hello','globalMsgs':[{'id':'temp_A','from':'me','content':'1','time':1},"
                   "{'id':'h1','from':'b','content':'2','time':2},{'id':'temp_B','from':'me','content':'3','time':3}],"
@@ -58,8 +57,7 @@ private Q_SLOTS:
     void directMessagesBothWaysShareTheRoomKey()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("m"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("m"));
         f.deliver("{'type':'dm','id':'1','from':'m','to':'p','content':'to p','time':1}");
         f.deliver("{'type':'dm','id':'2','from':'p','content':'from p','time':2}");
         const QStringList both{QStringLiteral("1"), QStringLiteral("2")};
@@ -104,8 +102,7 @@ private Q_SLOTS:
     void recallsRemoveFromTheirRoomAndNeverCreateOne()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("a"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("a"));
         f.deliver("{'type':'hello','globalMsgs':[{'id':'r','from':'b','content':'1','time':1},{'id':'k','from':'b','content':'2','time':2}],"
                   "'dmRooms':{'a_b':[{'id':'r','from':'b','content':'1','time':1}]},"
                   "'groupMsgs':{'g':[{'id':'r','from':'b','content':'1','time':1}]}}");
@@ -134,8 +131,7 @@ private Q_SLOTS:
     void friendAndGroupEvents()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         f.deliver("{'type':'friend-request','request':{'id':'fr','from':'b','time':1}}");
         f.deliver("{'type':'friend-request','request':{'id':'fr','from':'b','time':1}}");
         QCOMPARE(chat.pendingRequests().size(), 1);

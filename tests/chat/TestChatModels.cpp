@@ -25,8 +25,7 @@ private Q_SLOTS:
     void messageListFollowsTheOpenRoomRowByRow()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         MessageListModel &model = *chat.currentMessages();
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QCOMPARE(model.rowCount(), 0);
@@ -72,8 +71,7 @@ private Q_SLOTS:
     void messageListOfARoomThatDoesNotExistYet()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         MessageListModel &model = *chat.currentMessages();
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
@@ -91,8 +89,7 @@ private Q_SLOTS:
     void conversationRowsFollowTheChatState()
     {
         ChatFixture f;
-        ChatFixture::setMe(QStringLiteral("me"));
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         ConversationListModel &model = *chat.conversations();
         QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
         QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
