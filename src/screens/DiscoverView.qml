@@ -2,13 +2,14 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zephlin.App
+import "components"
 
 // The third tab: the moments entry and the sibling reading site, behind a warning.
 Rectangle {
     id: discover
     objectName: "discoverView"
     property bool showMoments: false
-    property alias siblingWarningShown: warning.visible
+    readonly property bool siblingWarningShown: warningLoader.active
     color: Theme.zpBG
 
     ColumnLayout {
@@ -53,46 +54,30 @@ Rectangle {
                     width: parent.width
                     glyph: "书"
                     label: "去姊妹站看小说"
-                    onClicked: warning.open()
+                    onClicked: warningLoader.active = true
                 }
             }
         }
     }
 
-    Dialog {
-        id: warning
-        objectName: "siblingWarning"
-        anchors.centerIn: parent
-        width: Math.min(parent.width - 48, 320)
-        modal: true
-        title: "警告"
-
-        background: Rectangle { color: Theme.zpPanel; radius: 14; border.color: Theme.zpBorder }
-        header: Text {
-            text: warning.title
-            font: Theme.zp(17, Font.DemiBold)
-            color: Theme.zpText
-            horizontalAlignment: Text.AlignHCenter
-            topPadding: 18
-        }
-        contentItem: Text {
-            text: "你即将进入本站的姊妹站点，那里专门提供小说的阅读与下载。两个站点的用户名和密码互不相通，首次访问时需要在那里重新注册账号。"
-            wrapMode: Text.Wrap
-            font: Theme.zp(14)
-            color: Theme.zpTextDim
-            lineHeight: 1.2
-        }
-        footer: RowLayout {
-            spacing: 0
+    // Built afresh on each opening; gone again when closed.
+    Loader {
+        id: warningLoader
+        active: false
+        sourceComponent: AlertDialog {
+            objectName: "siblingWarning"
+            title: "警告"
+            message: "你即将进入本站的姊妹站点，那里专门提供小说的阅读与下载。两个站点的用户名和密码互不相通，首次访问时需要在那里重新注册账号。"
+            onClosed: warningLoader.active = false
             DialogTextButton {
                 text: "取消"
-                onClicked: warning.close()
+                onClicked: warningLoader.item.close()
             }
             DialogTextButton {
                 text: "我确认"
                 destructive: true
                 onClicked: {
-                    warning.close()
+                    warningLoader.item.close()
                     ExternalLinks.openSiblingSite()
                 }
             }
