@@ -46,7 +46,6 @@ public:
 
     static APIService &shared();
 
-    std::chrono::milliseconds timeout() const { return m_timeout; }
     // Tests shorten the wait for a server that never answers.
     void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
