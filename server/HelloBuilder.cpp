@@ -45,7 +45,7 @@ HelloMessage HelloBuilder::build(const StoredUser &user)
         dmRooms.insert(MessageStore::directKey(me, peer),
                        m_context.messages.recent(MessageStore::directRoom(me, peer), m_context.limits.helloRoomMessages));
     hello.dmRooms = dmRooms;
-    hello.moments = MomentFeed::of(m_context.moments, m_context.limits, me);
+    hello.moments = MomentFeed(m_context.moments, m_context.limits).of(me);
     return hello;
 }
 

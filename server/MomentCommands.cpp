@@ -52,10 +52,11 @@ void MomentCommands::sendFeeds()
             readers.insert(friendId);
     }
     m_changedAuthors.clear();
+    MomentFeed feeds(m_context.moments, m_context.limits);
     for (const QString &reader : std::as_const(readers))
         if (m_context.hub.isOnline(reader))
             m_context.hub.sendToUser(reader, {{QStringLiteral("type"), QStringLiteral("moments")},
-                                              {QStringLiteral("moments"), toJson(MomentFeed::of(m_context.moments, m_context.limits, reader))}});
+                                              {QStringLiteral("moments"), feeds.jsonOf(reader)}});
 }
 
 std::optional<Moment> MomentCommands::visible(ChatClient &client, const QJsonObject &frame)

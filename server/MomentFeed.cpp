@@ -3,17 +3,41 @@
 #include "Limits.h"
 #include "MomentStore.h"
 
+#include <QJsonDocument>
 
-QList<Moment> MomentFeed::of(MomentStore &moments, const Limits &limits, const QString &viewerId)
+QList<const MomentFeed::Post *> MomentFeed::postsFor(const QString &viewerId)
 {
-    QList<Moment> feed = moments.feed(viewerId, limits.feedMoments);
+    QList<const Post *> posts;
     qint64 bytes = 0;
-    for (qsizetype i = 0; i < feed.size(); ++i) {
-        bytes += encodeJson(feed.at(i)).size();
-        if (bytes > limits.maxFeedBytes) {
-            feed.resize(i);
-            break;
+    for (const QString &id : m_moments.feedIds(viewerId, m_limits.feedMoments)) {
+        auto found = m_posts.find(id);
+        if (found == m_posts.end()) {
+            const std::optional<Moment> moment = m_moments.moment(id);
+            if (!moment)
+                continue;
+            const QJsonObject json = toJson(*moment).toObject();
+            found = m_posts.insert(id, Post{*moment, json, QJsonDocument(json).toJson(QJsonDocument::Compact).size()});
         }
+        bytes += found->bytes;
+        if (bytes > m_limits.maxFeedBytes)
+            break;
+        posts << &*found;
     }
+    return posts;
+}
+
+QList<Moment> MomentFeed::of(const QString &viewerId)
+{
+    QList<Moment> feed;
+    for (const Post *post : postsFor(viewerId))
+        feed << post->moment;
+    return feed;
+}
+
+QJsonArray MomentFeed::jsonOf(const QString &viewerId)
+{
+    QJsonArray feed;
+    for (const Post *post : postsFor(viewerId))
+        feed.append(post->json);
     return feed;
 }

@@ -49,16 +49,15 @@ void MomentStore::fill(Moment &moment)
     }
 }
 
-QList<Moment> MomentStore::feed(const QString &viewerId, int limit)
+QStringList MomentStore::feedIds(const QString &viewerId, int limit)
 {
-    QSqlQuery rows = m_db.run(Select + QStringLiteral("WHERE ") + VisibleTo + QStringLiteral(" ORDER BY m.time DESC, m.rowid DESC LIMIT ?"),
+    QSqlQuery rows = m_db.run(QStringLiteral("SELECT m.id FROM moments m WHERE ") + VisibleTo
+                                  + QStringLiteral(" ORDER BY m.time DESC, m.rowid DESC LIMIT ?"),
                               {viewerId, viewerId, viewerId, limit});
-    QList<Moment> moments;
+    QStringList ids;
     while (rows.next())
-        moments << fromRow(rows);
-    for (Moment &moment : moments)
-        fill(moment);
-    return moments;
+        ids << rows.value(0).toString();
+    return ids;
 }
 
 std::optional<Moment> MomentStore::moment(const QString &id)

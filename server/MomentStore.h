@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class Database;
@@ -13,8 +14,8 @@ class MomentStore
 public:
     explicit MomentStore(Database &db) : m_db(db) {}
 
-    // The newest `limit` posts of the viewer and the viewer's friends, newest first.
-    QList<Moment> feed(const QString &viewerId, int limit);
+    // The ids of the newest `limit` posts of the viewer and the viewer's friends, newest first.
+    QStringList feedIds(const QString &viewerId, int limit);
     std::optional<Moment> moment(const QString &id);
     // The post when the viewer may see it: their own or a friend's.
     std::optional<Moment> visibleMoment(const QString &id, const QString &viewerId);
