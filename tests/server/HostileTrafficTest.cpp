@@ -84,6 +84,23 @@ QString claimedPngBase64(quint32 width, quint32 height)
     return QString::fromLatin1(png.toBase64());
 }
 
+// A running server with an administrator, root, signed in, and a user, bob.
+struct AdminScene
+{
+    AdminScene() : seeded(server.dataPath()), root(seeded.add(QStringLiteral("root"), true)), bob(seeded.add(QStringLiteral("bob"))) {}
+    bool start()
+    {
+        admin = server.start() ? signedIn(server, root) : nullptr;
+        return admin != nullptr;
+    }
+
+    ServerProcess server;
+    SeededAccounts seeded;
+    SeededAccounts::Account root;
+    SeededAccounts::Account bob;
+    std::unique_ptr<WsProbe> admin;
+};
+
 int errorsLike(WsProbe &probe, const QString &text)
 {
     int count = 0;
@@ -256,13 +273,9 @@ private Q_SLOTS:
 
     void aBanEndsEverySessionForGood()
     {
-        ServerProcess server;
-        SeededAccounts seeded(server.dataPath());
-        const auto root = seeded.add(QStringLiteral("root"), true);
-        const auto bob = seeded.add(QStringLiteral("bob"));
-        QVERIFY(server.start());
-        auto admin = signedIn(server, root);
-        QVERIFY(admin);
+        AdminScene scene;
+        QVERIFY(scene.start());
+        const auto &[server, admin, bob] = std::tie(scene.server, scene.admin, scene.bob);
         admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
         QCOMPARE(admin->waitFor(QStringLiteral("system")).value(QStringLiteral("content")).toString(), QStringLiteral("已封禁用户 bob"));
         admin->send(frame(QStringLiteral("unban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
@@ -368,14 +381,11 @@ private Q_SLOTS:
 
     void adminChangesThatAreNotStoredAreNotAnnounced()
     {
-        ServerProcess server;
-        SeededAccounts seeded(server.dataPath());
-        const auto root = seeded.add(QStringLiteral("root"), true);
-        const auto bob = seeded.add(QStringLiteral("bob"));
-        QVERIFY(server.start());
-        auto admin = signedIn(server, root);
+        AdminScene scene;
+        QVERIFY(scene.start());
+        const auto &[server, admin, bob, seeded] = std::tie(scene.server, scene.admin, scene.bob, scene.seeded);
         auto b = signedIn(server, bob);
-        QVERIFY(admin && b);
+        QVERIFY(b);
         // 0 lifts the online limit; a negative value is refused.
         admin->send(frame(QStringLiteral("set-max-online"), {{QStringLiteral("value"), 1}}));
         QCOMPARE(b->waitFor(QStringLiteral("max-online")).value(QStringLiteral("maxOnline")).toInt(), 1);
