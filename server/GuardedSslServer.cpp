@@ -87,7 +87,7 @@ void GuardedSslServer::incomingConnection(qintptr descriptor)
         if (!socket->isEncrypted())
             socket->abort();
     });
-    deadline->start(m_limits.requestDeadlineMs);
+    deadline->start(m_limits.handshakeTimeoutMs);
     connect(socket, &QSslSocket::encrypted, this, [this, socket, deadline, refusal] {
         deadline->deleteLater();
         socket->disconnect(this);

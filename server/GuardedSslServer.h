@@ -5,8 +5,8 @@
 // - it caps open connections per address and in total; a connection over a cap is answered 503;
 // - it buffers a whole request body before any route sees it, so a body larger than its route takes
 //   (by Content-Length, or by what arrives) is answered 413 and closed instead of filling memory;
-// - the handshake, and each request from its first byte to its end, must finish within a deadline,
-//   and a connection idle for the idle timeout is closed: trickling bytes keeps nothing open.
+// - the handshake, and each request from its first byte to its end, must finish within their
+//   deadlines, and a connection idle for the idle timeout is closed: trickling bytes keeps nothing open.
 // WebSocket connections leave this watch once upgraded (the HTTP server drops every connection to
 // the socket's signals then); their frame limits and the hub take over. They still count for the caps.
 #include "Limits.h"

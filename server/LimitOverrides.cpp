@@ -19,6 +19,7 @@ const QHash<QString, Field> &fields()
         {QStringLiteral("connectionsPerUser"), &Limits::connectionsPerUser},
         {QStringLiteral("failedLoginsPerAddress"), &Limits::failedLoginsPerAddress},
         {QStringLiteral("failedLoginsPerName"), &Limits::failedLoginsPerName},
+        {QStringLiteral("handshakeTimeoutMs"), &Limits::handshakeTimeoutMs},
         {QStringLiteral("httpIdleTimeoutMs"), &Limits::httpIdleTimeoutMs},
         {QStringLiteral("maxCommentsPerMoment"), &Limits::maxCommentsPerMoment},
         {QStringLiteral("maxConnections"), &Limits::maxConnections},

@@ -37,7 +37,8 @@ struct Limits
     qint64 maxFeedBytes = 1024 * 1024;            // the newest moments that fit are sent
     int authTimeoutMs = 10'000;                   // the "auth" frame must come first and soon
     int httpIdleTimeoutMs = 60'000;               // an HTTP connection silent this long is closed
-    int requestDeadlineMs = 30'000;               // handshake, or a request from its first byte to its end
+    int handshakeTimeoutMs = 10'000;              // the TLS handshake of a new connection
+    int requestDeadlineMs = 30'000;               // a request from its first byte to its end
     int presenceDelayMs = 300;                    // joins and leaves within this window share one broadcast
     int feedDelayMs = 300;                        // so do moment changes: each sends whole feeds
     qint64 recallWindowMs = 120'000;
