@@ -31,7 +31,6 @@ struct Limits
     int connectionsPerAddress = 64;               // open TCP connections from one address
     int maxConnections = 4096;
     int pendingConnections = 1024;                // reconnect storms after a restart
-    int uploadThreads = 2;                        // images are decoded off the event loop
     int sessionsPerUser = 20;                     // the oldest session goes when a new one would pass this
     int maxCommentsPerMoment = 100;
     qint64 maxFeedBytes = 1024 * 1024;            // the newest moments that fit are sent
