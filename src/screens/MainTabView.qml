@@ -5,6 +5,7 @@ import Zephlin.App
 import Zephlin.Chat
 import "components"
 import "conversations"
+import "contacts"
 import "chat"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
@@ -14,7 +15,7 @@ Rectangle {
     required property AppState appState
     required property ChatViewModel chat
     // The room whose chat is shown over the tabs, opened from the tab that set it.
-    readonly property var activeRoom: messagesView.activeRoom
+    readonly property var activeRoom: messagesView.activeRoom ? messagesView.activeRoom : contactsView.activeRoom
     property int selectedTab: 0
     property bool showMoments: false
     color: Theme.zpBG
@@ -54,7 +55,11 @@ Rectangle {
                 appState: main.appState
                 chat: main.chat
             }
-            EmptyPage { title: "通讯录" }
+            ContactsView {
+                id: contactsView
+                appState: main.appState
+                chat: main.chat
+            }
             DiscoverView {
                 showMoments: main.showMoments
                 onShowMomentsChanged: main.showMoments = showMoments
@@ -118,7 +123,10 @@ Rectangle {
             chat: main.chat
             room: main.activeRoom
             focus: true
-            onClosed: messagesView.closeRoom()
+            onClosed: {
+                messagesView.closeRoom()
+                contactsView.closeRoom()
+            }
         }
         onLoaded: {
             slideIn.start()

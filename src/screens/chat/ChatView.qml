@@ -5,6 +5,7 @@ import Zephlin.App
 import Zephlin.Chat
 import Zephlin.Images
 import "../components"
+import "../groups"
 
 // The one conversation screen for the hall, a friend and a group, shown over the tabs. Back and
 // Escape close it. The room is fixed when it is created; the typed text and the picked images
@@ -263,6 +264,15 @@ FocusScope {
         if (!picker)
             picker = pickerComponent.createObject(view)
         picker.open()
+    }
+
+    PopupLoader {
+        active: view.showGroupSettings
+        onClosed: view.showGroupSettings = false
+        popup: GroupSettingsView {
+            chat: view.chat
+            gid: view.room.isGroup ? view.room.gid : ""
+        }
     }
 
     PopupLoader {

@@ -1,7 +1,7 @@
 import QtQuick
 
 // Line symbols drawn in one colour: "search", "back", "gear", "personMinus", "plus", "close",
-// "checkCircle", "megaphone", "globe", "chevronRight".
+// "checkCircle", "megaphone", "globe", "chevronRight", "minusCircle".
 Canvas {
     id: icon
     required property string kind
@@ -40,6 +40,9 @@ Canvas {
             line(0.3, 0.3, 0.7, 0.7); line(0.7, 0.3, 0.3, 0.7); break
         case "checkCircle":
             circle(0.5, 0.5, 0.42, false); line(0.3, 0.52, 0.45, 0.66); line(0.45, 0.66, 0.7, 0.36); break
+        case "minusCircle":
+            circle(0.5, 0.5, 0.42, true)
+            ctx.strokeStyle = "white"; line(0.3, 0.5, 0.7, 0.5); break
         case "gear":
             for (let i = 0; i < 8; ++i) {
                 const a = i * Math.PI / 4
