@@ -1,0 +1,230 @@
+// The contacts tab and the group sheets against the real server: the real application signed in
+// as alice, and a newly registered dora as a second client made of the client core. Alice asks
+// dora to be friends by name, dora accepts and shows online; alice makes a group with her,
+// renames it, adds and removes bob, changes its picture over REST and dissolves it; dora applies
+// to alice's hiking group and alice accepts through the applications sheet.
+#include "APIService.h"
+#include "ChatViewModel.h"
+#include "Commands.h"
+#include "DraftImageList.h"
+#include "RootController.h"
+#include "ServerProcess.h"
+#include "SettingsStore.h"
+#include "WebSocketService.h"
+#include "ZephlinApplication.h"
+
+#include <QProcess>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <memory>
+
+Q_IMPORT_QML_PLUGIN(Zephlin_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
+
+using namespace std::chrono_literals;
+
+class ContactsEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    ServerProcess m_server;
+    std::unique_ptr<ZephlinApplication> m_app;
+
+    QObject *item(const QString &name) const { return m_app->window()->findChild<QObject *>(name); }
+
+    template <typename T, typename Call>
+    static Result<T> await(Call call)
+    {
+        std::optional<Result<T>> answer;
+        call([&](Result<T> result) { answer = std::move(result); });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000); }();
+        return answer ? *answer : Result<T>::failure(QStringLiteral("no answer"));
+    }
+
+    static std::optional<ChatGroup> named(const QList<ChatGroup> &groups, const QString &name)
+    {
+        for (const ChatGroup &group : groups)
+            if (group.name == name)
+                return group;
+        return std::nullopt;
+    }
+
+    // Opens a sheet through its flag and waits for it.
+    QObject *open(const QString &owner, const char *flag, const QString &sheet)
+    {
+        item(owner)->setProperty(flag, true);
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(item(sheet) && item(sheet)->property("opened").toBool(), 5000); }();
+        return item(sheet);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ZephlinApplication::configure(*qGuiApp);
+        QProcess seed;
+        seed.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_server.dataPath()});
+        QVERIFY(seed.waitForFinished(60000) && seed.exitCode() == 0);
+        QVERIFY(m_server.start());
+        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
+    }
+
+    void cleanupTestCase()
+    {
+        m_app.reset();
+        WebSocketService::shared().disconnectFromServer();
+    }
+
+    void friendsGroupsAndApplications()
+    {
+        RootController::resetForTesting();
+        ZephlinApplication::Options options;
+        options.silentUpdateCheck = false;
+        m_app = std::make_unique<ZephlinApplication>(options);
+        QVERIFY(m_app->showRootView());
+        const auto route = [this] { return item(QStringLiteral("rootController"))->property("route").toInt(); };
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 10000);
+        item(QStringLiteral("loginUsername"))->setProperty("text", QStringLiteral("alice"));
+        item(QStringLiteral("loginPassword"))->setProperty("text", QStringLiteral("alice123"));
+        QMetaObject::invokeMethod(item(QStringLiteral("loginButton")), "clicked");
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
+        auto *chat = m_app->window()->property("chat").value<ChatViewModel *>();
+        QVERIFY(chat);
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->friends().isEmpty(), 20000);
+        item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 1);
+
+        // Dora: registered now, the client core with callbacks of her own.
+        QVERIFY(await<RegisterResponse>([](auto done) {
+            APIService::shared().registerUser(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
+        }).ok());
+        const Result<LoginResponse> dora = await<LoginResponse>([](auto done) {
+            APIService::shared().login(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
+        });
+        QVERIFY2(dora.ok(), qPrintable(dora.error()));
+        WebSocketTiming quick;
+        quick.authDelay = 20ms;
+        WebSocketService doraSocket(quick);
+        bool doraHello = false;
+        std::optional<FriendRequest> request;
+        QStringList doraJoined, doraPictures, doraRemoved;
+        doraSocket.onHello = [&](const HelloMessage &) { doraHello = true; };
+        doraSocket.onFriendRequest = [&](const FriendRequest &r) { request = r; };
+        doraSocket.onGroupAvatarUpdated = [&](const QString &, const QString &avatar) { doraPictures << avatar; };
+        doraSocket.onGroupRemoved = [&](const QString &gid, const QString &) { doraRemoved << gid; };
+        // A new member hears of a group as an accepted application, whether invited or applying.
+        doraSocket.onGroupApplyAccepted = [&](const QString &gid, const auto &) { doraJoined << gid; };
+        doraSocket.connectToServer(dora->token);
+        QTRY_VERIFY_WITH_TIMEOUT(doraHello, 10000);
+
+        // Alice asks by name through the add-friend sheet; dora accepts; the tab shows her online.
+        QObject *addFriend = open(QStringLiteral("contactsView"), "showAddFriend", QStringLiteral("addFriendSheet"));
+        addFriend->setProperty("username", QStringLiteral("dora"));
+        QMetaObject::invokeMethod(addFriend, "submit");
+        QTRY_VERIFY_WITH_TIMEOUT(request.has_value(), 10000);
+        doraSocket.respondRequest(request->id, QStringLiteral("accept"));
+        QObject *friendRows = item(QStringLiteral("friendRows"));
+        const auto doraRow = [&]() -> QQuickItem * {
+            const int count = friendRows->property("count").toInt();
+            for (int i = 0; i < count; ++i) {
+                QQuickItem *row = nullptr;
+                QMetaObject::invokeMethod(friendRows, "itemAt", Q_RETURN_ARG(QQuickItem *, row), Q_ARG(int, i));
+                if (row && row->property("name") == QStringLiteral("dora"))
+                    return row;
+            }
+            return nullptr;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(doraRow() && doraRow()->property("subtitle") == QStringLiteral("在线"), 10000);
+
+        // A group with dora through the create sheet.
+        QObject *create = open(QStringLiteral("contactsView"), "showCreateGroup", QStringLiteral("createGroupSheet"));
+        create->setProperty("groupName", QStringLiteral("读书会"));
+        create->setProperty("selectedMembers", QStringList{dora->user.id});
+        QMetaObject::invokeMethod(create, "submit");
+        QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("读书会")), 10000);
+        const QString gid = named(chat->groups(), QStringLiteral("读书会"))->id;
+        QTRY_COMPARE_WITH_TIMEOUT(doraJoined, QStringList{gid}, 10000);
+
+        // The settings sheet from the group's chat screen: rename, add bob, remove him, new picture.
+        QMetaObject::invokeMethod(item(QStringLiteral("contactsView")), "openRoom",
+                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::group(gid, QStringLiteral("读书会")))));
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("chatView")), 5000);
+        const auto settings = [&] {
+            item(QStringLiteral("chatView"))->setProperty("showGroupSettings", false);
+            return open(QStringLiteral("chatView"), "showGroupSettings", QStringLiteral("groupSettingsSheet"));
+        };
+        QObject *sheet = settings();
+        sheet->setProperty("newName", QStringLiteral("周末读书会"));
+        QMetaObject::invokeMethod(sheet, "rename");
+        QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("周末读书会")), 10000);
+
+        QString bob;
+        for (const User &user : chat->friends())
+            if (user.username == QStringLiteral("bob"))
+                bob = user.id;
+        QVERIFY(!bob.isEmpty());
+        QObject *add = open(QStringLiteral("groupSettingsSheet"), "showAddMembers", QStringLiteral("addMembersSheet"));
+        add->setProperty("selected", QStringList{bob});
+        QMetaObject::invokeMethod(add->findChild<QObject *>(QStringLiteral("confirmButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(gid) && chat->group(gid)->members.contains(bob), 10000);
+        sheet = settings();
+        QObject *rows = sheet->findChild<QObject *>(QStringLiteral("memberRows"));
+        QTRY_COMPARE_WITH_TIMEOUT(rows->property("count").toInt(), 3, 5000);
+        QQuickItem *bobRow = nullptr;
+        QMetaObject::invokeMethod(rows, "itemAt", Q_RETURN_ARG(QQuickItem *, bobRow), Q_ARG(int, 2));
+        QCOMPARE(bobRow->property("member").toMap().value(QStringLiteral("id")).toString(), bob);
+        QMetaObject::invokeMethod(bobRow->findChild<QObject *>(QStringLiteral("removeButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(gid) && !chat->group(gid)->members.contains(bob), 10000);
+
+        QTemporaryDir dir;
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(dir.filePath(QStringLiteral("group.png"))));
+        QMetaObject::invokeMethod(sheet->property("settings").value<QObject *>(), "uploadPicture",
+                                  Q_ARG(QUrl, QUrl::fromLocalFile(dir.filePath(QStringLiteral("group.png")))));
+        QTRY_COMPARE_WITH_TIMEOUT(chat->toast().value_or(QString()), QStringLiteral("群头像已更新"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(doraPictures.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(chat->group(gid)->avatar.value_or(QString()), doraPictures.first(), 10000);
+
+        // Dissolved from the sheet: both lose the group.
+        QMetaObject::invokeMethod(sheet, "finish", Q_ARG(QVariant, QStringLiteral("group-dissolve")));
+        QTRY_COMPARE_WITH_TIMEOUT(doraRemoved, QStringList{gid}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->group(gid), 10000);
+        QMetaObject::invokeMethod(item(QStringLiteral("chatBackButton")), "clicked");
+
+        // Dora applies to alice's hiking group; alice accepts in the applications sheet.
+        const std::optional<ChatGroup> hiking = named(chat->groups(), QStringLiteral("周末徒步"));
+        QVERIFY(hiking);
+        doraSocket.send(Commands::groupApply(hiking->id));
+        const auto doraApplication = [&]() -> QString {
+            for (const GroupRequest &r : chat->groupRequests())
+                if (r.from == dora->user.id)
+                    return r.id;
+            return {};
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!doraApplication().isEmpty(), 10000);
+        item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 0);
+        QObject *requests = open(QStringLiteral("messagesView"), "showGroupRequests", QStringLiteral("groupRequestsSheet"));
+        QObject *list = requests->findChild<QObject *>(QStringLiteral("requestList"));
+        QQuickItem *row = nullptr;
+        const int count = list->property("count").toInt();
+        for (int i = 0; i < count; ++i) {
+            QQuickItem *candidate = nullptr;
+            QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, candidate), Q_ARG(int, i));
+            if (candidate && candidate->property("req").toMap().value(QStringLiteral("from")) == dora->user.id)
+                row = candidate;
+        }
+        QVERIFY(row);
+        QMetaObject::invokeMethod(row, "action", Q_ARG(QString, QStringLiteral("accept")));
+        QTRY_COMPARE_WITH_TIMEOUT(doraJoined, (QStringList{gid, hiking->id}), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(hiking->id)->members.contains(dora->user.id), 10000);
+        doraSocket.disconnectFromServer();
+    }
+};
+
+QTEST_MAIN(ContactsEndToEndTest)
+#include "ContactsEndToEndTest.moc"
