@@ -3,11 +3,13 @@
 // clock, predictable optimistic ids, a scripted group search and its own settings folder.
 #include "ChatViewModel.h"
 #include "LoopbackTls.h"
+#include "WebSocketTestServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -61,6 +63,15 @@ public:
     {
         setMe(me);
         return make();
+    }
+
+    // Connects this client to a recording server and waits until it holds the authenticated socket.
+    void connectTo(WebSocketTestServer &server)
+    {
+        loopback::setServer(server.baseURL());
+        ws->connectToServer(QStringLiteral("tok"));
+        QTRY_COMPARE(server.received.size(), 1);
+        server.received.clear();
     }
 
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }
