@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTest>
 #include <QTemporaryDir>
 #include <memory>
 
@@ -51,9 +52,12 @@ public:
         return services;
     }
 
+    // Once the stored cache, if any, has been opened.
     ChatViewModel &make()
     {
         chat = std::make_unique<ChatViewModel>(services());
+        if (!QTest::qWaitFor([this] { return !chat->isLoadingCache(); }))
+            QTest::qFail("the stored cache did not open", __FILE__, __LINE__);
         return *chat;
     }
     // The same, for the signed-in user `me`.
@@ -61,6 +65,12 @@ public:
     {
         setMe(me);
         return make();
+    }
+
+    // Every frame handed over applied, every save on disk; false when that takes too long.
+    bool settle()
+    {
+        return QTest::qWaitFor([this] { return ws->inbound().isIdle() && !chat->cache().savePending() && !chat->cache().isWriting(); });
     }
 
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }
