@@ -1,6 +1,7 @@
 #pragma once
 // How long the main thread stops answering while work runs: a 1 ms timer notes the gap between its
 // ticks; the longest gap and the 99th percentile gap are the frames a user would see frozen.
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QTimer>
 #include <algorithm>
@@ -42,6 +43,18 @@ public:
         std::vector<double> sorted = m_gaps;
         std::sort(sorted.begin(), sorted.end());
         return sorted[std::min(sorted.size() - 1, sorted.size() * 99 / 100)];
+    }
+
+    // The same gaps with nothing to do for `ms`: what the machine's own load costs (other
+    // processes take the two cores too), to read the figures above against.
+    void idle(int ms)
+    {
+        start();
+        QElapsedTimer clock;
+        clock.start();
+        while (clock.elapsed() < ms)
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+        stop();
     }
 
 private:

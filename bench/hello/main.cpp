@@ -52,7 +52,7 @@ int main(int argc, char *argv[])
     constexpr int runs = 20;
     qsizetype sink = 0;
     // The two ways alternate, so that both meet the same load on a shared machine.
-    std::vector<double> threadedTotals, oneThreadTotals, longestStalls, p99Stalls;
+    std::vector<double> threadedTotals, oneThreadTotals, longestStalls, p99Stalls, idleStalls;
     bench::StallProbe probe;
     {
         bench::QuietStdout quiet;
@@ -69,6 +69,8 @@ int main(int argc, char *argv[])
                 probe.stop();
                 longestStalls.push_back(probe.longestMs());
                 p99Stalls.push_back(probe.p99Ms());
+                probe.idle(int(threadedTotals.back()));
+                idleStalls.push_back(probe.longestMs());
             } else {
                 EventDispatcher::dispatch(snapshot, ws);
                 chat.flushPendingSave();
@@ -98,6 +100,7 @@ int main(int argc, char *argv[])
     bench::figure("hello longest main-thread stall (decoded on a worker, saved by the writer)", median(longestStalls), "ms", runs);
     bench::figure("hello 99th percentile main-thread gap", median(p99Stalls), "ms", runs);
     std::printf("hello longest main-thread stall, worst run: %.3f ms\n", *std::max_element(longestStalls.begin(), longestStalls.end()));
+    bench::figure("longest main-thread gap with nothing to do, as long (the machine's own load)", median(idleStalls), "ms", runs);
     bench::figure("hello merged and on disk (decoded on a worker, saved by the writer)", threaded, "ms", runs);
     bench::figure("hello merged and on disk, all on the main thread (one stall)", oneThread, "ms", runs);
     bench::ratio("hello merged and on disk, threaded/main thread only", threaded / oneThread);

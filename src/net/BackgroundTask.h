@@ -1,6 +1,6 @@
 #pragma once
 // Runs work on the process's worker threads and hands its result to done on the main thread, in one
-// step of the event loop. done is skipped when receiver is gone by then; work must touch nothing
+// step of the event loop (done takes it by value or by reference). done is skipped when receiver is gone by then; work must touch nothing
 // that the main thread changes meanwhile (it gets copies of implicitly shared values).
 #include <QCoreApplication>
 #include <QPointer>
@@ -15,11 +15,19 @@ void run(QObject *receiver, Work work, Done done)
         auto result = work();
         // The application object outlives every receiver; the guard is read on the main thread only.
         if (QCoreApplication *app = QCoreApplication::instance())
-            QMetaObject::invokeMethod(app, [guard, done, result = std::move(result)] {
+            QMetaObject::invokeMethod(app, [guard, done, result = std::move(result)]() mutable {
                 if (guard)
-                    done(result);
+                    done(std::move(result));
             }, Qt::QueuedConnection);
     });
+}
+
+// Destroys a large value (tens of thousands of records) on a worker: freeing it costs the main
+// thread as much as building it.
+template <typename T>
+void dispose(T &&value)
+{
+    QThreadPool::globalInstance()->start([value = std::forward<T>(value)] {});
 }
 
 } // namespace BackgroundTask

@@ -89,14 +89,14 @@ std::optional<R> wholeRecord(const QJsonObject &frame)
     return std::move(record).value();
 }
 
-// The call of one slot with the decoded values, made later on the main thread; every slot is
-// optional and skipped when empty.
+// The call of one slot with the decoded values, made once, later, on the main thread: the values
+// are handed over. Every slot is optional and skipped when empty.
 template <auto slot, typename... Args>
 Event event(Args... args)
 {
-    return [... args = std::move(args)](const InboundCallbacks &callbacks) {
+    return [... args = std::move(args)](const InboundCallbacks &callbacks) mutable {
         if (const auto &target = callbacks.*slot)
-            target(args...);
+            target(std::move(args)...);
     };
 }
 

@@ -15,7 +15,8 @@
 class EventDispatcher
 {
 public:
-    // One decoded frame: the call of its slot with the decoded values. Empty for a dropped frame.
+    // One decoded frame: the call of its slot with the decoded values, made at most once (the values
+    // are moved into the slot). Empty for a dropped frame.
     using Event = std::function<void(const InboundCallbacks &callbacks)>;
 
     // Safe on any thread: it reads only the frame.

@@ -18,7 +18,8 @@
 
 struct InboundCallbacks
 {
-    std::function<void(const HelloMessage &hello)> onHello;
+    // By value: the snapshot's lists are handed over, so the chat state can take them without copying.
+    std::function<void(HelloMessage hello)> onHello;
     std::function<void(const ChatMessage &message)> onGlobalMessage;
     std::function<void(const ChatMessage &message)> onDMMessage;
     std::function<void(const ChatMessage &message)> onGroupMessage;

@@ -48,16 +48,19 @@ bool InboundSequencer::applyOrStartDecoding(const QString &text)
     const quint64 generation = m_generation;
     BackgroundTask::run(
         this, [text] { return EventDispatcher::decode(text.toUtf8()); },
-        [this, generation](const EventDispatcher::Event &event) { decoded(generation, event); });
+        [this, generation](EventDispatcher::Event event) { decoded(generation, std::move(event)); });
     return false;
 }
 
-void InboundSequencer::decoded(quint64 generation, const EventDispatcher::Event &event)
+void InboundSequencer::decoded(quint64 generation, EventDispatcher::Event event)
 {
-    if (generation != m_generation)
-        return;
-    m_decoding = false;
-    if (event)
-        event(m_callbacks);
-    drain();
+    if (generation == m_generation) {
+        m_decoding = false;
+        if (event)
+            event(m_callbacks);
+    }
+    // The snapshot's records are freed off the main thread too.
+    BackgroundTask::dispose(std::move(event));
+    if (generation == m_generation)
+        drain();
 }

@@ -37,7 +37,7 @@ private:
     void drain();
     // Applies a small frame now, or starts decoding a large one; true when it was applied.
     bool applyOrStartDecoding(const QString &text);
-    void decoded(quint64 generation, const EventDispatcher::Event &event);
+    void decoded(quint64 generation, EventDispatcher::Event event);
 
     const InboundCallbacks &m_callbacks;
     QStringList m_waiting;
