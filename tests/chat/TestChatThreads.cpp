@@ -6,6 +6,7 @@
 #include "EventDispatcher.h"
 #include "NotificationCenter.h"
 #include "SecureStorage.h"
+#include "WebSocketTestServer.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -61,16 +62,22 @@ class TestChatThreads : public QObject
 private Q_SLOTS:
     void largeHelloThenLiveFramesMatchTheSingleThreadedPath()
     {
-        // The socket hands over a large hello and the live frames behind it in one read.
+        // The server sends a large hello and live frames right behind it, so they reach the client
+        // in the same socket read.
+        const std::optional<DevCertificates> certificates = loopback::trustedCertificates();
+        QVERIFY(certificates);
+        WebSocketTestServer server(*certificates);
+        QVERIFY(server.listen() != 0);
         const QStringList frames{largeHello(), live("global", QStringLiteral("g1")), live("dm", QStringLiteral("d1"), ",\"to\":\"me\""),
                                  live("global", QStringLiteral("g2"))};
         ChatFixture threaded;
         ChatViewModel &chat = threaded.make(QStringLiteral("me"));
+        loopback::setServer(server.baseURL());
+        threaded.ws->connectToServer(QStringLiteral("tok"));
+        QTRY_COMPARE(server.received.size(), 1);
         for (const QString &frame : frames)
-            threaded.ws->handleMessage(frame);
-        // Nothing is applied ahead of the snapshot being decoded.
-        QVERIFY(chat.globalMessages().isEmpty());
-        QVERIFY(chat.dmMessages().isEmpty());
+            server.sendText(frame);
+        QTRY_COMPARE(chat.globalMessages().value(chat.globalMessages().size() - 1).id, QStringLiteral("g2"));
         QVERIFY(threaded.settle());
 
         // The same frames decoded and applied one by one on this thread, as before.
