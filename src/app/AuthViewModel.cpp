@@ -2,9 +2,9 @@
 
 #include "APIService.h"
 #include "AppState.h"
+#include "Graphemes.h"
 #include "SettingsStore.h"
 
-#include <QTextBoundaryFinder>
 
 AuthViewModel::AuthViewModel(QObject *parent) : QObject(parent) {}
 
@@ -15,15 +15,6 @@ void AuthViewModel::setTab(Tab tab)
         return;
     m_tab = tab;
     Q_EMIT tabChanged();
-}
-
-int AuthViewModel::visibleLength(const QString &text)
-{
-    QTextBoundaryFinder finder(QTextBoundaryFinder::Grapheme, text);
-    int count = 0;
-    while (finder.toNextBoundary() != -1)
-        ++count;
-    return count;
 }
 
 void AuthViewModel::doLogin()
@@ -43,8 +34,8 @@ void AuthViewModel::doRegister()
 {
     if (m_isLoading)
         return;
-    const int nameLength = visibleLength(m_regUsername);
-    const int passwordLength = visibleLength(m_regPassword);
+    const int nameLength = Graphemes::count(m_regUsername);
+    const int passwordLength = Graphemes::count(m_regPassword);
     if (nameLength < 2 || nameLength > 20) {
         setMessage(QStringLiteral("用户名需为2-20位"));
         return;

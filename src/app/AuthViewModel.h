@@ -37,9 +37,6 @@ public:
     Q_INVOKABLE void doLogin();
     Q_INVOKABLE void doRegister();
 
-    // Length as the user sees it: grapheme clusters, so "你好" and "👍🏽" count as 2 and 1.
-    static int visibleLength(const QString &text);
-
 Q_SIGNALS:
     void appStateChanged();
     void tabChanged();

@@ -147,7 +147,13 @@ void ChatViewModel::setToastDirectly(const QString &message)
 
 void ChatViewModel::sendMessage(const QString &text, const QStringList &images)
 {
-    if (!m_currentRoom || (text.isEmpty() && images.isEmpty()))
+    if (m_currentRoom)
+        sendMessageTo(*m_currentRoom, text, images);
+}
+
+void ChatViewModel::sendMessageTo(const RoomType &room, const QString &text, const QStringList &images)
+{
+    if (text.isEmpty() && images.isEmpty())
         return;
     // The gate is passed before the connection test: a refused offline send still opens a window.
     const qint64 now = m_services.nowMs();
@@ -168,7 +174,6 @@ void ChatViewModel::sendMessage(const QString &text, const QStringList &images)
     message.time = m_services.nowMs();
     message.isFromMe = true;
 
-    const RoomType room = *m_currentRoom;
     const MessageStore::Ref ref = storeRef(room);
     m_cache->beforeUnsavedChange();
     m_store->append(ref, message);

@@ -100,6 +100,9 @@ public:
     Q_INVOKABLE void showToast(const QString &message);
 
     Q_INVOKABLE void sendMessage(const QString &text, const QStringList &images = {});
+    // The same for a given room: an image message whose uploads finish after the user has moved
+    // to another room still goes where it was written.
+    void sendMessageTo(const RoomType &room, const QString &text, const QStringList &images);
     void recallMessage(const ChatMessage &message);
     void removeMessageLocally(const ChatMessage &message);
     // The same two for screens, by the id of a message of the open room.

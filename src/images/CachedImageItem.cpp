@@ -34,20 +34,23 @@ void CachedImageItem::setRadius(qreal radius)
 
 void CachedImageItem::paint(QPainter *painter)
 {
-    const QImage image = m_loader.image();
-    if (image.isNull() || width() <= 0 || height() <= 0)
+    paintImage(painter, m_loader.image(), QRectF(0, 0, width(), height()), m_contentMode, m_radius);
+}
+
+void CachedImageItem::paintImage(QPainter *painter, const QImage &image, const QRectF &bounds, ContentMode mode,
+                                 qreal radius)
+{
+    if (image.isNull() || bounds.isEmpty())
         return;
-    const QRectF bounds(0, 0, width(), height());
     const QSizeF scaled = QSizeF(image.size())
-                              .scaled(bounds.size(), m_contentMode == Fit ? Qt::KeepAspectRatio
-                                                                          : Qt::KeepAspectRatioByExpanding);
+                              .scaled(bounds.size(), mode == Fit ? Qt::KeepAspectRatio : Qt::KeepAspectRatioByExpanding);
     QRectF target(QPointF(), scaled);
     target.moveCenter(bounds.center());
 
     painter->setRenderHint(QPainter::SmoothPixmapTransform);
     painter->setRenderHint(QPainter::Antialiasing);
     QPainterPath clip;
-    clip.addRoundedRect(bounds, m_radius, m_radius);
+    clip.addRoundedRect(bounds, radius, radius);
     painter->setClipPath(clip);
     painter->drawImage(target, image);
 }

@@ -32,6 +32,9 @@ public:
     QSize imageSize() const { return m_loader.image().size(); }
 
     void paint(QPainter *painter) override;
+    // Draws the image fitted into or filling the bounds, clipped to a rounded rectangle.
+    static void paintImage(QPainter *painter, const QImage &image, const QRectF &bounds, ContentMode mode,
+                           qreal radius);
 
 Q_SIGNALS:
     void sourceChanged();

@@ -9,7 +9,7 @@ Rectangle {
     id: discover
     objectName: "discoverView"
     property bool showMoments: false
-    readonly property bool siblingWarningShown: warningLoader.active
+    readonly property bool siblingWarningShown: showSiblingWarning
     color: Theme.zpBG
 
     ColumnLayout {
@@ -54,30 +54,31 @@ Rectangle {
                     width: parent.width
                     glyph: "书"
                     label: "去姊妹站看小说"
-                    onClicked: warningLoader.active = true
+                    onClicked: discover.showSiblingWarning = true
                 }
             }
         }
     }
 
-    // Built afresh on each opening; gone again when closed.
-    Loader {
-        id: warningLoader
-        active: false
-        sourceComponent: AlertDialog {
+    property bool showSiblingWarning: false
+
+    PopupLoader {
+        active: discover.showSiblingWarning
+        onClosed: discover.showSiblingWarning = false
+        popup: AlertDialog {
+            id: warning
             objectName: "siblingWarning"
             title: "警告"
             message: "你即将进入本站的姊妹站点，那里专门提供小说的阅读与下载。两个站点的用户名和密码互不相通，首次访问时需要在那里重新注册账号。"
-            onClosed: warningLoader.active = false
             DialogTextButton {
                 text: "取消"
-                onClicked: warningLoader.item.close()
+                onClicked: warning.close()
             }
             DialogTextButton {
                 text: "我确认"
                 destructive: true
                 onClicked: {
-                    warningLoader.item.close()
+                    warning.close()
                     ExternalLinks.openSiblingSite()
                 }
             }

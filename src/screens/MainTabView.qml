@@ -2,14 +2,19 @@ import QtQuick
 import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zephlin.App
+import Zephlin.Chat
 import "components"
+import "conversations"
+import "chat"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
 Rectangle {
     id: main
     objectName: "mainTabs"
     required property AppState appState
-    required property QtObject chat
+    required property ChatViewModel chat
+    // The room whose chat is shown over the tabs, opened from the tab that set it.
+    readonly property var activeRoom: messagesView.activeRoom
     property int selectedTab: 0
     property bool showMoments: false
     color: Theme.zpBG
@@ -44,7 +49,11 @@ Rectangle {
             Layout.fillHeight: true
             currentIndex: main.selectedTab
 
-            EmptyPage { title: "消息" }
+            MessagesView {
+                id: messagesView
+                appState: main.appState
+                chat: main.chat
+            }
             EmptyPage { title: "通讯录" }
             DiscoverView {
                 showMoments: main.showMoments
@@ -94,6 +103,28 @@ Rectangle {
                 }
             }
         }
+    }
+
+    // A chat slides in over the tabs; closing it returns to the tab as it was.
+    Loader {
+        id: chatPresenter
+        objectName: "chatPresenter"
+        width: parent.width
+        height: parent.height
+        z: 1
+        active: main.activeRoom !== null
+        sourceComponent: ChatView {
+            appState: main.appState
+            chat: main.chat
+            room: main.activeRoom
+            focus: true
+            onClosed: messagesView.activeRoom = null
+        }
+        onLoaded: {
+            slideIn.start()
+            item.forceActiveFocus()
+        }
+        NumberAnimation { id: slideIn; target: chatPresenter; property: "x"; from: main.width; to: 0; duration: 220; easing.type: Easing.OutCubic }
     }
 
     // The moments feed slides in over the tabs.

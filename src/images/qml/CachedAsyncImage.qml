@@ -9,6 +9,7 @@ Item {
     property string url
     property int contentMode: CachedImage.Fill
     property color placeholderColor: "transparent"
+    property real radius: 0
     readonly property int loadState: image.loadState
 
     clip: true
@@ -16,6 +17,7 @@ Item {
     Rectangle {
         anchors.fill: parent
         color: root.placeholderColor
+        radius: root.radius
         visible: root.loadState !== ImageLoader.Loaded
     }
 
@@ -24,6 +26,7 @@ Item {
         anchors.fill: parent
         source: root.url
         contentMode: root.contentMode
+        radius: root.radius
         visible: loadState === ImageLoader.Loaded
     }
 

@@ -1,0 +1,16 @@
+#include "SystemClipboard.h"
+
+#include <QClipboard>
+#include <QGuiApplication>
+
+void SystemClipboard::setText(const QString &text)
+{
+    if (QClipboard *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}
+
+QString SystemClipboard::text()
+{
+    const QClipboard *clipboard = QGuiApplication::clipboard();
+    return clipboard ? clipboard->text() : QString();
+}

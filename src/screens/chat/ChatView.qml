@@ -1,0 +1,304 @@
+import QtQuick
+import QtQuick.Controls.Basic
+import QtQuick.Layouts
+import Zephlin.App
+import Zephlin.Chat
+import Zephlin.Images
+import "../components"
+
+// The one conversation screen for the hall, a friend and a group, shown over the tabs. Back and
+// Escape close it. The room is fixed when it is created; the typed text and the picked images
+// live in its composer and go with it.
+FocusScope {
+    id: view
+    objectName: "chatView"
+    required property AppState appState
+    required property ChatViewModel chat
+    required property var room
+    property bool showGroupSettings: false
+    property bool showDeleteConfirm: false
+    property var contextMenuMessage: null
+    property string previewImageURL: ""
+    readonly property ChatComposer composer: composer
+    readonly property ListView messageList: messageList
+    signal closed()
+
+    Keys.onEscapePressed: view.closed()
+
+    ChatComposer {
+        id: composer
+        chat: view.chat
+        room: view.room
+        token: view.appState.token
+    }
+
+    Component.onCompleted: {
+        chat.currentRoom = room
+        initialScroll.start()
+        inputBar.focusField()
+    }
+
+    // The list settles its delegates first; then the last message is shown without animation.
+    Timer {
+        id: initialScroll
+        interval: 100
+        onTriggered: messageList.positionViewAtEnd()
+    }
+
+    function scrollToEndAnimated() {
+        if (messageList.count === 0)
+            return
+        const from = messageList.contentY
+        messageList.positionViewAtEnd()
+        const to = messageList.contentY
+        if (Math.abs(to - from) < 1)
+            return
+        messageList.contentY = from
+        scrollAnimation.to = to
+        scrollAnimation.restart()
+    }
+
+    Rectangle {
+        anchors.fill: parent
+        color: Theme.zpBG
+    }
+
+    ColumnLayout {
+        anchors.fill: parent
+        spacing: 0
+
+        // Header: back, title and subtitle, the room's own action.
+        Item {
+            Layout.fillWidth: true
+            implicitHeight: Math.max(52, titleBlock.implicitHeight + 16)
+
+            RowLayout {
+                anchors.fill: parent
+                anchors.leftMargin: 4
+                anchors.rightMargin: 4
+                spacing: 4
+                IconButton {
+                    objectName: "chatBackButton"
+                    symbol: "back"
+                    label: "返回"
+                    symbolSize: 20
+                    onClicked: view.closed()
+                }
+                ColumnLayout {
+                    id: titleBlock
+                    Layout.fillWidth: true
+                    spacing: 2
+                    Text {
+                        objectName: "chatTitle"
+                        Layout.fillWidth: true
+                        text: view.room.isDm ? view.room.peerName : view.room.isGroup ? view.room.name : view.appState.hallName
+                        elide: Text.ElideRight
+                        maximumLineCount: 1
+                        font: Theme.zp(16, Font.DemiBold)
+                        color: Theme.zpText
+                        Accessible.role: Accessible.Heading
+                        Accessible.name: text
+                    }
+                    Text {
+                        objectName: "chatSubtitle"
+                        visible: composer.roomSubtitle.length > 0
+                        text: composer.roomSubtitle
+                        font: Theme.zp(12)
+                        color: Theme.zpTextDim
+                    }
+                }
+                IconButton {
+                    objectName: "groupSettingsButton"
+                    visible: view.room.isGroup
+                    symbol: "gear"
+                    label: "群设置"
+                    onClicked: view.showGroupSettings = true
+                }
+                IconButton {
+                    objectName: "deleteContactButton"
+                    visible: view.room.isDm
+                    symbol: "personMinus"
+                    label: "删除联系人"
+                    tint: Theme.danger
+                    onClicked: view.showDeleteConfirm = true
+                }
+            }
+            Rectangle { anchors.bottom: parent.bottom; width: parent.width; height: 1; color: Theme.zpBorder }
+        }
+
+        ListView {
+            id: messageList
+            objectName: "messageList"
+            Layout.fillWidth: true
+            Layout.fillHeight: true
+            clip: true
+            spacing: 14
+            topMargin: 12
+            bottomMargin: 12
+            model: view.chat.currentMessages
+            // Delegate heights vary with text and images: reused delegates would make the list jump.
+            reuseItems: false
+            cacheBuffer: height * 2
+            boundsBehavior: Flickable.StopAtBounds
+            activeFocusOnTab: true
+            keyNavigationEnabled: true
+            highlightFollowsCurrentItem: false
+            currentIndex: count - 1
+            Accessible.role: Accessible.List
+            Accessible.name: "消息列表"
+            ScrollBar.vertical: ScrollBar {}
+
+            onCountChanged: view.scrollToEndAnimated()
+            Keys.onReturnPressed: if (currentItem) view.contextMenuMessage = currentItem.message
+            Keys.onMenuPressed: if (currentItem) view.contextMenuMessage = currentItem.message
+
+            NumberAnimation on contentY {
+                id: scrollAnimation
+                running: false
+                duration: 250
+                easing.type: Easing.OutCubic
+            }
+
+            delegate: MessageRow {
+                id: messageRow
+                readonly property var message: ({ id: id, content: content, isFromMe: isFromMe })
+                x: 16
+                width: ListView.view.width - 32
+                currentUserId: composer.currentUserId
+                inGroup: view.room.isGroup
+                ownUser: view.appState.currentUser
+                onActionsRequested: view.contextMenuMessage = message
+                onMentionRequested: name => {
+                    composer.mentionSender(name)
+                    inputBar.focusField()
+                }
+                onImageTapped: url => view.previewImageURL = url
+                Rectangle {
+                    anchors.fill: parent
+                    anchors.margins: -4
+                    visible: messageRow.ListView.isCurrentItem && messageList.activeFocus
+                    color: "transparent"
+                    border.width: 2
+                    border.color: Theme.accent
+                    radius: 8
+                }
+            }
+        }
+
+        MentionPanel {
+            id: mentionPanel
+            objectName: "mentionPanel"
+            Layout.fillWidth: true
+            visible: composer.showMentionPanel
+            users: composer.filteredMentionUsers
+            onChosen: username => {
+                composer.insertMention(username)
+                inputBar.focusField()
+                inputBar.field.cursorPosition = inputBar.field.length
+            }
+        }
+
+        DraftImageStrip {
+            objectName: "draftImageStrip"
+            Layout.fillWidth: true
+            Layout.leftMargin: 12
+            Layout.rightMargin: 12
+            visible: composer.draftImages.count > 0
+            drafts: composer.draftImages
+        }
+
+        InputBar {
+            id: inputBar
+            Layout.fillWidth: true
+            composer: composer
+            mentionPanel: mentionPanel
+            onPickImage: picker.open()
+        }
+    }
+
+    // Image files dropped anywhere on the chat join the picked images.
+    DropArea {
+        anchors.fill: parent
+        keys: ["text/uri-list"]
+        onDropped: drop => {
+            if (drop.hasUrls && composer.draftImages.addFiles(drop.urls) > 0)
+                drop.acceptProposedAction()
+        }
+    }
+
+    ImagePicker {
+        id: picker
+        onPicked: file => composer.draftImages.addFile(file)
+    }
+
+    PopupLoader {
+        active: view.contextMenuMessage !== null
+        onClosed: view.contextMenuMessage = null
+        popup: AlertDialog {
+            id: actions
+            objectName: "messageActions"
+            title: "消息操作"
+            stacked: true
+            // The message the dialog was opened for, kept while the dialog goes away.
+            readonly property var message: view.contextMenuMessage !== null ? view.contextMenuMessage : ({})
+            DialogTextButton {
+                visible: actions.message.isFromMe === true
+                text: "撤回"
+                destructive: true
+                onClicked: {
+                    const id = view.contextMenuMessage.id
+                    // The row goes whatever the chat state says of the recall.
+                    view.chat.recallMessageWithId(id)
+                    view.chat.removeMessageWithId(id)
+                    view.contextMenuMessage = null
+                }
+            }
+            DialogTextButton {
+                text: "复制"
+                onClicked: {
+                    SystemClipboard.setText(view.contextMenuMessage.content)
+                    view.contextMenuMessage = null
+                }
+            }
+            DialogTextButton {
+                text: "取消"
+                onClicked: view.contextMenuMessage = null
+            }
+        }
+    }
+
+    PopupLoader {
+        active: view.showDeleteConfirm
+        onClosed: view.showDeleteConfirm = false
+        popup: AlertDialog {
+            objectName: "deleteContactDialog"
+            title: "删除联系人"
+            message: "确定要删除该联系人吗？"
+            DialogTextButton {
+                text: "删除"
+                destructive: true
+                onClicked: {
+                    if (view.room.isDm) {
+                        WebSocketService.send({ type: "unfriend", userId: view.room.peerId })
+                        view.showDeleteConfirm = false
+                        view.closed()
+                    }
+                }
+            }
+            DialogTextButton {
+                text: "取消"
+                onClicked: view.showDeleteConfirm = false
+            }
+        }
+    }
+
+    PopupLoader {
+        active: view.previewImageURL.length > 0
+        onClosed: view.previewImageURL = ""
+        popup: ImagePreviewView {
+            objectName: "imagePreview"
+            url: view.previewImageURL
+            Component.onCompleted: open()
+        }
+    }
+}
