@@ -53,9 +53,12 @@ public:
         return services;
     }
 
+    // Once the stored cache, if any, has been opened.
     ChatViewModel &make()
     {
         chat = std::make_unique<ChatViewModel>(services());
+        if (!QTest::qWaitFor([this] { return !chat->isLoadingCache(); }))
+            QTest::qFail("the stored cache did not open", __FILE__, __LINE__);
         return *chat;
     }
     // The same, for the signed-in user `me`.
@@ -72,6 +75,12 @@ public:
         ws->connectToServer(QStringLiteral("tok"));
         QTRY_COMPARE(server.received.size(), 1);
         server.received.clear();
+    }
+
+    // Every frame handed over applied, every save on disk; false when that takes too long.
+    bool settle()
+    {
+        return QTest::qWaitFor([this] { return ws->inbound().isIdle() && !chat->cache().savePending() && !chat->cache().isWriting(); });
     }
 
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }
