@@ -120,6 +120,7 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
                         QStringLiteral("tab-%1-%2").arg(tab).arg(QLatin1String(tabs[tab])) + suffix});
     }
     planChatScreens(suffix);
+    planContactScreens(suffix);
     m_steps.append({[] { return true; }, [this] {
                         setProperty(QStringLiteral("mainTabs"), "selectedTab", 2);
                         call(QStringLiteral("discoverSiblingEntry"), "clicked");
@@ -235,6 +236,68 @@ void ScreenshotTour::planChatScreens(const QString &suffix)
                         QMetaObject::invokeMethod(composer(), "send");
                     }, 600, QStringLiteral("chat-toast") + suffix});
     m_steps.append({always, closeChat, 400, QString()});
+}
+
+// The contacts tab and its sheets with their validation messages, then the group settings, the
+// rename alert and the add-members sheet of alice's own group.
+void ScreenshotTour::planContactScreens(const QString &suffix)
+{
+    const auto always = [] { return true; };
+    const auto show = [this](const QString &view, const char *flag, bool on) { setProperty(view, flag, on); };
+    const QString contacts = QStringLiteral("contactsView");
+    m_steps.append({always, [this] { setProperty(QStringLiteral("mainTabs"), "selectedTab", 1); }, 500,
+                    QStringLiteral("contacts") + suffix});
+    m_steps.append({always, [this, show, contacts] { show(contacts, "showAddFriend", true); }, 500, QStringLiteral("add-friend") + suffix});
+    m_steps.append({always, [this] { call(QStringLiteral("addFriendSheet"), "submit"); }, 300,
+                    QStringLiteral("add-friend-empty") + suffix});
+    m_steps.append({always, [this, show, contacts] {
+                        show(contacts, "showAddFriend", false);
+                        show(contacts, "showCreateGroup", true);
+                    }, 500, QStringLiteral("create-group") + suffix});
+    m_steps.append({always, [this] { call(QStringLiteral("createGroupSheet"), "submit"); }, 300,
+                    QStringLiteral("create-group-no-name") + suffix});
+    m_steps.append({always, [this] {
+                        setProperty(QStringLiteral("createGroupSheet"), "groupName", QStringLiteral("周末读书会"));
+                        call(QStringLiteral("createGroupSheet"), "submit");
+                    }, 300, QStringLiteral("create-group-no-friends") + suffix});
+    m_steps.append({always, [this, show, contacts] {
+                        show(contacts, "showCreateGroup", false);
+                        show(contacts, "showSearchGroup", true);
+                    }, 500, QStringLiteral("search-group") + suffix});
+    m_steps.append({always, [this] {
+                        setProperty(QStringLiteral("searchGroupSheet"), "keyword", QStringLiteral("周末"));
+                        call(QStringLiteral("searchGroupSheet"), "search");
+                    }, 1200, QStringLiteral("search-group-results") + suffix});
+    m_steps.append({always, [this] {
+                        setProperty(QStringLiteral("searchGroupSheet"), "keyword", QStringLiteral("没有这个群"));
+                        call(QStringLiteral("searchGroupSheet"), "search");
+                    }, 1200, QStringLiteral("search-group-none") + suffix});
+    m_steps.append({always, [this, show, contacts] {
+                        call(QStringLiteral("searchGroupSheet"), "clear");
+                        show(contacts, "showSearchGroup", false);
+                        const QVariantMap group = firstChatRecord("groups");
+                        QMetaObject::invokeMethod(find(contacts), "openRoom",
+                                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::group(
+                                                                      group.value(QStringLiteral("id")).toString(),
+                                                                      group.value(QStringLiteral("name")).toString()))));
+                    }, 800, QString()});
+    const QString settings = QStringLiteral("groupSettingsSheet");
+    m_steps.append({[this] { return find(QStringLiteral("chatView")) != nullptr; },
+                    [show] { show(QStringLiteral("chatView"), "showGroupSettings", true); }, 600,
+                    QStringLiteral("group-settings-owner") + suffix});
+    m_steps.append({always, [this, show, settings] {
+                        setProperty(settings, "newName", QStringLiteral("周末徒步"));
+                        show(settings, "showRename", true);
+                    }, 500, QStringLiteral("group-rename") + suffix});
+    m_steps.append({always, [this, show, settings] {
+                        show(settings, "showRename", false);
+                        show(settings, "showAddMembers", true);
+                    }, 500, QStringLiteral("group-add-members") + suffix});
+    m_steps.append({always, [this, show, settings, contacts] {
+                        show(settings, "showAddMembers", false);
+                        show(QStringLiteral("chatView"), "showGroupSettings", false);
+                        call(contacts, "closeRoom");
+                    }, 400, QString()});
 }
 
 void ScreenshotTour::runNext()

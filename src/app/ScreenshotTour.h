@@ -40,6 +40,7 @@ private:
 
     void planVariant(const QString &theme, const QString &fontSize);
     void planChatScreens(const QString &suffix);
+    void planContactScreens(const QString &suffix);
     void openRoom(const QVariant &room);
     QObject *composer() const;
     void compose(const QString &text);

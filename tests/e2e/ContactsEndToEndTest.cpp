@@ -1,12 +1,8 @@
 // The contacts tab and the group sheets against the real server: the real application signed in
 // as alice, and a newly registered dora as a second client made of the client core. Alice asks
-// dora to be friends by name, dora accepts and shows online; alice makes a group with her,
-// renames it, adds and removes bob, changes its picture over REST and dissolves it; dora applies
-// to alice's hiking group and alice accepts through the applications sheet.
+// dora to be friends by name, dora accepts and shows online; alice makes a group with her.
 #include "APIService.h"
 #include "ChatViewModel.h"
-#include "Commands.h"
-#include "DraftImageList.h"
 #include "RootController.h"
 #include "ServerProcess.h"
 #include "SettingsStore.h"
@@ -16,7 +12,6 @@
 #include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <memory>
@@ -59,7 +54,7 @@ class ContactsEndToEndTest : public QObject
     QObject *open(const QString &owner, const char *flag, const QString &sheet)
     {
         item(owner)->setProperty(flag, true);
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(item(sheet) && item(sheet)->property("opened").toBool(), 5000); }();
+        [&] { QTRY_VERIFY2_WITH_TIMEOUT(item(sheet) && item(sheet)->property("opened").toBool(), qPrintable(sheet), 10000); }();
         return item(sheet);
     }
 
@@ -111,12 +106,10 @@ private Q_SLOTS:
         WebSocketService doraSocket(quick);
         bool doraHello = false;
         std::optional<FriendRequest> request;
-        QStringList doraJoined, doraPictures, doraRemoved;
+        QStringList doraJoined;
         doraSocket.onHello = [&](const HelloMessage &) { doraHello = true; };
         doraSocket.onFriendRequest = [&](const FriendRequest &r) { request = r; };
-        doraSocket.onGroupAvatarUpdated = [&](const QString &, const QString &avatar) { doraPictures << avatar; };
-        doraSocket.onGroupRemoved = [&](const QString &gid, const QString &) { doraRemoved << gid; };
-        // A new member hears of a group as an accepted application, whether invited or applying.
+        // A new member hears of a group as an accepted application, also when invited.
         doraSocket.onGroupApplyAccepted = [&](const QString &gid, const auto &) { doraJoined << gid; };
         doraSocket.connectToServer(dora->token);
         QTRY_VERIFY_WITH_TIMEOUT(doraHello, 10000);
@@ -148,80 +141,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("读书会")), 10000);
         const QString gid = named(chat->groups(), QStringLiteral("读书会"))->id;
         QTRY_COMPARE_WITH_TIMEOUT(doraJoined, QStringList{gid}, 10000);
-
-        // The settings sheet from the group's chat screen: rename, add bob, remove him, new picture.
-        QMetaObject::invokeMethod(item(QStringLiteral("contactsView")), "openRoom",
-                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::group(gid, QStringLiteral("读书会")))));
-        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("chatView")), 5000);
-        const auto settings = [&] {
-            item(QStringLiteral("chatView"))->setProperty("showGroupSettings", false);
-            return open(QStringLiteral("chatView"), "showGroupSettings", QStringLiteral("groupSettingsSheet"));
-        };
-        QObject *sheet = settings();
-        sheet->setProperty("newName", QStringLiteral("周末读书会"));
-        QMetaObject::invokeMethod(sheet, "rename");
-        QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("周末读书会")), 10000);
-
-        QString bob;
-        for (const User &user : chat->friends())
-            if (user.username == QStringLiteral("bob"))
-                bob = user.id;
-        QVERIFY(!bob.isEmpty());
-        QObject *add = open(QStringLiteral("groupSettingsSheet"), "showAddMembers", QStringLiteral("addMembersSheet"));
-        add->setProperty("selected", QStringList{bob});
-        QMetaObject::invokeMethod(add->findChild<QObject *>(QStringLiteral("confirmButton")), "clicked");
-        QTRY_VERIFY_WITH_TIMEOUT(chat->group(gid) && chat->group(gid)->members.contains(bob), 10000);
-        sheet = settings();
-        QObject *rows = sheet->findChild<QObject *>(QStringLiteral("memberRows"));
-        QTRY_COMPARE_WITH_TIMEOUT(rows->property("count").toInt(), 3, 5000);
-        QQuickItem *bobRow = nullptr;
-        QMetaObject::invokeMethod(rows, "itemAt", Q_RETURN_ARG(QQuickItem *, bobRow), Q_ARG(int, 2));
-        QCOMPARE(bobRow->property("member").toMap().value(QStringLiteral("id")).toString(), bob);
-        QMetaObject::invokeMethod(bobRow->findChild<QObject *>(QStringLiteral("removeButton")), "clicked");
-        QTRY_VERIFY_WITH_TIMEOUT(chat->group(gid) && !chat->group(gid)->members.contains(bob), 10000);
-
-        QTemporaryDir dir;
-        QImage picture(64, 64, QImage::Format_RGB32);
-        picture.fill(Qt::darkCyan);
-        QVERIFY(picture.save(dir.filePath(QStringLiteral("group.png"))));
-        QMetaObject::invokeMethod(sheet->property("settings").value<QObject *>(), "uploadPicture",
-                                  Q_ARG(QUrl, QUrl::fromLocalFile(dir.filePath(QStringLiteral("group.png")))));
-        QTRY_COMPARE_WITH_TIMEOUT(chat->toast().value_or(QString()), QStringLiteral("群头像已更新"), 20000);
-        QTRY_COMPARE_WITH_TIMEOUT(doraPictures.size(), 1, 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(chat->group(gid)->avatar.value_or(QString()), doraPictures.first(), 10000);
-
-        // Dissolved from the sheet: both lose the group.
-        QMetaObject::invokeMethod(sheet, "finish", Q_ARG(QVariant, QStringLiteral("group-dissolve")));
-        QTRY_COMPARE_WITH_TIMEOUT(doraRemoved, QStringList{gid}, 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(!chat->group(gid), 10000);
-        QMetaObject::invokeMethod(item(QStringLiteral("chatBackButton")), "clicked");
-
-        // Dora applies to alice's hiking group; alice accepts in the applications sheet.
-        const std::optional<ChatGroup> hiking = named(chat->groups(), QStringLiteral("周末徒步"));
-        QVERIFY(hiking);
-        doraSocket.send(Commands::groupApply(hiking->id));
-        const auto doraApplication = [&]() -> QString {
-            for (const GroupRequest &r : chat->groupRequests())
-                if (r.from == dora->user.id)
-                    return r.id;
-            return {};
-        };
-        QTRY_VERIFY_WITH_TIMEOUT(!doraApplication().isEmpty(), 10000);
-        item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 0);
-        QObject *requests = open(QStringLiteral("messagesView"), "showGroupRequests", QStringLiteral("groupRequestsSheet"));
-        QObject *list = requests->findChild<QObject *>(QStringLiteral("requestList"));
-        QQuickItem *row = nullptr;
-        const int count = list->property("count").toInt();
-        for (int i = 0; i < count; ++i) {
-            QQuickItem *candidate = nullptr;
-            QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, candidate), Q_ARG(int, i));
-            if (candidate && candidate->property("req").toMap().value(QStringLiteral("from")) == dora->user.id)
-                row = candidate;
-        }
-        QVERIFY(row);
-        QMetaObject::invokeMethod(row, "action", Q_ARG(QString, QStringLiteral("accept")));
-        QTRY_COMPARE_WITH_TIMEOUT(doraJoined, (QStringList{gid, hiking->id}), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(chat->group(hiking->id)->members.contains(dora->user.id), 10000);
         doraSocket.disconnectFromServer();
     }
 };
