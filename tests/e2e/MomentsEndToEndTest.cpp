@@ -36,13 +36,19 @@ class MomentsEndToEndTest : public QObject
     std::unique_ptr<ZephlinApplication> m_app;
 
     QObject *item(const QString &name) const { return m_app->window()->findChild<QObject *>(name); }
-    // Visible items of that name, in tree order.
+    // Visible items of that name in the visual tree (list delegates have no QObject parent).
+    static void collect(QQuickItem *under, const QString &name, QList<QQuickItem *> &items)
+    {
+        for (QQuickItem *child : under->childItems()) {
+            if (child->objectName() == name && child->isVisible())
+                items << child;
+            collect(child, name, items);
+        }
+    }
     QList<QQuickItem *> shown(const QString &name) const
     {
         QList<QQuickItem *> items;
-        for (QQuickItem *found : m_app->window()->contentItem()->findChildren<QQuickItem *>(name))
-            if (found->isVisible())
-                items << found;
+        collect(m_app->window()->contentItem(), name, items);
         return items;
     }
     static bool click(QObject *button) { return button && QMetaObject::invokeMethod(button, "clicked"); }

@@ -1,5 +1,7 @@
 import QtQuick
 import QtQuick.Controls.Basic
+// The Basic style does not bring the attached Overlay along; it lives with the templates.
+import QtQuick.Templates as T
 import Zephlin.App
 
 // The base of every sheet and dialog: modal over the whole window with a dimmed backdrop, closed by
@@ -13,14 +15,14 @@ Popup {
     property Item initialFocus: null
     property Item _focusBefore: null
 
-    parent: Overlay.overlay
+    parent: T.Overlay.overlay
     modal: true
     dim: true
     focus: true
     closePolicy: Popup.CloseOnEscape
     padding: 0
 
-    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.45) }
+    T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.45) }
 
     Component.onCompleted: if (openWhenLoaded) open()
     onAboutToShow: _focusBefore = parent && parent.Window.window ? parent.Window.window.activeFocusItem : null
