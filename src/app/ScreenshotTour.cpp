@@ -134,8 +134,9 @@ void ScreenshotTour::planMoments(const QString &suffix)
                         QObject *list = find(QStringLiteral("momentList"));
                         return list && list->property("count").toInt() > 0;
                     }, [] {}, 1500, QStringLiteral("moments-feed") + suffix});
-    m_steps.append({[] { return true; }, [this] { call(QStringLiteral("momentList"), "positionViewAtEnd"); }, 1200,
-                    QStringLiteral("moments-feed-end") + suffix});
+    // Twice: the first pass builds the last cards, whose heights the second one then knows.
+    for (const QString &shot : {QString(), QStringLiteral("moments-feed-end") + suffix})
+        m_steps.append({[] { return true; }, [this] { call(QStringLiteral("momentList"), "positionViewAtEnd"); }, 800, shot});
     m_steps.append({[] { return true; }, [this] {
                         QObject *view = find(QStringLiteral("momentsView"));
                         QObject *chat = view ? view->property("chat").value<QObject *>() : nullptr;

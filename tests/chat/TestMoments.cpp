@@ -134,17 +134,6 @@ private Q_SLOTS:
         QCOMPARE(composer.characterCount(), 2000);
     }
 
-    void nineImagesAtMostAndRemovingOneAllowsAnother()
-    {
-        MomentComposer composer;
-        for (int i = 0; i < 10; ++i)
-            composer.images()->addImage(picture());
-        QCOMPARE(composer.images()->count(), 9);
-        QVERIFY(!composer.canAddImage());
-        composer.images()->remove(4);
-        QVERIFY(composer.canAddImage());
-    }
-
     void postsWhatHasContent_data()
     {
         QTest::addColumn<QString>("text");
@@ -180,17 +169,6 @@ private Q_SLOTS:
             QVERIFY(form.calls.isEmpty());
             QCOMPARE(finished.count(), 0);
         }
-    }
-
-    void withoutATokenTheFormClosesWithoutARequest()
-    {
-        Form form;
-        form.composer.setProperty("token", QString());
-        QSignalSpy finished(&form.composer, &MomentComposer::finished);
-        form.composer.setText(u"hi"_s);
-        form.composer.post();
-        QTRY_COMPARE(finished.count(), 1);
-        QVERIFY(form.calls.isEmpty());
     }
 
     void aFailedPostKeepsTextAndImagesUnderItsError()
