@@ -1,7 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
-// The Basic style does not bring the attached Overlay along; it lives with the templates.
-import QtQuick.Templates as T
+import QtQuick.Controls
 import Zephlin.App
 
 // The base of every sheet and dialog: modal over the whole window with a dimmed backdrop, closed by
@@ -15,14 +13,14 @@ Popup {
     property Item initialFocus: null
     property Item _focusBefore: null
 
-    parent: T.Overlay.overlay
+    parent: Overlay.overlay
     modal: true
     dim: true
     focus: true
     closePolicy: Popup.CloseOnEscape
     padding: 0
 
-    T.Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.45) }
+    Overlay.modal: Rectangle { color: Qt.rgba(0, 0, 0, 0.45) }
 
     Component.onCompleted: if (openWhenLoaded) open()
     onAboutToShow: _focusBefore = parent && parent.Window.window ? parent.Window.window.activeFocusItem : null
