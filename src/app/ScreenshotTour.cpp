@@ -175,6 +175,8 @@ void ScreenshotTour::planMoments(const QString &suffix)
                         call(QStringLiteral("postMomentView"), "close");
                         setProperty(QStringLiteral("mainTabs"), "showMoments", false);
                     }, 400, QString()});
+}
+
 void ScreenshotTour::openRoom(const QVariant &room)
 {
     QObject *messages = find(QStringLiteral("messagesView"));
