@@ -1,10 +1,8 @@
 #pragma once
 // Set-up of the moments screen tests: the local HTTPS server of the media tests (its images are the
-// feed's) and the screen helpers, plus MomentsTestSupport to play the server's moments frames to the
-// shared WebSocket client, store the signed-in user's id and write picture files to pick.
+// feed's) and the screen helpers, plus MomentsTestSupport to write picture files to pick.
 #include "MediaTestSetup.h"
 #include "ScreenTestSetup.h"
-#include "WebSocketService.h"
 
 #include <QDir>
 #include <QUrl>
@@ -16,11 +14,6 @@ class MomentsTestSupport : public QObject
 public:
     using QObject::QObject;
 
-    Q_INVOKABLE void deliver(const QString &frame) { WebSocketService::shared().handleMessage(frame); }
-    Q_INVOKABLE void setCurrentUserId(const QString &id)
-    {
-        SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id);
-    }
     Q_INVOKABLE QUrl pictureFile()
     {
         const QString path = m_dir.filePath(QStringLiteral("picture.png"));

@@ -20,7 +20,6 @@ Item {
         id: feedComponent
         MomentsView {
             anchors.fill: parent
-            appState: TestSupport.newAppState()
             chat: chatState
             isPresented: true
         }
@@ -39,14 +38,14 @@ Item {
               comments: [{ author: "me", text: "不错", time: 3 }, { author: "c", text: "同意", time: 4 }] }
         ]
 
-        function deliver(moments) { MomentsTestSupport.deliver(JSON.stringify({ type: "moments", moments: moments })) }
+        function deliver(moments) { TestSupport.deliver(JSON.stringify({ type: "moments", moments: moments })) }
 
         function makeFeed(moments) {
-            MomentsTestSupport.setCurrentUserId("me")
+            const appState = TestSupport.newAppState()
+            TestSupport.signIn(appState, "me", "我")
             MediaTestSupport.setServerURL(MediaTestSupport.baseURL())
             deliver(moments)
-            const view = createTemporaryObject(feedComponent, root)
-            TestSupport.signIn(view.appState, "me", "我")
+            const view = createTemporaryObject(feedComponent, root, { appState: appState })
             tryCompare(view.feed, "count", moments.length)
             if (moments.length > 0)
                 tryVerify(() => card(view, moments.length - 1) !== null)
@@ -115,14 +114,25 @@ Item {
             compare(view.previewImageURL, MediaTestSupport.url("/photo.png"))
         }
 
-        function test_actionsChangeNothingLocally() {
+        function test_actionsSendCommandsAndChangeNothingLocally() {
             const view = makeFeed(sample)
+            verify(TestSupport.connectRecorder())
+            tryVerify(() => WebSocketService.isConnected)
+            TestSupport.takeSentFrames()
             const before = JSON.stringify(chatState.moments)
-            mouseClick(named(card(view, 0), "likeButton")[0])
+            mouseClick(named(card(view, 1), "likeButton")[0])
             mouseClick(named(card(view, 0), "deleteCommentButton")[0])
             mouseClick(named(card(view, 0), "deleteMomentButton")[0])
+            mouseClick(named(card(view, 0), "commentButton")[0])
+            view.commentText = "好看"
+            view.sendComment()
+            let frames = []
+            tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length === 4)
+            compare(JSON.stringify(frames.map(f => [f.type, f.mid, f.cid || f.text || ""])), JSON.stringify([
+                ["moment-like", "m2", ""], ["moment-comment-delete", "m1", "b赞1"], ["moment-delete", "m1", ""],
+                ["moment-comment", "m1", "好看"]]))
             compare(JSON.stringify(chatState.moments), before)
-            compare(view.feed.count, 2)
+            WebSocketService.disconnectFromServer()
         }
 
         function commentDialog(view) { return findChild(view, "commentLoader").popupItem }
