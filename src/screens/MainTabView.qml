@@ -6,6 +6,7 @@ import Zephlin.Chat
 import "components"
 import "conversations"
 import "chat"
+import "moments"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
 Rectangle {
@@ -128,15 +129,16 @@ Rectangle {
     }
 
     // The moments feed slides in over the tabs.
-    EmptyPage {
+    MomentsView {
         id: moments
-        title: "朋友圈"
-        showBack: true
+        appState: main.appState
+        chat: main.chat
+        isPresented: main.showMoments
         width: parent.width
         height: parent.height
         x: main.showMoments ? 0 : parent.width
         visible: x < parent.width
-        onBack: main.showMoments = false
+        onClosed: main.showMoments = false
         Behavior on x { NumberAnimation { duration: 250; easing.type: Easing.OutCubic } }
     }
 }

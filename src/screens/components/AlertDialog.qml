@@ -4,13 +4,14 @@ import QtQuick.Layouts
 import Zephlin.App
 
 // An alert: title, optional message and a row of DialogTextButtons (stacked one per line for action
-// lists). Buttons are declared as children.
+// lists). Buttons are declared as children; `fields` holds controls shown above them (a text field).
 ModalPopup {
     id: alert
     property string title
     property string message
     property bool stacked: false
     default property alias actions: actionGrid.data
+    property alias fields: fieldColumn.data
 
     anchors.centerIn: parent
     width: Math.min((parent ? parent.width : 390) - 48, 320)
@@ -46,6 +47,14 @@ ModalPopup {
             horizontalAlignment: Text.AlignHCenter
             Accessible.role: Accessible.StaticText
             Accessible.name: text
+        }
+        ColumnLayout {
+            id: fieldColumn
+            Layout.fillWidth: true
+            Layout.topMargin: 12
+            Layout.leftMargin: 16
+            Layout.rightMargin: 16
+            visible: children.length > 0
         }
         GridLayout {
             id: actionGrid
