@@ -38,6 +38,7 @@ private:
     };
 
     void planVariant(const QString &theme, const QString &fontSize);
+    void planProfile(const QString &suffix);
     void runNext();
     void shoot(const QString &name);
     void fail(const QString &why);

@@ -6,6 +6,7 @@ import Zephlin.Chat
 import "components"
 import "conversations"
 import "chat"
+import "profile"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
 Rectangle {
@@ -59,7 +60,10 @@ Rectangle {
                 showMoments: main.showMoments
                 onShowMomentsChanged: main.showMoments = showMoments
             }
-            EmptyPage { title: "我的" }
+            ProfileView {
+                appState: main.appState
+                chat: main.chat
+            }
         }
 
         Rectangle {

@@ -11,6 +11,8 @@ public:
     ServerProcess();
     ~ServerProcess();
 
+    // Fills the data folder with the demo accounts and content (before start).
+    bool seedDemo();
     // Starts the server and waits until it listens; false (with a warning) when it does not.
     bool start(const QStringList &extraArguments = {});
     void stop();

@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls.Basic
+import QtQuick.Controls
 import Zephlin.App
 
 // The base of every sheet and dialog: modal over the whole window with a dimmed backdrop, closed by

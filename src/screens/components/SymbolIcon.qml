@@ -1,7 +1,7 @@
 import QtQuick
 
 // Line symbols drawn in one colour: "search", "back", "gear", "personMinus", "plus", "close",
-// "checkCircle", "megaphone", "globe", "chevronRight".
+// "checkCircle", "check", "camera", "megaphone", "globe", "chevronRight".
 Canvas {
     id: icon
     required property string kind
@@ -40,6 +40,15 @@ Canvas {
             line(0.3, 0.3, 0.7, 0.7); line(0.7, 0.3, 0.3, 0.7); break
         case "checkCircle":
             circle(0.5, 0.5, 0.42, false); line(0.3, 0.52, 0.45, 0.66); line(0.45, 0.66, 0.7, 0.36); break
+        case "check":
+            line(0.15, 0.52, 0.4, 0.76); line(0.4, 0.76, 0.86, 0.26); break
+        case "camera":
+            ctx.beginPath(); ctx.moveTo(0.08 * s, 0.3 * s); ctx.lineTo(0.32 * s, 0.3 * s); ctx.lineTo(0.4 * s, 0.16 * s)
+            ctx.lineTo(0.6 * s, 0.16 * s); ctx.lineTo(0.68 * s, 0.3 * s); ctx.lineTo(0.92 * s, 0.3 * s)
+            ctx.lineTo(0.92 * s, 0.84 * s); ctx.lineTo(0.08 * s, 0.84 * s); ctx.closePath(); ctx.fill()
+            ctx.globalCompositeOperation = "destination-out"
+            circle(0.5, 0.56, 0.17, true)
+            ctx.globalCompositeOperation = "source-over"; break
         case "gear":
             for (let i = 0; i < 8; ++i) {
                 const a = i * Math.PI / 4
