@@ -126,14 +126,15 @@ Rectangle {
                             }
                         }
                     }
-                    ColumnLayout {
+                    Column {
                         Layout.fillWidth: true
                         spacing: 4
-                        RowLayout {
+                        Row {
                             spacing: 8
                             Text {
                                 objectName: "profileName"
-                                Layout.maximumWidth: card.width - 140
+                                anchors.verticalCenter: parent.verticalCenter
+                                width: Math.min(implicitWidth, card.width - 140)
                                 text: profile.user.username || ""
                                 font: Theme.zp(17, Font.DemiBold)
                                 color: Theme.zpText
@@ -142,9 +143,10 @@ Rectangle {
                             }
                             Rectangle {
                                 objectName: "adminTag"
+                                anchors.verticalCenter: parent.verticalCenter
                                 visible: profile.appState.isAdmin
-                                implicitWidth: tagText.implicitWidth + 12
-                                implicitHeight: tagText.implicitHeight + 4
+                                width: tagText.implicitWidth + 12
+                                height: tagText.implicitHeight + 4
                                 radius: 4
                                 gradient: Gradient {
                                     orientation: Gradient.Horizontal
@@ -201,6 +203,7 @@ Rectangle {
                     font: Theme.zp(15)
                     color: "#e5484d"
                     horizontalAlignment: Text.AlignHCenter
+                    verticalAlignment: Text.AlignVCenter
                 }
                 background: Rectangle {
                     radius: 10
