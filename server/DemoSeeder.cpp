@@ -163,6 +163,33 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
     }
     groups.apply(group.id, ming.id, now - 10 * minute);
 
+    // The chat screens' richer rows: a mention, pictures in the hall and a bot in the group.
+    const auto storedPictures = [&](int seed, int count) {
+        QStringList paths;
+        for (int p = 0; p < count; ++p) {
+            const auto &[from, to] = palette[(seed + p) % palette.size()];
+            if (const Outcome<QString> stored = images.storeBytes(picture(seed * 10 + p, 480, 480, from, to)))
+                paths << stored.value();
+        }
+        return paths;
+    };
+    ChatMessage mention = message(bob, QStringLiteral("@alice 周六的路线发你了，记得看"), now - 15 * minute);
+    messages.insert(mention, MessageStore::hallRoom());
+    ChatMessage sunset = message(carol, QStringLiteral(""), now - 14 * minute); // empty, not NULL
+    sunset.images = storedPictures(20, 1);
+    messages.insert(sunset, MessageStore::hallRoom());
+    ChatMessage album = message(bob, QStringLiteral("上次徒步的照片"), now - 13 * minute);
+    album.images = storedPictures(30, 4);
+    messages.insert(album, MessageStore::hallRoom());
+    messages.insert(message(alice, QStringLiteral("拍得真好！@bob 下次带上我"), now - 12 * minute), MessageStore::hallRoom());
+
+    Outcome<User> bot = service.createUser(QStringLiteral("天气小助手"), SecureRandom::id(QStringLiteral("pw")), false);
+    if (bot && service.users().setRole(bot.value().id, QStringLiteral("bot"))) {
+        ChatMessage forecast = message(bot.value(), QStringLiteral("☀️ 周六香山：晴，12–21°C，适合徒步"), now - 9 * minute);
+        forecast.gid = group.id;
+        messages.insert(forecast, MessageStore::groupRoom(group.id));
+    }
+
     MomentStore moments(db);
     const QList<std::tuple<User, QString, int>> posts = {{bob, QStringLiteral("新买的相机，随手拍几张"), 3},
                                                          {carol, QStringLiteral("今天的晚霞太美了"), 1},

@@ -54,6 +54,8 @@ std::optional<ChatMessage> MessageCommands::compose(ChatClient &client, const QJ
     message.fromName = sender->user.username;
     message.fromAvatar = sender->user.avatar;
     message.fromRole = sender->user.role;
+    if (message.fromRole == QLatin1String("bot"))
+        message.fromBot = true;
     message.content = content;
     if (!images.isEmpty())
         message.images = images;

@@ -33,8 +33,11 @@ ChatMessage fromRow(const QSqlQuery &row)
         message.fromName = row.value(7).toString();
     if (!row.value(8).isNull() && !row.value(8).toString().isEmpty())
         message.fromAvatar = row.value(8).toString();
-    if (!row.value(9).isNull())
+    if (!row.value(9).isNull()) {
         message.fromRole = row.value(9).toString();
+        if (message.fromRole == QLatin1String("bot"))
+            message.fromBot = true;
+    }
     return message;
 }
 

@@ -102,6 +102,10 @@ bool UserStore::setBanned(const QString &id, bool banned)
 
 bool UserStore::setAdmin(const QString &id, bool admin)
 {
-    return m_db.exec(QStringLiteral("UPDATE users SET role = ? WHERE id = ?"),
-                     {admin ? QStringLiteral("admin") : QStringLiteral("user"), id});
+    return setRole(id, admin ? QStringLiteral("admin") : QStringLiteral("user"));
+}
+
+bool UserStore::setRole(const QString &id, const QString &role)
+{
+    return m_db.exec(QStringLiteral("UPDATE users SET role = ? WHERE id = ?"), {role, id});
 }

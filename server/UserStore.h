@@ -35,6 +35,8 @@ public:
     bool setAvatar(const QString &id, const QString &avatar);
     bool setBanned(const QString &id, bool banned);
     bool setAdmin(const QString &id, bool admin);
+    // "user", "admin" or "bot" (an automated account: its messages are marked as a bot's).
+    bool setRole(const QString &id, const QString &role);
 
 private:
     std::optional<StoredUser> one(const QString &where, const QVariant &key);

@@ -3,6 +3,7 @@
 // Used by `scripts/dev shots` with the offscreen platform and a local demo server.
 #include <QObject>
 #include <QString>
+#include <QVariantMap>
 #include <functional>
 
 class QQuickWindow;
@@ -39,6 +40,11 @@ private:
 
     void planVariant(const QString &theme, const QString &fontSize);
     void planProfile(const QString &suffix);
+    void planChatScreens(const QString &suffix);
+    void openRoom(const QVariant &room);
+    QObject *composer() const;
+    void compose(const QString &text);
+    QVariantMap firstChatRecord(const char *list) const;
     void runNext();
     void shoot(const QString &name);
     void fail(const QString &why);

@@ -116,13 +116,13 @@ Rectangle {
         width: parent.width
         height: parent.height
         z: 1
-        active: main.activeRoom !== null
+        active: !!main.activeRoom
         sourceComponent: ChatView {
             appState: main.appState
             chat: main.chat
             room: main.activeRoom
             focus: true
-            onClosed: messagesView.activeRoom = null
+            onClosed: messagesView.closeRoom()
         }
         onLoaded: {
             slideIn.start()

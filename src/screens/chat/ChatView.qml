@@ -34,22 +34,31 @@ FocusScope {
 
     Component.onCompleted: {
         chat.currentRoom = room
+        showEnd()
         initialScroll.start()
         inputBar.focusField()
     }
 
-    // The list settles its delegates first; then the last message is shown without animation.
+    // The list opens at its end; 0.1 s later, once its delegates have settled, it is put there again
+    // without animation.
     Timer {
         id: initialScroll
         interval: 100
-        onTriggered: messageList.positionViewAtEnd()
+        onTriggered: view.showEnd()
+    }
+
+    // The last message's bottom edge in view; a room shorter than the screen starts at its top.
+    function showEnd() {
+        messageList.positionViewAtEnd()
+        if (messageList.contentHeight <= messageList.height - messageList.topMargin - messageList.bottomMargin)
+            messageList.positionViewAtBeginning()
     }
 
     function scrollToEndAnimated() {
         if (messageList.count === 0)
             return
         const from = messageList.contentY
-        messageList.positionViewAtEnd()
+        showEnd()
         const to = messageList.contentY
         if (Math.abs(to - from) < 1)
             return
@@ -148,7 +157,12 @@ FocusScope {
             Accessible.name: "消息列表"
             ScrollBar.vertical: ScrollBar {}
 
+            // Whether the end is in view, kept while the user scrolls: a list that showed its end keeps
+            // showing it when the mention list or the picked images take room below it.
+            property bool followsEnd: true
+            onMovementEnded: followsEnd = atYEnd
             onCountChanged: view.scrollToEndAnimated()
+            onHeightChanged: if (followsEnd || initialScroll.running) view.showEnd()
             Keys.onReturnPressed: if (currentItem) view.contextMenuMessage = currentItem.message
             Keys.onMenuPressed: if (currentItem) view.contextMenuMessage = currentItem.message
 
@@ -161,7 +175,7 @@ FocusScope {
 
             delegate: MessageRow {
                 id: messageRow
-                readonly property var message: ({ id: id, content: content, isFromMe: isFromMe })
+                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe })
                 x: 16
                 width: ListView.view.width - 32
                 currentUserId: composer.currentUserId
@@ -232,7 +246,7 @@ FocusScope {
     }
 
     PopupLoader {
-        active: view.contextMenuMessage !== null
+        active: !!view.contextMenuMessage
         onClosed: view.contextMenuMessage = null
         popup: AlertDialog {
             id: actions
@@ -240,7 +254,7 @@ FocusScope {
             title: "消息操作"
             stacked: true
             // The message the dialog was opened for, kept while the dialog goes away.
-            readonly property var message: view.contextMenuMessage !== null ? view.contextMenuMessage : ({})
+            readonly property var message: view.contextMenuMessage ? view.contextMenuMessage : ({})
             DialogTextButton {
                 visible: actions.message.isFromMe === true
                 text: "撤回"

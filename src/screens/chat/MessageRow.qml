@@ -10,7 +10,7 @@ import Zephlin.Images
 // group mentions them.
 Item {
     id: row
-    required property string id
+    required property string messageId
     required property string from
     required property var fromName
     required property var fromAvatar

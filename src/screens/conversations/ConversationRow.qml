@@ -18,6 +18,8 @@ AbstractButton {
     readonly property bool isRoom: kind === "group" || kind === "dm"
 
     implicitHeight: layout.implicitHeight + 20
+    leftPadding: 16
+    rightPadding: 16
     Accessible.role: Accessible.Button
     Accessible.name: name
     Accessible.description: (online ? "在线，" : "") + preview + (count > 0 ? "，" + count + " 条" : "")
@@ -34,9 +36,6 @@ AbstractButton {
     contentItem: RowLayout {
         id: layout
         spacing: 12
-        anchors.fill: parent
-        anchors.leftMargin: 16
-        anchors.rightMargin: 16
 
         Loader {
             Layout.preferredWidth: row.isRoom ? 38 : 44
@@ -47,12 +46,14 @@ AbstractButton {
         }
         ColumnLayout {
             Layout.fillWidth: true
+            // Long previews elide instead of pushing the badge out of the row.
+            Layout.preferredWidth: 1
             spacing: 3
             RowLayout {
                 spacing: 6
                 Layout.fillWidth: true
                 Text {
-                    Layout.fillWidth: row.online ? false : true
+                    Layout.fillWidth: !row.online
                     Layout.maximumWidth: layout.width - 120
                     text: row.name
                     elide: Text.ElideRight

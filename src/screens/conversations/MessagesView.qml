@@ -25,6 +25,8 @@ Rectangle {
         activeRoom = room
         chat.currentRoom = room
     }
+    // Only the room goes: the chat state keeps its current room and this tab its search.
+    function closeRoom() { activeRoom = null }
 
     Binding { target: view.conversations; property: "searchText"; value: search.text }
     Binding { target: view.conversations; property: "hallName"; value: view.appState.hallName }
@@ -100,7 +102,7 @@ Rectangle {
                 anchors.leftMargin: 12
                 anchors.rightMargin: 12
                 spacing: 8
-                SymbolIcon { Layout.alignment: Qt.AlignTop; kind: "megaphone"; tint: "#f59e0b"; size: 15 }
+                SymbolIcon { kind: "megaphone"; tint: "#f59e0b"; size: 15 }
                 Text {
                     Layout.fillWidth: true
                     text: view.chat.announcement

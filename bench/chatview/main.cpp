@@ -1,0 +1,224 @@
+// The chat screen over a room of 5,000 messages, offscreen: opening it until the first frame shows
+// the last message, against a bare ListView of plain Text rows over the same strings in the same
+// run; the resident memory the open room adds; and the main thread's time per live message.
+#include "AppState.h"
+#include "BenchStats.h"
+#include "ChatViewModel.h"
+#include "QuietStdout.h"
+#include "SettingsStore.h"
+#include "WebSocketService.h"
+
+#include <QGuiApplication>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QQmlComponent>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QStringListModel>
+#include <QTemporaryDir>
+#include <QtQml/qqmlextensionplugin.h>
+#include <ctime>
+#include <unistd.h>
+
+Q_IMPORT_QML_PLUGIN(Zephlin_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
+
+namespace {
+
+constexpr int roomMessages = 5000;
+constexpr int liveMessages = 1000;
+constexpr int runs = 9;
+
+QString content(int i)
+{
+    static const QStringList texts = {
+        QStringLiteral("好"),
+        QStringLiteral("周六去香山，早上八点集合，记得带水"),
+        QStringLiteral("@小明 你看到我发的路线了吗？"),
+        QStringLiteral("这是一条比较长的消息，用来看看换行的样子：今天的天气不错，我们下午去散步吧，顺便买点水果回来，晚上一起做饭。"),
+        QStringLiteral("ok 👍"),
+    };
+    return texts.at(i % texts.size()) + QStringLiteral(" #%1").arg(i);
+}
+
+QJsonObject message(int i, const QString &gid)
+{
+    QJsonObject m{{QStringLiteral("id"), QStringLiteral("m%1").arg(i)},
+                  {QStringLiteral("from"), i % 3 ? QStringLiteral("u%1").arg(i % 7) : QStringLiteral("me")},
+                  {QStringLiteral("fromName"), QStringLiteral("用户%1").arg(i % 7)},
+                  {QStringLiteral("content"), content(i)},
+                  {QStringLiteral("gid"), gid},
+                  {QStringLiteral("time"), double(1'700'000'000'000 + i)}};
+    if (i % 10 == 0) {
+        QJsonArray images;
+        for (int p = 0; p <= (i / 10) % 4; ++p)
+            images.append(QStringLiteral("/uploads/%1-%2.jpg").arg(i).arg(p));
+        m.insert(QStringLiteral("images"), images);
+    }
+    return m;
+}
+
+double residentMB()
+{
+    long pages = 0, resident = 0;
+    if (FILE *statm = std::fopen("/proc/self/statm", "r")) {
+        if (std::fscanf(statm, "%ld %ld", &pages, &resident) != 2)
+            resident = 0;
+        std::fclose(statm);
+    }
+    return resident * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
+}
+
+double threadCpuMs()
+{
+    timespec now{};
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &now);
+    return now.tv_sec * 1e3 + now.tv_nsec / 1e6;
+}
+
+// Shows the item in the window and waits for the first frame in which its list is at its end.
+double openUntilLastShown(QQuickWindow &window, QQmlComponent &component, const QVariantMap &properties,
+                          QQuickItem **created)
+{
+    QElapsedTimer timer;
+    timer.start();
+    auto *item = qobject_cast<QQuickItem *>(component.createWithInitialProperties(properties));
+    if (!item) {
+        qWarning() << component.errors();
+        return -1;
+    }
+    item->setParentItem(window.contentItem());
+    item->setSize(window.size());
+    QObject *list = item->property("messageList").value<QObject *>();
+    bool shown = false;
+    const auto connection = QObject::connect(&window, &QQuickWindow::frameSwapped, [&] {
+        shown = list && list->property("count").toInt() > 0 && list->property("atYEnd").toBool();
+    });
+    window.update();
+    while (!shown && timer.elapsed() < 10000)
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+    QObject::disconnect(connection);
+    *created = item;
+    return timer.nsecsElapsed() / 1e6;
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QGuiApplication app(argc, argv);
+    QTemporaryDir dir;
+    SettingsStore::shared().setLocation(dir.path());
+    SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), QStringLiteral("me"));
+    SettingsStore::shared().setString(QStringLiteral("zp_server_url"), QStringLiteral("https://127.0.0.1:9"));
+
+    WebSocketService ws;
+    ChatServices services;
+    services.ws = &ws;
+    ChatViewModel chat(services);
+    AppState appState;
+
+    const QString gid = QStringLiteral("g1");
+    QJsonArray history;
+    QStringList texts;
+    for (int i = 0; i < roomMessages; ++i) {
+        history.append(message(i, gid));
+        texts.append(content(i));
+    }
+    const QJsonObject hello{{QStringLiteral("type"), QStringLiteral("hello")},
+                            {QStringLiteral("groups"), QJsonArray{QJsonObject{{QStringLiteral("id"), gid},
+                                                                              {QStringLiteral("name"), QStringLiteral("基准群")},
+                                                                              {QStringLiteral("owner"), QStringLiteral("me")},
+                                                                              {QStringLiteral("members"), QJsonArray{QStringLiteral("me")}}}}},
+                            {QStringLiteral("groupMsgs"), QJsonObject{{gid, history}}}};
+    {
+        bench::QuietStdout quiet;
+        ws.handleMessage(QString::fromUtf8(QJsonDocument(hello).toJson(QJsonDocument::Compact)));
+        chat.flushPendingSave();
+    }
+    const QVariant room = QVariant::fromValue(ChatViewModel::groupRoom(gid, QStringLiteral("基准群")));
+
+    QQmlEngine engine;
+    engine.addImportPath(QStringLiteral("qrc:/qt/qml"));
+    QQmlComponent chatView(&engine);
+    chatView.setData("import Zephlin.Screens\nChatView {}", QUrl());
+    QQmlComponent bare(&engine);
+    bare.setData("import QtQuick\nItem { property alias messageList: list; required property var texts\n"
+                 "ListView { id: list; anchors.fill: parent; spacing: 14; model: parent.texts\n"
+                 "Component.onCompleted: positionViewAtEnd()\n"
+                 "delegate: Text { required property string modelData; width: ListView.view.width; text: modelData; wrapMode: Text.Wrap } } }",
+                 QUrl());
+
+    QQuickWindow window;
+    window.resize(390, 844);
+    window.show();
+    QStringListModel textModel(texts);
+
+    std::vector<double> opens, bares;
+    QQuickItem *item = nullptr;
+    for (int run = 0; run < runs; ++run) {
+        // Alternated, so that both meet the same load on a shared machine.
+        bares.push_back(openUntilLastShown(window, bare, {{QStringLiteral("texts"), QVariant::fromValue(&textModel)}}, &item));
+        delete item;
+        chat.setCurrentRoom(std::nullopt);
+        opens.push_back(openUntilLastShown(window, chatView,
+                                           {{QStringLiteral("appState"), QVariant::fromValue(&appState)},
+                                            {QStringLiteral("chat"), QVariant::fromValue(&chat)},
+                                            {QStringLiteral("room"), room}},
+                                           &item));
+        delete item;
+        QCoreApplication::processEvents();
+    }
+    std::sort(opens.begin(), opens.end());
+    std::sort(bares.begin(), bares.end());
+    const double open = opens[opens.size() / 2], plain = bares[bares.size() / 2];
+    bench::figure("open 5000-message room to last message shown", open, "ms", runs);
+    bench::figure("bare ListView of Text to last row shown", plain, "ms", runs);
+    bench::ratio("chat screen open / bare ListView", open / plain);
+
+    // Memory the open room adds: one more opening after the others have been freed.
+    for (int i = 0; i < 5; ++i)
+        QCoreApplication::processEvents();
+    const double before = residentMB();
+    openUntilLastShown(window, chatView,
+                       {{QStringLiteral("appState"), QVariant::fromValue(&appState)},
+                        {QStringLiteral("chat"), QVariant::fromValue(&chat)},
+                        {QStringLiteral("room"), room}},
+                       &item);
+    std::printf("resident memory added by the open room: %.1f MB\n", residentMB() - before);
+
+    // Live messages into the open room: the main thread's CPU time from the frame's arrival until
+    // the frame that shows it has been rendered.
+    std::vector<double> live;
+    bool swapped = false;
+    QObject::connect(&window, &QQuickWindow::frameSwapped, [&] { swapped = true; });
+    {
+        bench::QuietStdout quiet;
+        for (int i = 0; i < liveMessages; ++i) {
+            const QJsonObject frame = message(roomMessages + i, gid);
+            QJsonObject typed = frame;
+            typed.insert(QStringLiteral("type"), QStringLiteral("group"));
+            const QString text = QString::fromUtf8(QJsonDocument(typed).toJson(QJsonDocument::Compact));
+            swapped = false;
+            const double start = threadCpuMs();
+            ws.handleMessage(text);
+            window.update();
+            QElapsedTimer waited;
+            waited.start();
+            while (!swapped && waited.elapsed() < 1000)
+                QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 5);
+            live.push_back(threadCpuMs() - start);
+        }
+    }
+    std::sort(live.begin(), live.end());
+    std::printf("main-thread time per live message: median %.3f ms, p99 %.3f ms (%d messages)\n",
+                live[live.size() / 2], live[size_t(live.size() * 0.99)], liveMessages);
+    delete item;
+    return 0;
+}

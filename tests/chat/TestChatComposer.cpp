@@ -1,0 +1,281 @@
+// The chat screen's input: mention tracking, who can be mentioned, the send gate and the image
+// upload run, against a real TLS WebSocket server on loopback that records the frames sent; and the
+// layout rules of a message (mention runs, image grids, image addresses).
+#include "ChatComposer.h"
+#include "ChatFixture.h"
+#include "MessageFormat.h"
+#include "WebSocketTestServer.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+using loopback::json;
+
+class TestChatComposer : public QObject
+{
+    Q_OBJECT
+
+    std::optional<DevCertificates> m_certificates;
+    std::unique_ptr<WebSocketTestServer> m_server;
+
+    void connect(ChatFixture &f)
+    {
+        loopback::setServer(m_server->baseURL());
+        f.ws->connectToServer(QStringLiteral("tok"));
+        QTRY_COMPARE(m_server->received.size(), 1);
+        m_server->received.clear();
+    }
+
+    // A signed-in "me" with friends ann (online) and bob, and a group g1 of me, ann and a stranger.
+    static void seed(ChatFixture &f)
+    {
+        f.deliver("{'type':'hello','friends':[{'id':'ann','username':'Ann'},{'id':'bob','username':'bob'}],"
+                  "'groups':[{'id':'g1','name':'G','owner':'me','members':['me','stranger','ann']}]}");
+        f.deliver("{'type':'presence','online':[{'id':'ann'}]}");
+    }
+
+    static QStringList names(const QList<User> &users)
+    {
+        QStringList list;
+        for (const User &user : users)
+            list.append(user.username);
+        return list;
+    }
+
+    static QImage image(QColor color)
+    {
+        QImage image(8, 8, QImage::Format_RGB32);
+        image.fill(color);
+        return image;
+    }
+
+private Q_SLOTS:
+    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
+
+    void init()
+    {
+        m_server = std::make_unique<WebSocketTestServer>(*m_certificates);
+        QVERIFY(m_server->listen() != 0);
+    }
+
+    void cleanup() { m_server.reset(); }
+
+    void mentionTracking_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<bool>("open");
+        QTest::addColumn<QString>("search");
+        QTest::newRow("at sign at the end") << "hello @" << true << "";
+        QTest::newRow("name after it") << "hello @ab" << true << "ab";
+        QTest::newRow("a space closes") << "hello @ab " << false << "";
+        QTest::newRow("a newline closes") << "hi @ab\nx" << false << "";
+        QTest::newRow("the last at sign counts") << "@x y @z" << true << "z";
+        QTest::newRow("no at sign") << "hello" << false << "";
+    }
+    void mentionTracking()
+    {
+        QFETCH(QString, typed);
+        ChatComposer composer;
+        composer.handleTextChange(typed);
+        QFETCH(bool, open);
+        QFETCH(QString, search);
+        QCOMPARE(composer.messageText(), typed);
+        QCOMPARE(composer.showMentionPanel(), open);
+        QCOMPARE(composer.mentionSearchText(), search);
+    }
+
+    void insertingMentions_data()
+    {
+        QTest::addColumn<QString>("typed");
+        QTest::addColumn<QString>("how"); // "pick" from the list or "avatar" long press
+        QTest::addColumn<QString>("expected");
+        QTest::newRow("replaces after the last at") << "hi @al" << "pick" << "hi @alice ";
+        QTest::newRow("appends without an at") << "hi" << "pick" << "hi@alice ";
+        QTest::newRow("avatar adds a space first") << "hi" << "avatar" << "hi @alice ";
+        QTest::newRow("avatar after a space") << "hi " << "avatar" << "hi @alice ";
+        QTest::newRow("avatar into nothing") << "" << "avatar" << "@alice ";
+    }
+    void insertingMentions()
+    {
+        QFETCH(QString, typed);
+        QFETCH(QString, how);
+        ChatComposer composer;
+        composer.handleTextChange(typed);
+        if (how == QLatin1String("pick"))
+            composer.insertMention(QStringLiteral("alice"));
+        else
+            composer.mentionSender(QStringLiteral("alice"));
+        QFETCH(QString, expected);
+        QCOMPARE(composer.messageText(), expected);
+        QVERIFY(!composer.showMentionPanel());
+    }
+
+    void candidatesAndSubtitlePerRoom_data()
+    {
+        QTest::addColumn<RoomType>("room");
+        QTest::addColumn<QString>("search");
+        QTest::addColumn<QStringList>("candidates");
+        QTest::addColumn<QString>("subtitle");
+        QTest::newRow("hall: the friends") << RoomType::global() << "" << QStringList{"Ann", "bob"} << "";
+        QTest::newRow("hall, filtered ignoring case") << RoomType::global() << "AN" << QStringList{"Ann"} << "";
+        QTest::newRow("online friend") << RoomType::dm("ann", "Ann") << "" << QStringList{"Ann"} << "在线";
+        QTest::newRow("offline friend") << RoomType::dm("bob", "bob") << "" << QStringList{"bob"} << "离线";
+        QTest::newRow("peer not a friend") << RoomType::dm("zed", "zed") << "" << QStringList{} << "离线";
+        // The user is never a candidate; members without a record are dropped.
+        QTest::newRow("group") << RoomType::group("g1", "G") << "" << QStringList{"Ann"} << "3 人";
+        QTest::newRow("unknown group") << RoomType::group("g9", "X") << "" << QStringList{} << "";
+    }
+    void candidatesAndSubtitlePerRoom()
+    {
+        QFETCH(RoomType, room);
+        QFETCH(QString, search);
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        seed(f);
+        ChatComposer composer;
+        composer.setChat(&chat);
+        composer.setRoom(room);
+        composer.handleTextChange(QLatin1Char('@') + search);
+        QFETCH(QStringList, candidates);
+        QFETCH(QString, subtitle);
+        QCOMPARE(names(composer.filteredMentionUsers()), candidates);
+        QCOMPARE(composer.roomSubtitle(), subtitle);
+    }
+
+    void sendGateBlanksAndTheDebugEntry()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        connect(f);
+        qint64 now = 10'000;
+        ChatComposer composer;
+        composer.setClock([&now] { return now; });
+        composer.setChat(&chat);
+        composer.setRoom(RoomType::global());
+
+        composer.handleTextChange(QStringLiteral(" \n "));
+        QVERIFY(composer.canSend()); // the button goes by the raw text
+        composer.send();
+        QCOMPARE(composer.messageText(), QStringLiteral(" \n ")); // not sent, not cleared
+
+        QSignalSpy toasts(&chat, &ChatViewModel::toastChanged);
+        composer.handleTextChange(QStringLiteral("  hi  "));
+        composer.send();
+        QCOMPARE(composer.messageText(), QString());
+        now += 499;
+        composer.handleTextChange(QStringLiteral("again"));
+        composer.send();
+        QCOMPARE(chat.toast(), QStringLiteral("发送太快了，稍等一下"));
+        QCOMPARE(toasts.size(), 1);
+        QCOMPARE(composer.messageText(), QStringLiteral("again")); // kept for the next try
+        QTRY_COMPARE(m_server->received.size(), 1);
+        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'hi'}"));
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()).size(), 1);
+    }
+
+    void uploadRunSendsWhatUploadedAndKeepsWhatCameMeanwhile()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        connect(f);
+        seed(f);
+        ChatComposer composer;
+        composer.setChat(&chat);
+        composer.setRoom(RoomType::group(QStringLiteral("g1"), QStringLiteral("G")));
+        composer.setToken(QStringLiteral("tok"));
+        QStringList uploadedTokens;
+        std::function<void(const Result<ImageUploadResponse> &)> pending;
+        composer.setUpload([&](const QString &token, const QByteArray &jpeg, QObject *,
+                               std::function<void(const Result<ImageUploadResponse> &)> done) {
+            QVERIFY(jpeg.startsWith("\xFF\xD8")); // JPEG
+            uploadedTokens.append(token);
+            pending = std::move(done);
+        });
+        for (const QColor color : {Qt::red, Qt::green, Qt::blue})
+            QVERIFY(composer.draftImages()->addImage(image(color)));
+        QVERIFY(!composer.draftImages()->addFile(QUrl::fromLocalFile(QStringLiteral(SOURCE_FILE))));
+        composer.handleTextChange(QStringLiteral("look"));
+        QSignalSpy toasts(&chat, &ChatViewModel::toastChanged);
+
+        composer.send();
+        QVERIFY(composer.isSending());
+        QVERIFY(!composer.canSend());
+        composer.send(); // ignored while the run goes on
+        QCOMPARE(uploadedTokens.size(), 1);
+        composer.handleTextChange(QStringLiteral("look, more")); // typed during the run
+        QVERIFY(composer.draftImages()->addImage(image(Qt::black)));
+
+        auto answer = [&](const Result<ImageUploadResponse> &result) { auto done = std::move(pending); done(result); };
+        answer(ImageUploadResponse{true, QStringLiteral("/u/1.jpg")});
+        answer(Result<ImageUploadResponse>::failure(QStringLiteral("HTTP错误 500")));
+        answer(ImageUploadResponse{true, QStringLiteral("/u/3.jpg")});
+
+        QCOMPARE(uploadedTokens, QStringList(3, QStringLiteral("tok")));
+        QCOMPARE(toasts.size(), 1);
+        QCOMPARE(chat.toast(), QStringLiteral("图片上传失败: HTTP错误 500"));
+        QVERIFY(!composer.isSending());
+        QTRY_COMPARE(m_server->received.size(), 1);
+        QCOMPARE(loopback::parsed(m_server->received.first()),
+                 json("{'type':'group','gid':'g1','content':'look','images':['/u/1.jpg','/u/3.jpg']}"));
+        QCOMPARE(composer.messageText(), QStringLiteral("look, more"));
+        QCOMPARE(composer.draftImages()->count(), 1);
+    }
+
+    void withoutATokenImagesAreDroppedAndTheTextStillGoes()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        connect(f);
+        ChatComposer composer;
+        composer.setChat(&chat);
+        composer.setRoom(RoomType::global());
+        int uploads = 0;
+        composer.setUpload([&](auto &&...) { ++uploads; });
+        composer.draftImages()->addImage(image(Qt::red));
+        composer.handleTextChange(QStringLiteral("text"));
+        composer.send();
+        QCOMPARE(uploads, 0);
+        QVERIFY(!composer.isSending());
+        QCOMPARE(composer.draftImages()->count(), 0);
+        QTRY_COMPARE(m_server->received.size(), 1);
+        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'text'}"));
+    }
+
+    void mentionRuns_data()
+    {
+        QTest::addColumn<QString>("content");
+        QTest::addColumn<QStringList>("runs"); // mentions in brackets
+        QTest::newRow("CJK then plain") << QStringLiteral("@张三 你好") << QStringList{"[@张三]", " 你好"};
+        QTest::newRow("word inside text") << "hi @bob_2, ok" << QStringList{"hi ", "[@bob_2]", ", ok"};
+        QTest::newRow("two in a row") << "@a@b" << QStringList{"[@a]", "[@b]"};
+        QTest::newRow("a lone at") << "mail @ home" << QStringList{"mail @ home"};
+        QTest::newRow("emoji is not a name") << QStringLiteral("@😀x") << QStringList{QStringLiteral("@😀x")};
+    }
+    void mentionRuns()
+    {
+        QFETCH(QString, content);
+        QStringList texts;
+        for (const MessageFormat::Run &run : MessageFormat::mentionRuns(content))
+            texts.append(run.mention ? QLatin1Char('[') + run.text + QLatin1Char(']') : run.text);
+        QFETCH(QStringList, runs);
+        QCOMPARE(texts, runs);
+        QVERIFY(MessageFormat::mentionMarkup(QStringLiteral("<b>@x</b>"), "#000", "#fff").contains("&lt;b&gt;"));
+    }
+
+    void imageGridsAndAddresses()
+    {
+        const QList<std::array<int, 4>> grids = {{1, 1, 160, 160}, {2, 2, 70, 220}, {3, 3, 70, 220}, {4, 3, 70, 220}};
+        for (const auto &[count, columns, cell, maxWidth] : grids) {
+            const MessageFormat::Grid grid = MessageFormat::imageGrid(count);
+            QCOMPARE(grid.columns, columns);
+            QCOMPARE(grid.cell, cell);
+            QCOMPARE(grid.maxWidth, maxWidth);
+        }
+        loopback::setServer(QStringLiteral("https://chat.example:8443"));
+        QCOMPARE(MessageFormat::imageURL(QStringLiteral("/uploads/a.jpg")), QStringLiteral("https://chat.example:8443/uploads/a.jpg"));
+        QCOMPARE(MessageFormat::imageURL(QStringLiteral("https://cdn.example/a.jpg")), QStringLiteral("https://cdn.example/a.jpg"));
+    }
+};
+
+QTEST_MAIN(TestChatComposer)
+#include "TestChatComposer.moc"

@@ -1,0 +1,190 @@
+import QtQuick
+import QtTest
+import Zephlin.App
+import Zephlin.Chat
+import Zephlin.Screens
+import ZephlinTest
+
+// The chat screen over a chat state fed with the server's frames and a recording server for what
+// it sends: rows and image cells, the mention list, the message actions and deleting a contact.
+TestCase {
+    id: testCase
+    name: "ChatScreen"
+    when: windowShown
+    visible: true
+    width: 390
+    height: 844
+
+    Component {
+        id: chatComponent
+        Item {
+            id: host
+            width: 390
+            height: 844
+            property alias chat: chatState
+            property var view: loader.item
+            property AppState appState: TestSupport.newAppState()
+            property string roomKind: "global"
+            property int closedCount: 0
+            ChatViewModel { id: chatState }
+            Loader {
+                id: loader
+                anchors.fill: parent
+                active: false
+                sourceComponent: ChatView {
+                    appState: host.appState
+                    chat: chatState
+                    room: host.roomKind === "dm" ? chatState.dmRoom("f1", "Ann")
+                        : host.roomKind === "group" ? chatState.groupRoom("g1", "Club") : chatState.globalRoom()
+                    onClosed: host.closedCount++
+                }
+            }
+            function open(kind) { roomKind = kind; loader.active = true }
+        }
+    }
+
+    function make(kind) {
+        verify(TestSupport.connectRecorder())
+        const host = createTemporaryObject(chatComponent, testCase)
+        TestSupport.signIn(host.appState, "me", "Me")
+        TestSupport.deliver("{'type':'hello','friends':[{'id':'f1','username':'Ann'},{'id':'f2','username':'bob'}],"
+            + "'groups':[{'id':'g1','name':'Club','owner':'me','members':['me','f1','f2']}],"
+            + "'globalMsgs':[{'id':'m1','from':'f1','fromName':'Ann','content':'@张三 看这里','time':1},"
+            + "{'id':'m2','from':'me','fromName':'Me','content':'mine','time':2},"
+            + "{'id':'m3','from':'f1','fromName':'Ann','content':'','images':['/u/1.jpg'],'time':3},"
+            + "{'id':'m4','from':'f2','fromName':'bob','content':'four','images':['/a','/b','/c','https://x/d'],'time':4}],"
+            + "'groupMsgs':{'g1':[{'id':'g1m','from':'f2','fromName':'bob','fromBot':true,'content':'beep','time':5}]}}")
+        host.open(kind)
+        wait(400) // the authentication frame goes out after a short delay
+        TestSupport.takeSentFrames()
+        return host
+    }
+
+    function row(view, index) {
+        const list = view.messageList
+        list.forceLayout()
+        list.positionViewAtIndex(index, ListView.Contain)
+        return list.itemAtIndex(index)
+    }
+
+    function test_rowsMentionsAndImageCells() {
+        const host = make("global")
+        const view = host.view
+        tryCompare(view.messageList, "count", 4)
+        verify(findChild(row(view, 0), "messageText").text.indexOf("<b>@张三</b>") >= 0)
+        verify(row(view, 1).isMe)
+        verify(!row(view, 0).isMe)
+        // Sizes are known before any image arrives: one 160-point cell, or 70-point cells in 3 columns.
+        const single = findChild(row(view, 2), "messageBubble")
+        compare(single.width, 160 + 26)
+        const four = findChild(row(view, 3), "messageBubble")
+        compare(four.width, Math.max(3 * 70 + 2 * 4, findChild(row(view, 3), "messageText").width) + 26)
+        verify(!findChild(row(view, 0), "botBadge").visible) // no name lines in the hall
+    }
+
+    function test_groupNameLineAndBot() {
+        const host = make("group")
+        tryCompare(host.view.messageList, "count", 1)
+        verify(findChild(row(host.view, 0), "botBadge").visible)
+        compare(findChild(host.view, "chatSubtitle").text, "3 人")
+    }
+
+    function test_mentionPanel() {
+        const host = make("group")
+        const field = findChild(host.view, "messageField")
+        field.forceActiveFocus()
+        type("@")
+        const panel = findChild(host.view, "mentionPanel")
+        tryCompare(panel, "visible", true)
+        compare(panel.users.map(u => u.username), ["Ann", "bob"]) // never the signed-in user
+        keyClick(Qt.Key_Down)
+        keyClick(Qt.Key_Return)
+        compare(host.view.composer.messageText, "@bob ")
+        compare(panel.visible, false)
+        type("@zz")
+        tryCompare(findChild(host.view, "mentionEmpty"), "visible", true)
+        keyClick(Qt.Key_Escape)
+        compare(panel.visible, false)
+        compare(host.closedCount, 0) // Escape closed the list, not the chat
+    }
+
+    function test_sendingThroughTheField() {
+        const host = make("global")
+        const field = findChild(host.view, "messageField")
+        field.forceActiveFocus()
+        type("line one")
+        keyClick(Qt.Key_Return, Qt.ShiftModifier)
+        type("two")
+        keyClick(Qt.Key_Return)
+        let frames = []
+        tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length === 1)
+        compare(frames[0].type, "global")
+        compare(frames[0].content, "line one\ntwo")
+        compare(field.text, "")
+    }
+
+    function test_actionsRecallCopyAndClose() {
+        const host = make("global")
+        const view = host.view
+        tryCompare(view.messageList, "count", 4)
+        // Copy puts the content on the clipboard.
+        view.contextMenuMessage = { id: "m1", content: "@张三 看这里", isFromMe: false }
+        let dialog = openedPopup(view, "messageActions")
+        mouseClick(findButton(dialog, "复制"))
+        compare(SystemClipboard.text(), "@张三 看这里")
+        compare(view.contextMenuMessage, null)
+
+        // A recall the chat state refuses (too old) still removes the row.
+        view.contextMenuMessage = { id: "m2", content: "mine", isFromMe: true }
+        dialog = openedPopup(view, "messageActions")
+        mouseClick(findButton(dialog, "撤回"))
+        tryCompare(view.messageList, "count", 3)
+        compare(host.chat.toast.length > 0, true)
+
+        view.contextMenuMessage = { id: "m1", content: "x", isFromMe: false }
+        dialog = openedPopup(view, "messageActions")
+        verify(!findButton(dialog, "撤回").visible)
+        keyClick(Qt.Key_Escape)
+        tryCompare(view, "contextMenuMessage", null)
+        compare(host.closedCount, 0)
+        keyClick(Qt.Key_Escape)
+        compare(host.closedCount, 1)
+    }
+
+    function test_deleteContactSendsOneUnfriend() {
+        const host = make("dm")
+        const view = host.view
+        compare(findChild(view, "chatSubtitle").text, "离线")
+        mouseClick(findChild(view, "deleteContactButton"))
+        const dialog = openedPopup(view, "deleteContactDialog")
+        mouseClick(findButton(dialog, "删除"))
+        compare(host.closedCount, 1)
+        let frames = []
+        tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length > 0)
+        wait(50)
+        frames = frames.concat(TestSupport.takeSentFrames())
+        compare(frames.length, 1)
+        compare(frames[0].type, "unfriend")
+        compare(frames[0].userId, "f1")
+    }
+
+    // A popup that went away is destroyed on the next turn of the event loop; wait for the new one.
+    function openedPopup(view, name) {
+        let popup = null
+        tryVerify(() => (popup = findChild(view, name)) !== null && popup.opened === true)
+        return popup
+    }
+
+    function type(text) {
+        for (const c of text)
+            keyClick(c)
+    }
+
+    function findButton(dialog, label) {
+        const buttons = dialog.actions
+        for (let i = 0; i < buttons.length; ++i)
+            if (buttons[i].text === label)
+                return buttons[i]
+        return null
+    }
+}
