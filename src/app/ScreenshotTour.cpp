@@ -181,6 +181,8 @@ void ScreenshotTour::planProfile(const QString &suffix)
         setProperty(QStringLiteral("adminConsole"), "banUsername", QStringLiteral("spammer"));
         setProperty(QStringLiteral("adminConsole"), "announceText", QStringLiteral("今晚 23:00 维护半小时"));
     }, QStringLiteral("admin-sheet"));
+}
+
 void ScreenshotTour::openRoom(const QVariant &room)
 {
     QObject *messages = find(QStringLiteral("messagesView"));
