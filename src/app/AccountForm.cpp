@@ -1,6 +1,5 @@
 #include "AccountForm.h"
 
-#include "AppState.h"
 
 QString AccountForm::token() const
 {

@@ -2,12 +2,12 @@
 // What the account sheets (user name, password) share: the session they change, the red message
 // line and the request in flight. A subclass validates, then runs one request through begin(),
 // finishing with fail() or succeed().
+#include "AppState.h"
+
 #include <QObject>
 #include <QPointer>
 #include <QString>
 #include <QtQml/qqmlregistration.h>
-
-#include "AppState.h"
 
 class AccountForm : public QObject
 {

@@ -1,7 +1,6 @@
 #include "ProfileViewModel.h"
 
 #include "APIService.h"
-#include "AppState.h"
 #include "DraftImageList.h"
 #include "SecureLogger.h"
 #include "SystemClipboard.h"

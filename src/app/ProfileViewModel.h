@@ -2,6 +2,7 @@
 // The profile tab's actions: the theme switch, the new avatar (re-encoded as JPEG and uploaded),
 // the debug-log export handed to the user, sign-out, and the diagnostic line each menu action
 // leaves in the encrypted log.
+#include "AppState.h"
 #include "AvatarResponse.h"
 #include "LogLevel.h"
 #include "Result.h"
@@ -13,8 +14,6 @@
 #include <QtQml/qqmlregistration.h>
 #include <functional>
 #include <optional>
-
-#include "AppState.h"
 
 class ProfileViewModel : public QObject
 {
