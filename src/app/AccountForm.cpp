@@ -1,6 +1,5 @@
 #include "AccountForm.h"
 
-
 QString AccountForm::token() const
 {
     return m_appState ? m_appState->token().value_or(QString()) : QString();

@@ -8,6 +8,7 @@
 #include "MessageFormat.h"
 #include "RootController.h"
 #include "ServerConfig.h"
+#include "SettingsStore.h"
 #include "ZephlinApplication.h"
 
 #include <QDir>
@@ -87,6 +88,21 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
                         setProperty(QStringLiteral("regUsername"), "text", QStringLiteral("张"));
                         call(QStringLiteral("registerButton"), "clicked");
                     }, 300, QStringLiteral("register-error") + suffix});
+    // A server that refuses the connection: the card says so in Chinese.
+    m_steps.append({[] { return true; }, [this] {
+                        SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey),
+                                                          QStringLiteral("https://127.0.0.1:1"));
+                        call(QStringLiteral("loginTab"), "clicked");
+                        setProperty(QStringLiteral("loginUsername"), "text", m_options.username);
+                        setProperty(QStringLiteral("loginPassword"), "text", m_options.password);
+                        call(QStringLiteral("loginButton"), "clicked");
+                    }, 0, QString()});
+    const QString server = ServerConfig::baseURL();
+    m_steps.append({[this] {
+                        const QObject *form = find(QStringLiteral("authForm"));
+                        return form && !form->property("message").toString().isEmpty();
+                    }, [server] { SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey), server); },
+                    300, QStringLiteral("signin-unreachable") + suffix});
     m_steps.append({[] { return true; }, [this] {
                         setProperty(QStringLiteral("regUsername"), "text", QString());
                         call(QStringLiteral("serverSettingsButton"), "clicked");

@@ -3,12 +3,11 @@
 #include "AppLogger.h"
 #include "AppState.h"
 #include "AppUpdateChecker.h"
-#include "KeychainHelper.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
-#include "SettingsStore.h"
+#include "ServerSettings.h"
 #include "TlsTrust.h"
 #include "WebSocketService.h"
 
@@ -34,11 +33,6 @@ void ZephlinApplication::configure(QGuiApplication &app)
 
 ZephlinApplication::ZephlinApplication(const Options &options, QObject *parent) : QObject(parent)
 {
-    // Another server never sees this one's session token: switching signs out, as the settings screen does.
-    if (!options.serverURL.isEmpty() && options.serverURL != ServerConfig::baseURL()) {
-        SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey), options.serverURL);
-        KeychainHelper::shared().remove(QStringLiteral("zp_token"));
-    }
     if (!options.caFile.isEmpty()) {
         const int added = TlsTrust::addCaFile(options.caFile);
         AppLogger::shared().log(QStringLiteral("trusted %1 extra CA certificate(s) from %2").arg(added).arg(options.caFile));
@@ -50,6 +44,10 @@ ZephlinApplication::ZephlinApplication(const Options &options, QObject *parent) 
     if (options.silentUpdateCheck)
         AppUpdateChecker::shared().checkSilently(this, [](const std::optional<AppUpdateInfo> &) {}); // result not shown
     m_appState = std::make_unique<AppState>();
+    // Another server never sees this one's session, cached chats or user id: a new address given on
+    // the command line signs out through the settings screen's own path, before anything is restored.
+    if (!options.serverURL.isEmpty() && options.serverURL != ServerConfig::baseURL())
+        ServerSettings().save(options.serverURL);
 
     connect(qGuiApp, &QGuiApplication::applicationStateChanged, this, &ZephlinApplication::onApplicationStateChanged);
 }

@@ -4,6 +4,7 @@
 #include "NetworkSession.h"
 #include "SearchGroupResponse.h"
 #include "ServerConfig.h"
+#include "TransportError.h"
 
 #include <QPointer>
 #include <QNetworkReply>
@@ -30,11 +31,8 @@ struct HttpAnswer
 
 Result<HttpAnswer> answerOf(QNetworkReply *reply)
 {
-    const QNetworkReply::NetworkError error = reply->error();
-    // Codes below 200 are transport failures (refused, timeout, TLS, proxy); the others derive from
-    // an HTTP status, which the status rules below handle.
-    if (error != QNetworkReply::NoError && error < QNetworkReply::ContentAccessDenied)
-        return Result<HttpAnswer>::failure(reply->errorString());
+    if (TransportError::failed(*reply))
+        return Result<HttpAnswer>::failure(TransportError::describe(*reply));
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (!status.isValid())
         return Result<HttpAnswer>::failure(APIError::invalidResponse().description());
@@ -91,13 +89,6 @@ void failLater(QObject *receiver, std::function<void(Result<T>)> done, const QSt
     QTimer::singleShot(0, receiver, [done = std::move(done), error] { done(Result<T>::failure(error)); });
 }
 
-QNetworkRequest requestFor(const QUrl &url)
-{
-    QNetworkRequest request(url);
-    request.setTransferTimeout(APIService::timeoutMs);
-    return request;
-}
-
 } // namespace
 
 template <>
@@ -132,9 +123,10 @@ void APIService::postBody(const QString &path, QByteArray body, QObject *context
     const std::optional<QUrl> url = ServerConfig::url(path);
     if (!url)
         return failLater(receiver(context, this), std::move(done), APIError::invalidResponse().description());
-    QNetworkRequest request = requestFor(*url);
+    QNetworkRequest request(*url);
     request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArray(jsonContentType));
     QNetworkReply *reply = NetworkSession::shared().post(request, body);
+    TransportError::expireAfter(reply, m_timeout);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     QObject::connect(reply, &QNetworkReply::finished, receiver(context, this), [reply, done = std::move(done)] {
         const Result<HttpAnswer> answer = answerOf(reply);
@@ -250,7 +242,8 @@ void APIService::searchGroups(const QString &keyword, QObject *context, ApiCallb
     }
     if (!url.isValid())
         return failLater(receiver(context, this), std::move(done), APIError::invalidResponse().description());
-    QNetworkReply *reply = NetworkSession::shared().get(requestFor(url));
+    QNetworkReply *reply = NetworkSession::shared().get(QNetworkRequest(url));
+    TransportError::expireAfter(reply, m_timeout);
     QObject::connect(reply, &QNetworkReply::finished, reply, &QObject::deleteLater);
     QObject::connect(reply, &QNetworkReply::finished, receiver(context, this), [reply, done = std::move(done)] {
         const Result<HttpAnswer> answer = answerOf(reply);

@@ -4,7 +4,8 @@
 //
 // Every operation is asynchronous and answers through one path, an ApiCallback<T> receiving a
 // Result<T>: the decoded value, or the text the screens show — an APIError's description ("无效响应",
-// "HTTP错误 500", the server's own message), the transport error's text, or the decoder's error text.
+// "HTTP错误 500", the server's own message), the transport failure's Chinese text (TransportError), or
+// the decoder's error text.
 // The callback runs on the main thread, later (never inside the call), and only while `context` is
 // alive (nullptr: always). Call from the main thread.
 #include "APIError.h"
@@ -26,6 +27,7 @@
 #include <QList>
 #include <QObject>
 #include <QString>
+#include <chrono>
 #include <functional>
 
 template <typename T>
@@ -39,9 +41,13 @@ class APIService : public QObject
     Q_OBJECT
 
 public:
-    static constexpr int timeoutMs = 60'000;
+    // A request gives up after this long without any data moving.
+    static constexpr std::chrono::milliseconds defaultTimeout{60'000};
 
     static APIService &shared();
+
+    // Tests shorten the wait for a server that never answers.
+    void setTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
 
     void login(const QString &username, const QString &password, QObject *context, ApiCallback<LoginResponse> done);
     // "register" is a C++ keyword.
@@ -92,6 +98,8 @@ private:
     using BodyCallback = std::function<void(Result<QByteArray>)>;
     // Sends a serialised JSON body; answers with the body of a status < 400 or the failure text.
     void postBody(const QString &path, QByteArray body, QObject *context, BodyCallback done);
+
+    std::chrono::milliseconds m_timeout = defaultTimeout;
 };
 
 template <>

@@ -71,8 +71,10 @@ void KeychainHelper::setBackend(std::unique_ptr<KeychainBackend> backend)
 bool KeychainHelper::save(const QByteArray &data, const QString &account)
 {
     QMutexLocker lock(&m_mutex);
-    // Replacing means the old item is gone whatever happens to the new one.
+    // The old item goes first, whatever its delete answers: a refused write then leaves no item,
+    // never the previous one (a second account's failed sign-in must not restore the first's session).
     m_items.remove(account);
+    m_backend->remove(m_service, account);
     if (!m_backend->write(m_service, account, data))
         return false;
     m_items.insert(account, data);

@@ -19,7 +19,8 @@ class KeychainHelper
 public:
     static KeychainHelper &shared();
 
-    // Replaces the item; true only when the new item is stored.
+    // Deletes the item, then adds the new one; true only when the new item is stored. After a
+    // refused add there is no item at all.
     bool save(const QByteArray &data, const QString &account);
     // Nothing for a missing item and for any failure.
     std::optional<QByteArray> readData(const QString &account);

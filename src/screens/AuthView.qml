@@ -15,6 +15,7 @@ Rectangle {
 
     AuthViewModel {
         id: form
+        objectName: "authForm"
         appState: auth.appState
     }
 

@@ -1,7 +1,9 @@
 #include "AppUpdateChecker.h"
 
+#include "APIService.h"
 #include "NetworkSession.h"
 #include "PackageDownload.h"
+#include "TransportError.h"
 
 #include <QClipboard>
 #include <QDesktopServices>
@@ -56,6 +58,7 @@ AppUpdateChecker::AppUpdateChecker(const QString &updateBaseURL, std::optional<Q
       m_versionURL(updateBaseURL + versionPath()),
       m_currentVersion(std::move(currentVersion)),
       m_network(network),
+      m_timeout(APIService::defaultTimeout),
       m_clock([] { return QDateTime::currentDateTimeUtc(); }),
       m_handOff(revealPackage)
 {
@@ -109,12 +112,13 @@ void AppUpdateChecker::fetchVersionFile(
     if (!url)
         return;
     QNetworkReply *reply = network().get(QNetworkRequest(*url));
+    TransportError::expireAfter(reply, m_timeout);
     connect(reply, &QNetworkReply::finished, this, [reply, done] {
         reply->deleteLater();
         // An answer of any status is read as a version file; an error page simply fails to decode.
         const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (reply->error() != QNetworkReply::NoError && !answered)
-            return done(std::nullopt, reply->errorString());
+        if (TransportError::failed(*reply) && !answered)
+            return done(std::nullopt, TransportError::describe(*reply));
         Result<AppUpdateInfo> info = decodeJson<AppUpdateInfo>(reply->readAll());
         done(info ? std::optional<AppUpdateInfo>(info.value()) : std::nullopt, QString());
     });
@@ -143,7 +147,7 @@ void AppUpdateChecker::startDownload(const AppUpdateInfo &info)
     if (!url)
         return present(Idle, QString(), QString());
     present(Downloading, QStringLiteral("下载中"), QStringLiteral("0%"));
-    m_download = new PackageDownload(network(), *url, PackageDownload::destinationFor(info.version), this);
+    m_download = new PackageDownload(network(), *url, PackageDownload::destinationFor(info.version), m_timeout, this);
     // The percentage follows the download: a frozen "0%" on a large package looks like a hang.
     connect(m_download, &PackageDownload::progressChanged, this, [this](int percent) {
         present(Downloading, m_title, QString::number(percent) + QLatin1Char('%'));

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QStringList>
 #include <QtQml/qqmlregistration.h>
+#include <chrono>
 #include <functional>
 #include <optional>
 
@@ -57,6 +58,9 @@ public:
     bool isNewerThanCurrent(const AppUpdateInfo &info) const { return info.isNewerThan(m_currentVersion); }
 
     void setClock(Clock clock) { m_clock = std::move(clock); }
+    // How long the version file and the package may go without any data moving before they fail:
+    // the REST client's timeout unless a test shortens it.
+    void setRequestTimeout(std::chrono::milliseconds timeout) { m_timeout = timeout; }
     void setFileHandOff(FileHandOff handOff) { m_handOff = std::move(handOff); }
 
     // Calls back (on `context`'s thread, while it lives) with the info when a newer version is
@@ -89,6 +93,7 @@ private:
     QString m_versionURL;
     std::optional<QString> m_currentVersion;
     QNetworkAccessManager *m_network;
+    std::chrono::milliseconds m_timeout;
     Clock m_clock;
     FileHandOff m_handOff;
     std::optional<QDateTime> m_lastCheckDate; // in memory only: every launch checks once

@@ -1,5 +1,7 @@
 #include "PackageDownload.h"
 
+#include "TransportError.h"
+
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -8,7 +10,7 @@
 #include <utility>
 
 PackageDownload::PackageDownload(QNetworkAccessManager &network, const QUrl &url, const QString &destination,
-                                 QObject *parent)
+                                 std::chrono::milliseconds timeout, QObject *parent)
     : QObject(parent),
       m_file(std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/Zephlin-download-XXXXXX"))),
       m_destination(destination)
@@ -16,6 +18,7 @@ PackageDownload::PackageDownload(QNetworkAccessManager &network, const QUrl &url
     if (!m_file->open())
         m_writeError = m_file->errorString();
     m_reply = network.get(QNetworkRequest(url));
+    TransportError::expireAfter(m_reply, timeout);
     connect(m_reply, &QNetworkReply::readyRead, this, &PackageDownload::onReadyRead);
     connect(m_reply, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64 total) {
         if (total > 0)
@@ -62,7 +65,7 @@ void PackageDownload::onFinished()
     if (status.isValid() && status.toInt() >= 400)
         return fail(QStringLiteral("HTTP错误 ") + QString::number(status.toInt()));
     if (reply->error() != QNetworkReply::NoError)
-        return fail(reply->errorString());
+        return fail(TransportError::describe(*reply));
     if (!m_writeError.isEmpty())
         return fail(m_writeError);
     if (!m_file->flush())

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QString>
 #include <QUrl>
+#include <chrono>
 #include <memory>
 
 class QNetworkAccessManager;
@@ -16,8 +17,9 @@ class PackageDownload : public QObject
     Q_OBJECT
 
 public:
+    // The download fails once no data has arrived for `timeout`.
     PackageDownload(QNetworkAccessManager &network, const QUrl &url, const QString &destination,
-                    QObject *parent = nullptr);
+                    std::chrono::milliseconds timeout, QObject *parent = nullptr);
     ~PackageDownload() override;
 
     // "Zephlin-<version>.ipa" in the temporary folder. Characters that could lead out of that folder

@@ -1,9 +1,13 @@
 // The session state: construction from what is stored, write-through, restoring the session with
-// its retries, the notifications it observes, and signing out (the chat state included).
+// its retries, the notifications it and the root view observe, a refused token write, and signing
+// out (the chat state included).
+#include "AppPaths.h"
 #include "AppState.h"
 #include "ChatViewModel.h"
 #include "KeychainHelper.h"
 #include "NotificationCenter.h"
+#include "ProbeKeychainBackend.h"
+#include "RootController.h"
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 
@@ -141,6 +145,29 @@ private Q_SLOTS:
         QVERIFY(SettingsStore::shared().boolean(QStringLiteral("zp_is_admin")));
     }
 
+    // The keychain refuses the second account's token: no token is left at all, so the next start
+    // cannot restore the first account's session.
+    void refusedTokenWriteLeavesNoToken()
+    {
+        QTemporaryDir keychainDir;
+        const auto install = [&] {
+            auto probe = std::make_unique<ProbeKeychainBackend>(keychainDir.path());
+            ProbeKeychainBackend *installed = probe.get();
+            KeychainHelper::shared().setBackend(std::move(probe)); // also forgets the items held in memory
+            return installed;
+        };
+        ProbeKeychainBackend *keychain = install();
+        AppState state(services());
+        state.setToken(QStringLiteral("first-account"));
+        keychain->refuseWrites = true;
+        state.setToken(QStringLiteral("second-account"));
+
+        install();
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        QVERIFY(!AppState(services()).token());
+        KeychainHelper::shared().setBackend(std::make_unique<FileKeychainBackend>(AppPaths::dataDir() + QStringLiteral("/keychain")));
+    }
+
     void restoreSession_data()
     {
         QTest::addColumn<bool>("stored"); // a token in the keychain
@@ -198,6 +225,37 @@ private Q_SLOTS:
         center.post(QStringLiteral("serverConfigChanged"));
         QVERIFY(!state.token());
         QCOMPARE(m_restLogouts, 1);
+    }
+
+    // The root view assigns only values of the right type, after the session state applied its own
+    // rule; a root that converted would turn "9" into 9 or "yes" into an administrator.
+    void rootAssignsOnlyValuesOfTheRightType_data()
+    {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QVariant>("object");
+        QTest::addColumn<QByteArray>("property");
+        QTest::addColumn<QVariant>("expected");
+        QTest::newRow("admin flag") << "adminStatusUpdate" << QVariant(true) << QByteArray("isAdmin") << QVariant(true);
+        QTest::newRow("admin text") << "adminStatusUpdate" << QVariant(QStringLiteral("yes")) << QByteArray("isAdmin") << QVariant(false);
+        QTest::newRow("admin number") << "adminStatusUpdate" << QVariant(1) << QByteArray("isAdmin") << QVariant(false);
+        QTest::newRow("hall name") << "hallRenamed" << QVariant(QStringLiteral("新厅")) << QByteArray("hallName") << QVariant(QStringLiteral("新厅"));
+        QTest::newRow("hall number") << "hallRenamed" << QVariant(5) << QByteArray("hallName") << QVariant(QStringLiteral("公共大厅"));
+        QTest::newRow("limit int") << "maxOnlineUpdate" << QVariant(50) << QByteArray("maxOnline") << QVariant(50);
+        QTest::newRow("limit 64-bit") << "maxOnlineUpdate" << QVariant(qint64(60)) << QByteArray("maxOnline") << QVariant(60);
+        QTest::newRow("limit text") << "maxOnlineUpdate" << QVariant(QStringLiteral("9")) << QByteArray("maxOnline") << QVariant(0);
+        QTest::newRow("limit fraction") << "maxOnlineUpdate" << QVariant(9.5) << QByteArray("maxOnline") << QVariant(0);
+    }
+    void rootAssignsOnlyValuesOfTheRightType()
+    {
+        QFETCH(QString, name);
+        QFETCH(QVariant, object);
+        QFETCH(QByteArray, property);
+        QFETCH(QVariant, expected);
+        AppState state(services());
+        RootController root;
+        root.setAppState(&state);
+        NotificationCenter::shared().post(name, object);
+        QCOMPARE(state.property(property.constData()), expected);
     }
 
     void notificationsReachObserversOnTheMainThreadWhileTheyLive()

@@ -1,7 +1,8 @@
 // The whole client against the real server: the real application object and QML screens, a fresh
 // profile that registers and lands on the main tabs, a restart restored from the stored token, a
-// stored token the server rejects leading back to sign-in, and the demo administrator running the
-// hall and the own account from the profile tab while a second client watches.
+// stored token the server rejects leading back to sign-in, a new server address given on the
+// command line signing out, and the demo administrator running the hall and the own account
+// from the profile tab while a second client watches.
 #include "APIService.h"
 #include "AppState.h"
 #include "KeychainHelper.h"
@@ -32,13 +33,15 @@ class AppEndToEndTest : public QObject
     ServerProcess m_server;
     std::unique_ptr<ZephlinApplication> m_app;
 
-    // A process start: a new application object and root view over the same stored profile.
-    void launch()
+    // A process start: a new application object and root view over the same stored profile,
+    // optionally with a server address given on the command line.
+    void launch(const QString &serverURL = QString())
     {
         quit();
         RootController::resetForTesting();
         ZephlinApplication::Options options;
         options.silentUpdateCheck = false;
+        options.serverURL = serverURL;
         m_app = std::make_unique<ZephlinApplication>(options);
         QVERIFY(m_app->showRootView());
     }
@@ -148,6 +151,37 @@ private Q_SLOTS:
         QVERIFY2(clock.elapsed() >= 2800, qPrintable(QString::number(clock.elapsed())));
         QVERIFY(!KeychainHelper::shared().readData(QStringLiteral("zp_token")).has_value());
         QVERIFY(!m_app->appState().token().has_value());
+    }
+
+    // Another address on the command line signs out as the server settings screen does: no token,
+    // no sealed chat cache, no current user id. The same address changes nothing.
+    void serverOptionWithAnotherAddressSignsOutFully()
+    {
+        launch();
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 20000);
+        type(QStringLiteral("loginUsername"), QStringLiteral("新用户"));
+        type(QStringLiteral("loginPassword"), QStringLiteral("secret-1"));
+        click(QStringLiteral("loginButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
+        const QStringList signedInKeys{QStringLiteral("zp_friends"), QStringLiteral("zp_groups"), QStringLiteral("zp_global_msgs"),
+                                       QStringLiteral("zp_dm_msgs"), QStringLiteral("zp_group_msgs"), QStringLiteral("zp_current_uid")};
+        SettingsStore &settings = SettingsStore::shared();
+        for (const QString &key : signedInKeys)
+            QTRY_VERIFY2_WITH_TIMEOUT(settings.contains(key), qPrintable(key), 10000);
+
+        launch(m_server.baseURL());
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
+
+        // The same server under another name is another address.
+        const QString other = QString(m_server.baseURL()).replace(QStringLiteral("127.0.0.1"), QStringLiteral("localhost"));
+        QVERIFY(other != m_server.baseURL());
+        launch(other);
+        QCOMPARE(settings.string(QStringLiteral("zp_server_url")), other);
+        QVERIFY(!KeychainHelper::shared().readData(QStringLiteral("zp_token")).has_value());
+        for (const QString &key : signedInKeys)
+            QVERIFY2(!settings.contains(key), qPrintable(key));
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 20000);
+        settings.setString(QStringLiteral("zp_server_url"), m_server.baseURL());
     }
 
     void administratorRunsTheHallAndTheAccount()

@@ -51,6 +51,8 @@ void HttpTestServer::serve(QTcpSocket *socket)
         request.body = buffer->mid(headerEnd + 4, length);
         buffer->clear();
         requests.append(request);
+        if (stalling)
+            return;
 
         const Response response = responder(request);
         QByteArray answer;

@@ -39,6 +39,8 @@ public:
 
     std::function<Response(const Request &)> responder = [](const Request &) { return Response{200, "{}", {}, false}; };
     QList<Request> requests;
+    // Requests are recorded but never answered: the connection stays open and silent.
+    bool stalling = false;
 
 private:
     void serve(QTcpSocket *socket);

@@ -6,6 +6,8 @@
 #include <QJsonDocument>
 #include <QProcess>
 #include <QTemporaryDir>
+#include <csignal>
+#include <sys/resource.h>
 
 using namespace logtest;
 
@@ -75,6 +77,43 @@ private Q_SLOTS:
         QCOMPARE(messages(second).at(14), QStringLiteral("export check: wrote 14 entries, shards left=1"));
         QCOMPARE(headerCount(second), 16u);
         QCOMPARE(firstMessages.at(11), QStringLiteral("export check: wrote 11 entries, shards left=1"));
+    }
+
+    // The export file cannot be written (a file-size limit stops it half-way): no URL, the shards
+    // stay as they were, and the failure is logged as an error in a fresh shard.
+    void exportThatCannotBeWrittenKeepsTheShards()
+    {
+        SecureLogger logger(m_dir->path(), devPublicKey());
+        for (int i = 0; i < 30; ++i)
+            logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
+        logger.waitForIdle();
+        const QStringList before = shardPaths(m_dir->path());
+        QCOMPARE(before.size(), 1);
+        QVERIFY(fileBytes(before.first()).size() > 4096);
+        const QList<QByteArray> kept = LogShardFile::read(before.first()).records;
+
+        rlimit normal{};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &normal), 0);
+        std::signal(SIGXFSZ, SIG_IGN); // a write past the limit then fails instead of ending the process
+        rlimit limited = normal;
+        limited.rlim_cur = 4096;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &limited), 0);
+        const std::optional<QUrl> url = logger.exportLog();
+        logger.waitForIdle();
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &normal), 0);
+
+        QVERIFY(!url);
+        const QStringList after = shardPaths(m_dir->path());
+        QCOMPARE(after.size(), 2);
+        QCOMPARE(after.first(), before.first());
+        QCOMPARE(LogShardFile::read(after.first()).records, kept);
+        const QList<QByteArray> records = LogShardFile::read(after.last()).records;
+        QCOMPARE(records.size(), 1);
+        const Result<LogDecoder::Entry> failure = decoder().decodeBlob(records.first());
+        QVERIFY(failure.ok());
+        QCOMPARE(failure->level, QStringLiteral("ERROR"));
+        QVERIFY2(failure->message.startsWith(QStringLiteral("export failed: ")) && failure->message.size() > 15,
+                 qPrintable(failure->message));
     }
 
     void exportFromTheWorkerItself()

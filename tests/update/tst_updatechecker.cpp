@@ -159,15 +159,46 @@ private Q_SLOTS:
         QCOMPARE(m_server.totalRequests(), requests);
     }
 
+    // A version file that cannot be fetched: the alert says why in Chinese, and a server that hangs
+    // fails after the request timeout instead of leaving "正在检查..." up for ever.
+    void promptTransportFailure_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refused") << "refused" << "无法连接到服务器";
+        QTest::newRow("hangs") << "hangs" << "请求超时";
+        QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
+    }
     void promptTransportFailure()
     {
-        AppUpdateChecker checker(closedPort(), QStringLiteral("1.0"), &m_network);
+        QFETCH(QString, server);
+        QFETCH(QString, message);
+        LocalHttpsServer untrusted;
+        const Result<DevCertificates> other = DevCertificates::generate();
+        QVERIFY(other.ok() && untrusted.start(other.value()));
+        const QString base = server == QLatin1String("refused")     ? closedPort()
+                             : server == QLatin1String("untrusted") ? untrusted.baseURL()
+                                                                     : m_server.baseURL();
+        m_server.setHolding(server == QLatin1String("hangs"));
+        AppUpdateChecker checker(base, QStringLiteral("1.0"), &m_network);
+        checker.setRequestTimeout(std::chrono::milliseconds(300));
         checker.checkAndPrompt();
+        QCOMPARE(checker.stage(), AppUpdateChecker::Checking);
         QTRY_COMPARE(checker.stage(), AppUpdateChecker::CheckFailed);
-        QVERIFY(!checker.alertMessage().isEmpty());
-        QVERIFY(checker.alertMessage() != QStringLiteral("无法连接到更新服务器"));
+        QCOMPARE(checker.alertTitle(), QStringLiteral("检查失败"));
+        QCOMPARE(checker.alertMessage(), message);
+        QCOMPARE(untrusted.totalRequests(), 0);
 
-        // An update server address that is no URL at all shows nothing.
+        // The next check is not refused.
+        checker.chooseButton(0);
+        m_server.setHolding(false);
+        checker.checkAndPrompt();
+        QCOMPARE(checker.stage(), AppUpdateChecker::Checking);
+        QTRY_VERIFY(checker.stage() != AppUpdateChecker::Checking);
+    }
+
+    void unparsableUpdateAddressShowsNothing()
+    {
         AppUpdateChecker broken(QStringLiteral("https://bad host"), QStringLiteral("1.0"), &m_network);
         broken.checkAndPrompt();
         QCOMPARE(broken.stage(), AppUpdateChecker::Idle);
@@ -240,8 +271,16 @@ private Q_SLOTS:
         offer(*checker, QStringLiteral("5.0"), closedPort() + QStringLiteral("/p.ipa"));
         checker->chooseButton(0);
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QVERIFY(checker->alertMessage().startsWith(QStringLiteral("下载失败: ")));
-        QVERIFY(checker->alertMessage().size() > QStringLiteral("下载失败: ").size());
+        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 无法连接到服务器"));
+
+        // A package server that stops answering fails after the request timeout.
+        checker->setRequestTimeout(std::chrono::milliseconds(300));
+        offer(*checker, QStringLiteral("5.0"), m_server.url(QStringLiteral("/stalls.ipa")));
+        m_server.setHolding(true);
+        checker->chooseButton(0);
+        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
+        m_server.setHolding(false);
+        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 请求超时"));
         QVERIFY(m_handedOver.isEmpty());
 
         // A package address that is no URL: the alert closes, nothing is fetched.

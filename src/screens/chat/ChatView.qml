@@ -147,12 +147,14 @@ FocusScope {
             model: view.chat.currentMessages
             // Delegate heights vary with text and images: reused delegates would make the list jump.
             reuseItems: false
-            cacheBuffer: height * 2
+            // Measured: a buffer of two screens of rows doubled the time to open a long room.
+            cacheBuffer: 320
             boundsBehavior: Flickable.StopAtBounds
             activeFocusOnTab: true
             keyNavigationEnabled: true
             highlightFollowsCurrentItem: false
-            currentIndex: count - 1
+            // Keyboard users start at the newest message.
+            onActiveFocusChanged: if (activeFocus) currentIndex = count - 1
             Accessible.role: Accessible.List
             Accessible.name: "消息列表"
             ScrollBar.vertical: ScrollBar {}
@@ -199,34 +201,41 @@ FocusScope {
             }
         }
 
-        MentionPanel {
-            id: mentionPanel
-            objectName: "mentionPanel"
+        // Built only while shown: hidden controls cost on every opening.
+        Loader {
+            id: mentionLoader
             Layout.fillWidth: true
-            visible: composer.showMentionPanel
-            users: composer.filteredMentionUsers
-            onChosen: username => {
-                composer.insertMention(username)
-                inputBar.focusField()
-                inputBar.field.cursorPosition = inputBar.field.length
+            active: composer.showMentionPanel
+            visible: active
+            sourceComponent: MentionPanel {
+                objectName: "mentionPanel"
+                users: composer.filteredMentionUsers
+                onChosen: username => {
+                    composer.insertMention(username)
+                    inputBar.focusField()
+                    inputBar.field.cursorPosition = inputBar.field.length
+                }
             }
         }
 
-        DraftImageStrip {
-            objectName: "draftImageStrip"
+        Loader {
             Layout.fillWidth: true
             Layout.leftMargin: 12
             Layout.rightMargin: 12
-            visible: composer.draftImages.count > 0
-            drafts: composer.draftImages
+            active: composer.draftImages.count > 0
+            visible: active
+            sourceComponent: DraftImageStrip {
+                objectName: "draftImageStrip"
+                drafts: composer.draftImages
+            }
         }
 
         InputBar {
             id: inputBar
             Layout.fillWidth: true
             composer: composer
-            mentionPanel: mentionPanel
-            onPickImage: picker.open()
+            mentionPanel: mentionLoader.item
+            onPickImage: view.pickImage()
         }
     }
 
@@ -240,9 +249,16 @@ FocusScope {
         }
     }
 
-    ImagePicker {
-        id: picker
-        onPicked: file => composer.draftImages.addFile(file)
+    // The file dialog is made on the first pick.
+    property var picker: null
+    Component {
+        id: pickerComponent
+        ImagePicker { onPicked: file => composer.draftImages.addFile(file) }
+    }
+    function pickImage() {
+        if (!picker)
+            picker = pickerComponent.createObject(view)
+        picker.open()
     }
 
     PopupLoader {

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Layouts
 import Zephlin.App
 import Zephlin.Chat
 import Zephlin.Images
@@ -7,7 +6,7 @@ import Zephlin.Images
 // One message: the sender's avatar, in a group the sender's name (with a "BOT" badge), and the
 // bubble with the text and the images. Own messages sit on the trailing side in green. A long
 // press or a right click asks for the message's actions; a long press on someone's avatar in a
-// group mentions them.
+// group mentions them. Positioned by hand rather than with layouts: thousands of rows scroll by.
 Item {
     id: row
     required property string messageId
@@ -29,55 +28,54 @@ Item {
     readonly property bool showsNameLine: inGroup && !isMe && hasName
     readonly property bool hasImages: images !== undefined && images !== null && images.length > 0
     readonly property bool hasMention: content.indexOf("@") >= 0
+    // Avatar 36, 10 between avatar and bubble, at least 40 free on the far side, padding 13 each side.
+    readonly property real maxTextWidth: width - 36 - 10 - 40 - 26
 
     signal actionsRequested()
     signal mentionRequested(string name)
     signal imageTapped(string url)
 
-    implicitHeight: layout.implicitHeight
+    implicitHeight: Math.max(36, column.height)
     Accessible.role: Accessible.ListItem
     Accessible.name: isMe ? "我" : (hasName ? fromName : "?")
     Accessible.description: content + (hasImages ? "（" + images.length + " 张图片）" : "")
 
-    RowLayout {
-        id: layout
-        width: parent.width
-        spacing: 10
-        layoutDirection: row.isMe ? Qt.RightToLeft : Qt.LeftToRight
-
-        AvatarView {
-            id: avatar
-            Layout.alignment: Qt.AlignTop
-            name: row.isMe ? (row.ownUser.username !== undefined ? row.ownUser.username : "我")
-                           : (row.hasName ? row.fromName : "?")
-            avatarURL: row.isMe ? row.ownUser.avatar : row.fromAvatar
-            size: 36
-            gradient: row.isMe ? ["#f59e0b", "#ef4444"] : ["#3b82f6", "#8b5cf6"]
-            TapHandler {
-                enabled: row.inGroup && !row.isMe && row.hasName
-                longPressThreshold: 0.3
-                onLongPressed: row.mentionRequested(row.fromName)
-            }
+    AvatarView {
+        x: row.isMe ? row.width - 36 : 0
+        name: row.isMe ? (row.ownUser.username !== undefined ? row.ownUser.username : "我")
+                       : (row.hasName ? row.fromName : "?")
+        avatarURL: row.isMe ? row.ownUser.avatar : row.fromAvatar
+        size: 36
+        gradient: row.isMe ? ["#f59e0b", "#ef4444"] : ["#3b82f6", "#8b5cf6"]
+        MouseArea {
+            anchors.fill: parent
+            enabled: row.inGroup && !row.isMe && row.hasName
+            pressAndHoldInterval: 300
+            onPressAndHold: row.mentionRequested(row.fromName)
         }
+    }
 
-        ColumnLayout {
-            Layout.maximumWidth: row.width - 36 - 10 - 40
-            Layout.alignment: Qt.AlignTop | (row.isMe ? Qt.AlignRight : Qt.AlignLeft)
-            spacing: 4
+    Column {
+        id: column
+        x: row.isMe ? row.width - 46 - width : 46
+        spacing: 4
 
-            RowLayout {
-                visible: row.showsNameLine
+        Loader {
+            active: row.showsNameLine
+            visible: active
+            sourceComponent: Row {
                 spacing: 4
                 Text {
-                    text: row.hasName ? row.fromName : ""
+                    text: row.fromName
                     font: Theme.zp(12)
                     color: Theme.zpTextDim
                 }
                 Rectangle {
                     objectName: "botBadge"
                     visible: row.fromBot
-                    implicitWidth: botLabel.implicitWidth + 8
-                    implicitHeight: botLabel.implicitHeight + 2
+                    anchors.verticalCenter: parent.verticalCenter
+                    width: botLabel.implicitWidth + 8
+                    height: botLabel.implicitHeight + 2
                     radius: 4
                     color: Theme.zpPanel2
                     Text {
@@ -89,58 +87,52 @@ Item {
                     }
                 }
             }
+        }
 
-            Rectangle {
-                id: bubble
-                objectName: "messageBubble"
-                Layout.alignment: row.isMe ? Qt.AlignRight : Qt.AlignLeft
-                implicitWidth: bubbleContent.implicitWidth + 26
-                implicitHeight: bubbleContent.implicitHeight + 18
-                radius: 10
-                color: row.isMe ? Theme.accent : Theme.zpBorder
-                opacity: row.isPending ? 0.75 : 1
+        Rectangle {
+            id: bubble
+            objectName: "messageBubble"
+            width: bubbleContent.width + 26
+            height: bubbleContent.height + 18
+            radius: 10
+            color: row.isMe ? Theme.accent : Theme.zpBorder
+            opacity: row.isPending ? 0.75 : 1
 
-                Column {
-                    id: bubbleContent
-                    x: 13
-                    y: 9
-                    spacing: 6
-                    Text {
-                        id: messageText
-                        objectName: "messageText"
-                        visible: row.content.length > 0
-                        width: Math.min(implicitWidth, row.width - 36 - 10 - 40 - 26)
-                        text: row.hasMention
-                              ? MessageFormat.mentionMarkup(row.content,
-                                                            row.isMe ? "#006622" : Theme.zpText.toString(),
-                                                            row.isMe ? "#f2ffffff" : "#07c160")
-                              : row.content
-                        textFormat: row.hasMention ? Text.StyledText : Text.PlainText
-                        wrapMode: Text.Wrap
-                        font: Theme.zp(15)
-                        color: row.isMe ? "#006622" : Theme.zpText
-                    }
-                    Loader {
-                        active: row.hasImages
-                        visible: active
-                        sourceComponent: MessageImageGrid {
-                            images: row.images
-                            onImageTapped: url => row.imageTapped(url)
-                        }
-                    }
+            MouseArea {
+                anchors.fill: parent
+                acceptedButtons: Qt.LeftButton | Qt.RightButton
+                pressAndHoldInterval: 400
+                onPressAndHold: row.actionsRequested()
+                onClicked: mouse => { if (mouse.button === Qt.RightButton) row.actionsRequested() }
+            }
+
+            Column {
+                id: bubbleContent
+                x: 13
+                y: 9
+                spacing: 6
+                Text {
+                    objectName: "messageText"
+                    visible: row.content.length > 0
+                    width: Math.min(implicitWidth, row.maxTextWidth)
+                    text: row.hasMention
+                          ? MessageFormat.mentionMarkup(row.content, row.isMe ? "#006622" : Theme.zpText.toString(),
+                                                        row.isMe ? "#f2ffffff" : "#07c160")
+                          : row.content
+                    textFormat: row.hasMention ? Text.StyledText : Text.PlainText
+                    wrapMode: Text.Wrap
+                    font: Theme.zp(15)
+                    color: row.isMe ? "#006622" : Theme.zpText
                 }
-
-                TapHandler {
-                    longPressThreshold: 0.4
-                    onLongPressed: row.actionsRequested()
-                }
-                TapHandler {
-                    acceptedButtons: Qt.RightButton
-                    onTapped: row.actionsRequested()
+                Loader {
+                    active: row.hasImages
+                    visible: active
+                    sourceComponent: MessageImageGrid {
+                        images: row.images
+                        onImageTapped: url => row.imageTapped(url)
+                    }
                 }
             }
         }
-
-        Item { Layout.fillWidth: true; Layout.minimumWidth: 40 }
     }
 }

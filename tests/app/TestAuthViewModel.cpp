@@ -1,0 +1,103 @@
+// The sign-in card against a loopback HTTPS server: what its message line shows when the server
+// refuses, hangs or presents a certificate nobody trusts, and a registration whose automatic
+// sign-in fails.
+#include "APIService.h"
+#include "AppState.h"
+#include "AuthViewModel.h"
+#include "HttpTestServer.h"
+#include "LoopbackTls.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace loopback;
+
+class TestAuthViewModel : public QObject
+{
+    Q_OBJECT
+
+    QTemporaryDir m_dir;
+    std::optional<DevCertificates> m_certificates;
+
+    // A sign-in card over a fresh session, with both forms filled in.
+    std::unique_ptr<AuthViewModel> card(AppState &state)
+    {
+        auto model = std::make_unique<AuthViewModel>();
+        model->setProperty("appState", QVariant::fromValue(&state));
+        for (const char *field : {"loginUsername", "regUsername"})
+            model->setProperty(field, QStringLiteral("amy"));
+        for (const char *field : {"loginPassword", "regPassword", "regPassword2"})
+            model->setProperty(field, QStringLiteral("secret"));
+        return model;
+    }
+
+    void waitUntilDone(AuthViewModel &model)
+    {
+        QVERIFY(model.isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isLoading(), 20000);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_dir.isValid());
+        SettingsStore::shared().setLocation(m_dir.path());
+        QVERIFY((m_certificates = trustedCertificates()));
+        APIService::shared().setTimeout(std::chrono::milliseconds(300));
+    }
+
+    void transportFailuresReadInChinese_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("refused") << "refused" << "无法连接到服务器";
+        QTest::newRow("hangs") << "hangs" << "请求超时";
+        QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
+    }
+    void transportFailuresReadInChinese()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, message);
+        const Result<DevCertificates> untrusted = DevCertificates::generate();
+        QVERIFY(untrusted.ok());
+        auto http = std::make_unique<HttpTestServer>(server == QLatin1String("untrusted") ? *untrusted : *m_certificates);
+        QVERIFY(http->listen() != 0);
+        http->stalling = server == QLatin1String("hangs");
+        setServer(http->baseURL());
+        if (server == QLatin1String("refused"))
+            http.reset();
+
+        AppState state;
+        auto model = card(state);
+        model->doLogin();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), message);
+        QVERIFY(!state.token());
+    }
+
+    void registrationWhoseSignInFailsStaysSignedOut()
+    {
+        HttpTestServer http(*m_certificates);
+        QVERIFY(http.listen() != 0);
+        setServer(http.baseURL());
+        http.responder = [](const HttpTestServer::Request &request) {
+            if (request.target == "/api/register")
+                return HttpTestServer::Response{200, R"({"ok":true})", {}, false};
+            return HttpTestServer::Response{401, R"({"error":"用户名或密码错误"})", {}, false};
+        };
+        AppState state;
+        auto model = card(state);
+        model->setTab(AuthViewModel::Tab::Register);
+        model->doRegister();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), QStringLiteral("用户名或密码错误"));
+        QCOMPARE(http.requests.size(), 2);
+        QCOMPARE(http.requests.at(1).target, QByteArray("/api/login"));
+        QVERIFY(!state.token());
+        QVERIFY(!state.currentUser());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestAuthViewModel)
+#include "TestAuthViewModel.moc"
