@@ -11,9 +11,6 @@
 #include <QHttpServer>
 
 namespace {
-// Account requests are small; only the upload endpoints take the full body limit.
-constexpr qint64 MaxAccountBody = 16 * 1024;
-
 QString text(const QJsonObject &body, const char *key)
 {
     return body.value(QLatin1String(key)).toString();
@@ -33,7 +30,7 @@ void AccountApi::registerRoutes(QHttpServer &server)
 
 QHttpServerResponse AccountApi::login(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
         return RestSupport::error(body.refusal());
     const QString username = text(*body, "username").trimmed();
@@ -44,6 +41,8 @@ QHttpServerResponse AccountApi::login(const QHttpServerRequest &request)
         m_context.accounts.login(username, password, RestSupport::address(request));
     if (!signIn)
         return RestSupport::error(signIn.refusal());
+    m_context.hub.closeSessions(signIn->droppedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
+                                                        {QStringLiteral("error"), QStringLiteral("登录已失效，请重新登录")}});
     QHttpServerResponse response = RestSupport::json(
         {{QStringLiteral("ok"), true}, {QStringLiteral("token"), signIn->token}, {QStringLiteral("user"), toJson(signIn->user)}});
     RestSupport::setSessionCookie(response, signIn->token, m_context.limits.sessionLifetimeMs / 1000);
@@ -52,7 +51,7 @@ QHttpServerResponse AccountApi::login(const QHttpServerRequest &request)
 
 QHttpServerResponse AccountApi::registerUser(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
         return RestSupport::error(body.refusal());
     const Outcome<User> created = m_context.accounts.registerUser(text(*body, "username").trimmed(),
@@ -64,8 +63,9 @@ QHttpServerResponse AccountApi::registerUser(const QHttpServerRequest &request)
 
 QHttpServerResponse AccountApi::logout(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
-    const QString token = RestSupport::token(request, body ? *body : QJsonObject());
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
+    const QString fromBody = body ? RestSupport::token(*body) : QString();
+    const QString token = fromBody.isEmpty() ? RestSupport::cookieToken(request) : fromBody;
     if (!token.isEmpty()) {
         m_context.accounts.logout(token);
         // The signed-out token's connections are closed too: they must not outlive the session.
@@ -78,10 +78,10 @@ QHttpServerResponse AccountApi::logout(const QHttpServerRequest &request)
 
 QHttpServerResponse AccountApi::me(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
         return RestSupport::error(body.refusal());
-    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(request, *body));
+    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(*body));
     if (!user)
         return RestSupport::unauthorized();
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("user"), toJson(user->user)}});
@@ -89,10 +89,10 @@ QHttpServerResponse AccountApi::me(const QHttpServerRequest &request)
 
 QHttpServerResponse AccountApi::changeUsername(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
         return RestSupport::error(body.refusal());
-    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(request, *body));
+    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(*body));
     if (!user)
         return RestSupport::unauthorized();
     const Outcome<User> renamed = m_context.accounts.changeUsername(user->user.id, text(*body, "newUsername").trimmed());
@@ -104,15 +104,16 @@ QHttpServerResponse AccountApi::changeUsername(const QHttpServerRequest &request
 
 QHttpServerResponse AccountApi::changePassword(const QHttpServerRequest &request)
 {
-    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, MaxAccountBody);
+    const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
         return RestSupport::error(body.refusal());
-    const QString token = RestSupport::token(request, *body);
+    const QString token = RestSupport::token(*body);
     const std::optional<StoredUser> user = m_context.accounts.authenticate(token);
     if (!user)
         return RestSupport::unauthorized();
     const Outcome<AccountService::Sessions> changed = m_context.accounts.changePassword(
-        user->user.id, token, text(*body, "oldPassword"), text(*body, "newPassword"), text(*body, "newPassword2"));
+        user->user.id, token, text(*body, "oldPassword"), text(*body, "newPassword"), text(*body, "newPassword2"),
+        RestSupport::address(request));
     if (!changed)
         return RestSupport::error(changed.refusal());
     m_context.hub.closeSessions(changed->revokedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},

@@ -1,6 +1,7 @@
 #include "AccountService.h"
 
 #include "Clock.h"
+#include "Database.h"
 #include "Limits.h"
 #include "SecureRandom.h"
 
@@ -18,8 +19,9 @@ const QString ServerFault = QStringLiteral("服务器错误，请稍后再试");
 } // namespace
 
 AccountService::AccountService(Database &db, const Clock &clock, const Limits &limits, PasswordHasher hasher)
-    : m_clock(clock), m_limits(limits), m_hasher(hasher), m_users(db), m_sessions(db),
-      m_throttle(clock, limits.loginThrottleWindowMs)
+    : m_db(db), m_clock(clock), m_limits(limits), m_hasher(hasher), m_users(db), m_sessions(db),
+      m_throttle(clock, limits.loginThrottleWindowMs), m_signIns(clock, limits.signInBurst, limits.signInsPerSecond),
+      m_dummyHash(hasher.hash(SecureRandom::token()))
 {
 }
 
@@ -64,27 +66,40 @@ Outcome<User> AccountService::registerUser(const QString &username, const QStrin
     return created;
 }
 
+std::optional<Refusal> AccountService::throttled(const QString &username, const QString &address)
+{
+    if (m_throttle.blocked(QStringLiteral("name:") + username.toLower(), m_limits.failedLoginsPerName)
+        || m_throttle.blocked(QStringLiteral("address:") + address, m_limits.failedLoginsPerAddress))
+        return Refusal{429, TooManyTries};
+    return std::nullopt;
+}
+
+void AccountService::recordFailure(const QString &username, const QString &address)
+{
+    m_throttle.recordFailure(QStringLiteral("name:") + username.toLower());
+    m_throttle.recordFailure(QStringLiteral("address:") + address);
+}
+
 Outcome<AccountService::SignIn> AccountService::login(const QString &username, const QString &password,
                                                       const QString &address)
 {
-    const QString nameKey = QStringLiteral("name:") + username.toLower();
-    const QString addressKey = QStringLiteral("address:") + address;
-    if (m_throttle.blocked(nameKey, m_limits.failedLoginsPerName)
-        || m_throttle.blocked(addressKey, m_limits.failedLoginsPerAddress))
-        return Refusal{429, TooManyTries};
+    if (const std::optional<Refusal> refusal = throttled(username, address))
+        return *refusal;
     const std::optional<StoredUser> stored = m_users.byName(username);
-    if (!stored || !m_hasher.verify(password, stored->passwordHash)) {
-        m_throttle.recordFailure(nameKey);
-        m_throttle.recordFailure(addressKey);
+    const bool verified = m_hasher.verify(password, stored ? stored->passwordHash : m_dummyHash);
+    if (!stored || !verified) {
+        recordFailure(username, address);
         return Refusal{401, BadCredentials};
     }
     if (stored->isBanned())
         return Refusal{403, Banned};
-    m_throttle.clear(nameKey);
+    if (!m_signIns.take(address))
+        return Refusal{429, TooManyTries};
+    m_throttle.clear(QStringLiteral("name:") + username.toLower());
     const QString token = m_sessions.create(stored->user.id, m_clock.nowMs());
     if (token.isEmpty())
         return Refusal{500, ServerFault};
-    return SignIn{token, stored->user};
+    return SignIn{token, stored->user, m_sessions.trimTo(stored->user.id, m_limits.sessionsPerUser).value_or(QStringList())};
 }
 
 std::optional<StoredUser> AccountService::authenticate(const QString &token)
@@ -125,21 +140,26 @@ Outcome<User> AccountService::changeUsername(const QString &userId, const QStrin
 Outcome<AccountService::Sessions> AccountService::changePassword(const QString &userId, const QString &currentToken,
                                                                  const QString &oldPassword,
                                                                  const QString &newPassword,
-                                                                 const QString &confirmation)
+                                                                 const QString &confirmation,
+                                                                 const QString &address)
 {
     const std::optional<StoredUser> stored = m_users.byId(userId);
     if (!stored)
         return Refusal{404, NoSuchUser};
+    if (const std::optional<Refusal> refusal = throttled(stored->user.username, address))
+        return *refusal;
     if (newPassword != confirmation)
         return Refusal{400, QStringLiteral("两次输入的新密码不一致")};
     if (!isValidPassword(newPassword))
         return Refusal{400, PasswordRule};
-    if (!m_hasher.verify(oldPassword, stored->passwordHash))
+    if (!m_hasher.verify(oldPassword, stored->passwordHash)) {
+        recordFailure(stored->user.username, address);
         return Refusal{400, QStringLiteral("原密码错误")};
+    }
     const QString hash = m_hasher.hash(newPassword);
     if (hash.isEmpty() || !m_users.setPasswordHash(userId, hash))
         return Refusal{500, ServerFault};
-    return Sessions{m_sessions.removeAllOf(userId, SecureRandom::tokenHash(currentToken))};
+    return Sessions{m_sessions.removeAllOf(userId, SecureRandom::tokenHash(currentToken)).value_or(QStringList())};
 }
 
 Outcome<AccountService::Sessions> AccountService::setBanned(const QString &username, bool banned)
@@ -147,7 +167,17 @@ Outcome<AccountService::Sessions> AccountService::setBanned(const QString &usern
     const std::optional<StoredUser> stored = m_users.byName(username);
     if (!stored)
         return Refusal{404, NoSuchUser};
-    if (!m_users.setBanned(stored->user.id, banned))
+    if (!m_db.transaction())
         return Refusal{500, ServerFault};
-    return Sessions{banned ? m_sessions.removeAllOf(stored->user.id) : QStringList()};
+    const std::optional<QStringList> ended = banned ? m_sessions.removeAllOf(stored->user.id) : QStringList();
+    if (!ended || !m_users.setBanned(stored->user.id, banned) || !m_db.commit()) {
+        m_db.rollback();
+        return Refusal{500, ServerFault};
+    }
+    return Sessions{*ended};
+}
+
+void AccountService::pruneSessions()
+{
+    m_sessions.removeCreatedBefore(m_clock.nowMs() - m_limits.sessionLifetimeMs);
 }

@@ -8,6 +8,8 @@
 #include "WireEvents.h"
 
 namespace {
+const QString NotStored = QStringLiteral("保存失败，请重试");
+
 QJsonObject event(const QString &type, const QString &key, const QJsonValue &value)
 {
     return {{QStringLiteral("type"), type}, {key, value}};
@@ -38,11 +40,14 @@ void AdminCommands::setMaxOnline(ChatClient &client, const QJsonObject &frame)
 {
     const QJsonValue value = frame.value(QStringLiteral("value"));
     const double number = value.toDouble(-1);
-    if (!value.isDouble() || number != qint64(number) || number < 1 || number > 100000)
-        return m_context.hub.send(client, WireEvents::error(QStringLiteral("在线人数上限需为1-100000的整数")));
-    m_context.hall.setMaxOnline(int(number));
+    // 0 lifts the limit.
+    if (!value.isDouble() || number != qint64(number) || number < 0 || number > 100000)
+        return m_context.hub.send(client, WireEvents::error(QStringLiteral("在线人数上限需为0-100000的整数（0为不限）")));
+    if (!m_context.hall.setMaxOnline(int(number)))
+        return m_context.hub.send(client, WireEvents::error(NotStored));
     m_context.hub.broadcast(event(QStringLiteral("max-online"), QStringLiteral("maxOnline"), int(number)));
-    m_context.hub.send(client, WireEvents::system(QStringLiteral("在线人数上限已设为 %1").arg(int(number))));
+    m_context.hub.send(client, WireEvents::system(number == 0 ? QStringLiteral("已取消在线人数上限")
+                                                              : QStringLiteral("在线人数上限已设为 %1").arg(int(number))));
 }
 
 void AdminCommands::renameHall(ChatClient &client, const QJsonObject &frame)
@@ -50,13 +55,15 @@ void AdminCommands::renameHall(ChatClient &client, const QJsonObject &frame)
     const QString name = frame.value(QStringLiteral("name")).toString().trimmed();
     if (name.isEmpty() || name.size() > 20)
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("大厅名称需为1-20个字符")));
-    m_context.hall.setHallName(name);
+    if (!m_context.hall.setHallName(name))
+        return m_context.hub.send(client, WireEvents::error(NotStored));
     m_context.hub.broadcast(event(QStringLiteral("hall-renamed"), QStringLiteral("hallName"), name));
 }
 
-void AdminCommands::clearHall(ChatClient &, const QJsonObject &)
+void AdminCommands::clearHall(ChatClient &client, const QJsonObject &)
 {
-    m_context.messages.clearRoom(MessageStore::hallRoom());
+    if (!m_context.messages.clearRoom(MessageStore::hallRoom()))
+        return m_context.hub.send(client, WireEvents::error(NotStored));
     m_context.hub.broadcast({{QStringLiteral("type"), QStringLiteral("hall-cleared")}});
 }
 
@@ -70,7 +77,9 @@ void AdminCommands::ban(ChatClient &client, const QJsonObject &frame)
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("不能封禁自己")));
     if (target->isAdmin())
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("不能封禁管理员")));
-    m_context.accounts.setBanned(name, true);
+    const Outcome<AccountService::Sessions> done = m_context.accounts.setBanned(name, true);
+    if (!done)
+        return m_context.hub.send(client, WireEvents::error(done.refusal().message));
     m_context.hub.closeUser(target->user.id, event(QStringLiteral("banned"), QStringLiteral("error"),
                                                    QStringLiteral("账号已被封禁")));
     m_context.hub.send(client, WireEvents::system(QStringLiteral("已封禁用户 %1").arg(target->user.username)));
@@ -90,6 +99,7 @@ void AdminCommands::announce(ChatClient &client, const QJsonObject &frame)
     const QString text = frame.value(QStringLiteral("content")).toString().trimmed();
     if (text.size() > 500)
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("公告不能超过500个字符")));
-    m_context.hall.setAnnouncement(text);
+    if (!m_context.hall.setAnnouncement(text))
+        return m_context.hub.send(client, WireEvents::error(NotStored));
     m_context.hub.broadcast(event(QStringLiteral("announcement-update"), QStringLiteral("announcement"), text));
 }

@@ -1,6 +1,5 @@
 #pragma once
-// One WebSocket connection: its socket, who signed in on it (once the "auth" frame was accepted) and
-// its allowance of commands.
+// One WebSocket connection: its socket and who signed in on it (once the "auth" frame was accepted).
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -22,9 +21,6 @@ public:
     QString tokenHash() const { return m_tokenHash; }
     void signIn(const QString &userId, const QString &tokenHash);
 
-    // Token bucket: `burst` commands at once, refilled at `perSecond`. False when the allowance is used up.
-    bool takeCommand(qint64 nowMs, int burst, int perSecond);
-
     // Output not yet handed to the operating system, encrypted or not.
     qint64 queuedBytes() const;
     void sendText(const QString &text);
@@ -37,6 +33,4 @@ private:
     QPointer<QSslSocket> m_transport;
     QString m_userId;
     QString m_tokenHash;
-    double m_allowance = -1;
-    qint64 m_lastRefillMs = 0;
 };

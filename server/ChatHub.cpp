@@ -14,7 +14,8 @@
 
 ChatHub::ChatHub(AccountService &accounts, HallSettings &hall, const Clock &clock, const Limits &limits,
                  QObject *parent)
-    : QObject(parent), m_accounts(accounts), m_hall(hall), m_clock(clock), m_limits(limits)
+    : QObject(parent), m_accounts(accounts), m_hall(hall), m_limits(limits),
+      m_commandAllowance(clock, limits.commandBurst, limits.commandsPerSecond)
 {
     m_presenceTimer.setSingleShot(true);
     m_presenceTimer.setInterval(m_limits.presenceDelayMs);
@@ -63,20 +64,25 @@ void ChatHub::drop(ChatClient *client)
 
 void ChatHub::onText(ChatClient *client, const QString &text)
 {
+    // Malformed frames cost a command too: they are work for the server all the same.
+    if (client->isAuthenticated() && !m_commandAllowance.take(client->userId())) {
+        send(*client, WireEvents::error(QStringLiteral("操作太频繁，请稍后再试")));
+        return;
+    }
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
     const QJsonObject frame = document.object();
     const QString type = frame.value(QStringLiteral("type")).toString();
     if (parseError.error != QJsonParseError::NoError || !document.isObject() || type.isEmpty()) {
-        send(*client, WireEvents::error(QStringLiteral("消息格式错误")));
+        const QJsonObject refusal = WireEvents::error(QStringLiteral("消息格式错误"));
+        // A connection that has not signed in gets no second chance.
+        if (!client->isAuthenticated())
+            return client->closeWith(WireEvents::text(refusal));
+        send(*client, refusal);
         return;
     }
     if (!client->isAuthenticated()) {
         authenticate(*client, frame);
-        return;
-    }
-    if (!client->takeCommand(m_clock.nowMs(), m_limits.commandBurst, m_limits.commandsPerSecond)) {
-        send(*client, WireEvents::error(QStringLiteral("操作太频繁，请稍后再试")));
         return;
     }
     const auto handler = m_commands.constFind(type);
@@ -102,8 +108,13 @@ void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
         return;
     }
     const QString userId = user->user.id;
-    if (!isOnline(userId) && !user->isAdmin() && m_onlineOrder.size() >= m_hall.maxOnline()) {
+    const int maxOnline = m_hall.maxOnline(); // 0: no limit
+    if (!isOnline(userId) && !user->isAdmin() && maxOnline > 0 && m_onlineOrder.size() >= maxOnline) {
         client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("在线人数已达上限，请稍后再试"))));
+        return;
+    }
+    if (m_byUser.value(userId).size() >= m_limits.connectionsPerUser) {
+        client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("同时在线的连接太多，请关闭其他设备后再试"))));
         return;
     }
     client.signIn(userId, SecureRandom::tokenHash(token));

@@ -1,8 +1,9 @@
 #pragma once
 // The WebSocket side of the server: takes connections, demands the "auth" frame first and in time,
-// sends the hello snapshot, dispatches commands with a per-connection rate limit, fans events out to
+// sends the hello snapshot, dispatches commands with a per-user rate limit, fans events out to
 // users' connections and announces presence.
 #include "ChatContext.h"
+#include "RateLimiter.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -55,12 +56,12 @@ private:
 
     AccountService &m_accounts;
     HallSettings &m_hall;
-    const Clock &m_clock;
     const Limits &m_limits;
     CommandTable m_commands;
     HelloSource m_hello;
     QList<ChatClient *> m_clients;
     QHash<QString, QList<ChatClient *>> m_byUser;
     QStringList m_onlineOrder; // users in the order they came online
+    RateLimiter m_commandAllowance; // per user, over all their connections
     QTimer m_presenceTimer;
 };

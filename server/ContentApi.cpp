@@ -17,6 +17,21 @@
 #include <QHttpServer>
 #include <QJsonArray>
 
+namespace {
+const QList<QByteArray> UploadPaths = {"/api/avatar", "/api/group-avatar", "/api/upload-msg-image", "/api/moment-post"};
+}
+
+ContentApi::ContentApi(ChatContext &context, FriendCommands &friends, MomentCommands &moments, const UpdateFiles &updates)
+    : m_context(context), m_friends(friends), m_moments(moments), m_updates(updates),
+      m_uploads(context.clock, context.limits.uploadBurst, context.limits.uploadsPerSecond)
+{
+}
+
+bool ContentApi::takesUploads(const QByteArray &path)
+{
+    return UploadPaths.contains(path);
+}
+
 void ContentApi::registerRoutes(QHttpServer &server)
 {
     const auto post = QHttpServerRequest::Method::Post;
@@ -26,10 +41,10 @@ void ContentApi::registerRoutes(QHttpServer &server)
             return withCaller(request, [this, handler](const Caller &caller) { return (this->*handler)(caller); });
         };
     };
-    server.route("/api/avatar", post, signedIn(&ContentApi::avatar));
-    server.route("/api/group-avatar", post, signedIn(&ContentApi::groupAvatar));
-    server.route("/api/upload-msg-image", post, signedIn(&ContentApi::messageImage));
-    server.route("/api/moment-post", post, signedIn(&ContentApi::postMoment));
+    const QList<QHttpServerResponse (ContentApi::*)(const Caller &)> uploads = {
+        &ContentApi::avatar, &ContentApi::groupAvatar, &ContentApi::messageImage, &ContentApi::postMoment};
+    for (qsizetype i = 0; i < UploadPaths.size(); ++i)
+        server.route(QString::fromLatin1(UploadPaths.at(i)), post, signedIn(uploads.at(i)));
     server.route("/api/search-groups", get, [this](const QHttpServerRequest &r) { return searchGroups(r); });
     server.route("/uploads/<arg>", get, [this](const QString &name) { return upload(name); });
     server.route("/downloads/zephlin/<arg>", get, [this](const QString &name) { return download(name); });
@@ -41,15 +56,22 @@ QHttpServerResponse ContentApi::withCaller(const QHttpServerRequest &request,
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxRequestBody);
     if (!body)
         return RestSupport::error(body.refusal());
-    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(request, *body));
+    const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(*body));
     if (!user)
         return RestSupport::unauthorized();
     return handle(Caller{*body, user->user.id});
 }
 
+Outcome<QString> ContentApi::storeImage(const Caller &caller, const QJsonValue &base64)
+{
+    if (!m_uploads.take(caller.userId))
+        return Refusal{429, QStringLiteral("上传太频繁，请稍后再试")};
+    return m_context.images.storeBase64(base64.toString());
+}
+
 QHttpServerResponse ContentApi::avatar(const Caller &caller)
 {
-    const Outcome<QString> stored = m_context.images.storeBase64(caller.body.value(QStringLiteral("data")).toString());
+    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
     if (!stored)
         return RestSupport::error(stored.refusal());
     m_context.accounts.users().setAvatar(caller.userId, stored.value());
@@ -64,7 +86,7 @@ QHttpServerResponse ContentApi::groupAvatar(const Caller &caller)
         return RestSupport::error({404, QStringLiteral("群聊不存在")});
     if (group->owner != caller.userId)
         return RestSupport::error({403, QStringLiteral("只有群主可以修改群头像")});
-    const Outcome<QString> stored = m_context.images.storeBase64(caller.body.value(QStringLiteral("data")).toString());
+    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
     if (!stored)
         return RestSupport::error(stored.refusal());
     m_context.groups.setAvatar(group->id, stored.value());
@@ -76,7 +98,7 @@ QHttpServerResponse ContentApi::groupAvatar(const Caller &caller)
 
 QHttpServerResponse ContentApi::messageImage(const Caller &caller)
 {
-    const Outcome<QString> stored = m_context.images.storeBase64(caller.body.value(QStringLiteral("data")).toString());
+    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
     if (!stored)
         return RestSupport::error(stored.refusal());
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("url"), stored.value()}});
@@ -94,7 +116,7 @@ QHttpServerResponse ContentApi::postMoment(const Caller &caller)
         return RestSupport::error({400, QStringLiteral("最多只能上传9张图片")});
     Moment moment;
     for (const QJsonValue &image : images) {
-        const Outcome<QString> stored = m_context.images.storeBase64(image.toString());
+        const Outcome<QString> stored = storeImage(caller, image);
         if (!stored)
             return RestSupport::error(stored.refusal());
         moment.images << stored.value();
@@ -106,7 +128,7 @@ QHttpServerResponse ContentApi::postMoment(const Caller &caller)
     if (!m_context.moments.create(moment))
         return RestSupport::error({500, QStringLiteral("发布失败，请重试")});
     const std::optional<Moment> posted = m_context.moments.moment(moment.id);
-    m_moments.publishFeed();
+    m_moments.publishFeed(caller.userId);
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("moment"), toJson(posted.value_or(moment))}});
 }
 
@@ -114,7 +136,7 @@ QHttpServerResponse ContentApi::searchGroups(const QHttpServerRequest &request)
 {
     // The search carries no token; the session cookie identifies the caller. Refusals answer 200 with
     // "ok": false, because the client shows the "error" text only then.
-    if (!m_context.accounts.authenticate(RestSupport::token(request, QJsonObject())))
+    if (!m_context.accounts.authenticate(RestSupport::cookieToken(request)))
         return RestSupport::json({{QStringLiteral("ok"), false}, {QStringLiteral("error"), QStringLiteral("请先登录")}});
     const QString keyword = request.query().queryItemValue(QStringLiteral("keyword"), QUrl::FullyDecoded).trimmed();
     if (keyword.isEmpty())

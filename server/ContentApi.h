@@ -3,6 +3,8 @@
 // /api/upload-msg-image, /api/moment-post, /api/search-groups, plus the stored images under
 // /uploads/ and the update files under /downloads/zephlin/.
 #include "ChatContext.h"
+#include "Outcome.h"
+#include "RateLimiter.h"
 
 #include <QHttpServerResponse>
 #include <QJsonObject>
@@ -18,11 +20,10 @@ struct StoredUser;
 class ContentApi
 {
 public:
-    ContentApi(ChatContext &context, FriendCommands &friends, MomentCommands &moments, const UpdateFiles &updates)
-        : m_context(context), m_friends(friends), m_moments(moments), m_updates(updates)
-    {
-    }
+    ContentApi(ChatContext &context, FriendCommands &friends, MomentCommands &moments, const UpdateFiles &updates);
     void registerRoutes(QHttpServer &server);
+    // The paths whose requests may carry a body up to the full request limit.
+    static bool takesUploads(const QByteArray &path);
 
 private:
     struct Caller
@@ -34,6 +35,8 @@ private:
     QHttpServerResponse withCaller(const QHttpServerRequest &request,
                                    const std::function<QHttpServerResponse(const Caller &caller)> &handle);
 
+    // Stores one uploaded image, within the caller's allowance of uploads.
+    Outcome<QString> storeImage(const Caller &caller, const QJsonValue &base64);
     QHttpServerResponse avatar(const Caller &caller);
     QHttpServerResponse groupAvatar(const Caller &caller);
     QHttpServerResponse messageImage(const Caller &caller);
@@ -46,4 +49,5 @@ private:
     FriendCommands &m_friends;
     MomentCommands &m_moments;
     const UpdateFiles &m_updates;
+    RateLimiter m_uploads; // images per user
 };

@@ -1,31 +1,43 @@
 #pragma once
 // The TLS listener behind the HTTP server, guarding what the HTTP server itself does not:
-// - it buffers a whole request body before any route sees it, so a connection that sends more than
-//   the cap without getting an answer is answered 413 and closed instead of filling memory;
-// - it never closes an idle connection, so an HTTP connection silent for the idle timeout is closed.
+// - it runs the TLS handshakes itself, so a peer that never finishes one (a port scan, plain HTTP)
+//   cannot use up the pending-connection slots and stop accepting for good;
+// - it caps open connections per address and in total; a connection over a cap is answered 503;
+// - it buffers a whole request body before any route sees it, so a body larger than its route takes
+//   (by Content-Length, or by what arrives) is answered 413 and closed instead of filling memory;
+// - the handshake, and each request from its first byte to its end, must finish within their
+//   deadlines, and a connection idle for the idle timeout is closed: trickling bytes keeps nothing open.
 // WebSocket connections leave this watch once upgraded (the HTTP server drops every connection to
-// the socket's signals then); their frame limits and the hub take over.
+// the socket's signals then); their frame limits and the hub take over. They still count for the caps.
+#include "Limits.h"
+
 #include <QList>
 #include <QPointer>
 #include <QSslServer>
 #include <QSslSocket>
+#include <functional>
 
 class GuardedSslServer : public QSslServer
 {
     Q_OBJECT
 public:
-    GuardedSslServer(qint64 maxUnansweredBytes, int idleTimeoutMs, QObject *parent = nullptr)
-        : QSslServer(parent), m_maxUnansweredBytes(maxUnansweredBytes), m_idleTimeoutMs(idleTimeoutMs)
-    {
-    }
+    // `bodyLimit` gives the largest body a request path takes.
+    GuardedSslServer(const Limits &limits, std::function<qint64(const QByteArray &path)> bodyLimit, QObject *parent = nullptr);
 
-    QTcpSocket *nextPendingConnection() override;
     // The accepted TLS socket with this peer endpoint: the transport under an upgraded WebSocket.
     QSslSocket *transportFor(const QHostAddress &peer, quint16 peerPort) const;
 
+protected:
+    void incomingConnection(qintptr descriptor) override;
+
 private:
-    void watch(QTcpSocket *socket);
-    qint64 m_maxUnansweredBytes;
-    int m_idleTimeoutMs;
+    // Why a new connection from this address is refused ("" when it is welcome).
+    QString refusalFor(const QHostAddress &peer);
+    void watch(QSslSocket *socket);
+    // Answers with a JSON error and closes, after reading and dropping `discard` more bytes.
+    static void answerAndClose(QSslSocket *socket, const QByteArray &status, const QString &error, qint64 discard);
+
+    const Limits &m_limits;
+    std::function<qint64(const QByteArray &path)> m_bodyLimit;
     QList<QPointer<QSslSocket>> m_sockets;
 };

@@ -6,6 +6,7 @@
 #include "HallSettings.h"
 #include "Limits.h"
 #include "MessageStore.h"
+#include "MomentFeed.h"
 #include "MomentStore.h"
 
 HelloMessage HelloBuilder::build(const StoredUser &user)
@@ -44,7 +45,7 @@ HelloMessage HelloBuilder::build(const StoredUser &user)
         dmRooms.insert(MessageStore::directKey(me, peer),
                        m_context.messages.recent(MessageStore::directRoom(me, peer), m_context.limits.helloRoomMessages));
     hello.dmRooms = dmRooms;
-    hello.moments = m_context.moments.feed(m_context.limits.feedMoments);
+    hello.moments = MomentFeed(m_context.moments, m_context.limits).of(me);
     return hello;
 }
 

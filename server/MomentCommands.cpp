@@ -4,7 +4,9 @@
 #include "ChatClient.h"
 #include "ChatHub.h"
 #include "Clock.h"
+#include "FriendStore.h"
 #include "Limits.h"
+#include "MomentFeed.h"
 #include "MomentStore.h"
 #include "WireEvents.h"
 
@@ -15,14 +17,14 @@ QString midOf(const QJsonObject &frame)
 }
 
 const QString Missing = QStringLiteral("动态不存在或已删除");
-constexpr int MaxCommentsPerMoment = 500;
 } // namespace
 
-MomentCommands::MomentCommands(ChatContext &context) : m_context(context)
+MomentCommands::MomentCommands(ChatContext &context)
+    : m_context(context), m_actions(context.clock, context.limits.momentActionBurst, context.limits.momentActionsPerSecond)
 {
     m_feedTimer.setSingleShot(true);
     m_feedTimer.setInterval(m_context.limits.feedDelayMs);
-    QObject::connect(&m_feedTimer, &QTimer::timeout, &m_feedTimer, [this] { sendFeed(); });
+    QObject::connect(&m_feedTimer, &QTimer::timeout, &m_feedTimer, [this] { sendFeeds(); });
 }
 
 void MomentCommands::registerWith(CommandTable &table)
@@ -34,24 +36,46 @@ void MomentCommands::registerWith(CommandTable &table)
     table.insert(QStringLiteral("moment-delete"), [this](ChatClient &c, const QJsonObject &f) { deleteMoment(c, f); });
 }
 
-void MomentCommands::publishFeed()
+void MomentCommands::publishFeed(const QString &authorId)
 {
+    m_changedAuthors.insert(authorId);
     if (!m_feedTimer.isActive())
         m_feedTimer.start();
 }
 
-void MomentCommands::sendFeed()
+void MomentCommands::sendFeeds()
 {
-    m_context.hub.broadcast({{QStringLiteral("type"), QStringLiteral("moments")},
-                             {QStringLiteral("moments"), toJson(m_context.moments.feed(m_context.limits.feedMoments))}});
+    QSet<QString> readers;
+    for (const QString &author : std::as_const(m_changedAuthors)) {
+        readers.insert(author);
+        for (const QString &friendId : m_context.friends.friendsOf(author))
+            readers.insert(friendId);
+    }
+    m_changedAuthors.clear();
+    MomentFeed feeds(m_context.moments, m_context.limits);
+    for (const QString &reader : std::as_const(readers))
+        if (m_context.hub.isOnline(reader))
+            m_context.hub.sendToUser(reader, {{QStringLiteral("type"), QStringLiteral("moments")},
+                                              {QStringLiteral("moments"), feeds.jsonOf(reader)}});
+}
+
+std::optional<Moment> MomentCommands::visible(ChatClient &client, const QJsonObject &frame)
+{
+    std::optional<Moment> moment = m_context.moments.visibleMoment(midOf(frame), client.userId());
+    if (!moment)
+        m_context.hub.send(client, WireEvents::error(Missing));
+    return moment;
 }
 
 void MomentCommands::like(ChatClient &client, const QJsonObject &frame)
 {
-    if (!m_context.moments.moment(midOf(frame)))
-        return m_context.hub.send(client, WireEvents::error(Missing));
-    m_context.moments.toggleLike(midOf(frame), client.userId());
-    publishFeed();
+    const std::optional<Moment> moment = visible(client, frame);
+    if (!moment)
+        return;
+    if (!m_actions.take(client.userId()))
+        return m_context.hub.send(client, WireEvents::error(QStringLiteral("操作太频繁，请稍后再试")));
+    m_context.moments.toggleLike(moment->id, client.userId());
+    publishFeed(moment->author);
 }
 
 void MomentCommands::comment(ChatClient &client, const QJsonObject &frame)
@@ -59,24 +83,27 @@ void MomentCommands::comment(ChatClient &client, const QJsonObject &frame)
     const QString text = frame.value(QStringLiteral("text")).toString().trimmed();
     if (text.isEmpty() || text.size() > m_context.limits.maxCommentChars)
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("评论需为1-%1个字符").arg(m_context.limits.maxCommentChars)));
-    if (!m_context.moments.moment(midOf(frame)))
-        return m_context.hub.send(client, WireEvents::error(Missing));
-    if (m_context.moments.commentCount(midOf(frame)) >= MaxCommentsPerMoment)
+    const std::optional<Moment> moment = visible(client, frame);
+    if (!moment)
+        return;
+    if (moment->comments.size() >= m_context.limits.maxCommentsPerMoment)
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("评论数量已达上限")));
+    if (!m_actions.take(client.userId()))
+        return m_context.hub.send(client, WireEvents::error(QStringLiteral("操作太频繁，请稍后再试")));
     MomentComment comment;
     comment.user = client.userId();
     comment.text = text;
     comment.time = m_context.clock.nowMs();
-    if (!m_context.moments.addComment(midOf(frame), comment))
+    if (!m_context.moments.addComment(moment->id, comment))
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("评论失败，请重试")));
-    publishFeed();
+    publishFeed(moment->author);
 }
 
 void MomentCommands::deleteComment(ChatClient &client, const QJsonObject &frame)
 {
-    const std::optional<Moment> moment = m_context.moments.moment(midOf(frame));
+    const std::optional<Moment> moment = visible(client, frame);
     if (!moment)
-        return m_context.hub.send(client, WireEvents::error(Missing));
+        return;
     const QString cid = frame.value(QStringLiteral("cid")).toString();
     const auto found = std::find_if(moment->comments.cbegin(), moment->comments.cend(),
                                     [&](const MomentComment &c) { return c.id() == cid; });
@@ -86,18 +113,18 @@ void MomentCommands::deleteComment(ChatClient &client, const QJsonObject &frame)
     if (found->user != client.userId() && moment->author != client.userId())
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("只能删除自己的评论")));
     m_context.moments.removeComment(moment->id, cid);
-    publishFeed();
+    publishFeed(moment->author);
 }
 
 void MomentCommands::deleteMoment(ChatClient &client, const QJsonObject &frame)
 {
-    const std::optional<Moment> moment = m_context.moments.moment(midOf(frame));
+    const std::optional<Moment> moment = visible(client, frame);
     if (!moment)
-        return m_context.hub.send(client, WireEvents::error(Missing));
+        return;
     const std::optional<StoredUser> caller = m_context.accounts.users().byId(client.userId());
-    // Administrators may take down any post; everyone else only their own.
+    // Administrators may take down any post they can see; everyone else only their own.
     if (moment->author != client.userId() && !(caller && caller->isAdmin()))
         return m_context.hub.send(client, WireEvents::error(QStringLiteral("只能删除自己的动态")));
     m_context.moments.remove(moment->id);
-    publishFeed();
+    publishFeed(moment->author);
 }

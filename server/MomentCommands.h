@@ -1,9 +1,14 @@
 #pragma once
-// "moment-like", "moment-comment", "moment-comment-delete" and "moment-delete". The client never
-// patches its feed, so every change goes out as the whole feed in one "moments" event to everybody.
+// "moment-like", "moment-comment", "moment-comment-delete" and "moment-delete", on posts the caller
+// can see. The client never patches its feed, so a change goes out as a whole "moments" feed to the
+// author and the author's friends, each receiving their own.
 #include "ChatContext.h"
+#include "Moment.h"
+#include "RateLimiter.h"
 
+#include <QSet>
 #include <QTimer>
+#include <optional>
 
 class MomentCommands
 {
@@ -11,8 +16,8 @@ public:
     explicit MomentCommands(ChatContext &context);
     void registerWith(CommandTable &table);
 
-    // Sends the feed to everybody soon; changes close together share one broadcast.
-    void publishFeed();
+    // Sends fresh feeds to the author and the author's friends soon; changes close together share one round.
+    void publishFeed(const QString &authorId);
 
 private:
     void like(ChatClient &client, const QJsonObject &frame);
@@ -20,8 +25,12 @@ private:
     void deleteComment(ChatClient &client, const QJsonObject &frame);
     void deleteMoment(ChatClient &client, const QJsonObject &frame);
 
-    void sendFeed();
+    void sendFeeds();
+    // The post when the caller can see it; otherwise the caller is told it does not exist.
+    std::optional<Moment> visible(ChatClient &client, const QJsonObject &frame);
 
     ChatContext &m_context;
     QTimer m_feedTimer;
+    QSet<QString> m_changedAuthors;
+    RateLimiter m_actions; // likes and comments, per user
 };

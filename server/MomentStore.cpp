@@ -9,6 +9,9 @@
 namespace {
 const QString Select = QStringLiteral("SELECT m.id, m.author, u.username, u.avatar, m.text, m.images, m.time "
                                       "FROM moments m LEFT JOIN users u ON u.id = m.author ");
+// Posts of the viewer (bound three times) and of the viewer's friends.
+const QString VisibleTo = QStringLiteral("(m.author = ? OR m.author IN (SELECT user_b FROM friendships WHERE user_a = ? "
+                                         "UNION SELECT user_a FROM friendships WHERE user_b = ?))");
 
 Moment fromRow(const QSqlQuery &row)
 {
@@ -46,15 +49,15 @@ void MomentStore::fill(Moment &moment)
     }
 }
 
-QList<Moment> MomentStore::feed(int limit)
+QStringList MomentStore::feedIds(const QString &viewerId, int limit)
 {
-    QSqlQuery rows = m_db.run(Select + QStringLiteral("ORDER BY m.time DESC, m.rowid DESC LIMIT ?"), {limit});
-    QList<Moment> moments;
+    QSqlQuery rows = m_db.run(QStringLiteral("SELECT m.id FROM moments m WHERE ") + VisibleTo
+                                  + QStringLiteral(" ORDER BY m.time DESC, m.rowid DESC LIMIT ?"),
+                              {viewerId, viewerId, viewerId, limit});
+    QStringList ids;
     while (rows.next())
-        moments << fromRow(rows);
-    for (Moment &moment : moments)
-        fill(moment);
-    return moments;
+        ids << rows.value(0).toString();
+    return ids;
 }
 
 std::optional<Moment> MomentStore::moment(const QString &id)
@@ -65,6 +68,14 @@ std::optional<Moment> MomentStore::moment(const QString &id)
     Moment moment = fromRow(row);
     fill(moment);
     return moment;
+}
+
+std::optional<Moment> MomentStore::visibleMoment(const QString &id, const QString &viewerId)
+{
+    if (!m_db.scalar(QStringLiteral("SELECT 1 FROM moments m WHERE m.id = ? AND ") + VisibleTo, {id, viewerId, viewerId, viewerId})
+             .isValid())
+        return std::nullopt;
+    return moment(id);
 }
 
 bool MomentStore::create(const Moment &moment)
@@ -104,9 +115,4 @@ bool MomentStore::removeComment(const QString &mid, const QString &cid)
             return m_db.exec(QStringLiteral("DELETE FROM moment_comments WHERE rowid = ?"), {rows.value(0)});
     }
     return false;
-}
-
-int MomentStore::commentCount(const QString &mid)
-{
-    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM moment_comments WHERE mid = ?"), {mid}).toInt();
 }

@@ -4,6 +4,7 @@
 
 #include <QList>
 #include <QString>
+#include <QStringList>
 #include <optional>
 
 class Database;
@@ -13,9 +14,11 @@ class MomentStore
 public:
     explicit MomentStore(Database &db) : m_db(db) {}
 
-    // The newest `limit` posts, newest first.
-    QList<Moment> feed(int limit);
+    // The ids of the newest `limit` posts of the viewer and the viewer's friends, newest first.
+    QStringList feedIds(const QString &viewerId, int limit);
     std::optional<Moment> moment(const QString &id);
+    // The post when the viewer may see it: their own or a friend's.
+    std::optional<Moment> visibleMoment(const QString &id, const QString &viewerId);
     bool create(const Moment &moment);
     bool remove(const QString &id);
     // Likes when the user has not liked the post yet, else takes the like back.
@@ -23,7 +26,6 @@ public:
     bool addComment(const QString &mid, const MomentComment &comment);
     // Removes the first comment whose computed id (author, text, time) is `cid`.
     bool removeComment(const QString &mid, const QString &cid);
-    int commentCount(const QString &mid);
 
 private:
     void fill(Moment &moment);

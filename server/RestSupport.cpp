@@ -7,6 +7,8 @@ Outcome<QJsonObject> RestSupport::jsonBody(const QHttpServerRequest &request, qi
     const QByteArray body = request.body();
     if (body.size() > maxBytes)
         return Refusal{413, QStringLiteral("请求内容太大")};
+    if (!header(request, "Content-Type").startsWith(QLatin1String("application/json"), Qt::CaseInsensitive))
+        return Refusal{415, QStringLiteral("请求格式错误")};
     if (body.trimmed().isEmpty())
         return QJsonObject();
     QJsonParseError parseError;
@@ -24,11 +26,13 @@ QString RestSupport::header(const QHttpServerRequest &request, const QByteArray 
     return {};
 }
 
-QString RestSupport::token(const QHttpServerRequest &request, const QJsonObject &body)
+QString RestSupport::token(const QJsonObject &body)
 {
-    const QString fromBody = body.value(QStringLiteral("token")).toString();
-    if (!fromBody.isEmpty())
-        return fromBody;
+    return body.value(QStringLiteral("token")).toString();
+}
+
+QString RestSupport::cookieToken(const QHttpServerRequest &request)
+{
     const QString cookies = header(request, "Cookie");
     const QString prefix = QString::fromLatin1(cookieName()) + u'=';
     for (const QString &cookie : cookies.split(u';', Qt::SkipEmptyParts)) {

@@ -1,6 +1,7 @@
 #pragma once
 // Shared pieces of the REST endpoints: reading a JSON body within the size limit, finding the
-// caller's token (body member "token", else the session cookie) and building JSON answers.
+// caller's token (body member "token"; the session cookie only where a page cannot forge harm) and
+// building JSON answers.
 #include "Outcome.h"
 
 #include <QHttpServerRequest>
@@ -13,10 +14,13 @@ class RestSupport
 public:
     static QByteArray cookieName() { return QByteArrayLiteral("zp_session"); }
 
-    // The body as a JSON object, or the refusal to send (413 when too large, 400 when not an object).
+    // The body as a JSON object, or the refusal to send (413 when too large, 415 when not declared as
+    // JSON, which no cross-site form can send, 400 when not an object).
     static Outcome<QJsonObject> jsonBody(const QHttpServerRequest &request, qint64 maxBytes);
-    // The token in the body, else the one in the session cookie; empty when neither is there.
-    static QString token(const QHttpServerRequest &request, const QJsonObject &body);
+    // The token in the body; empty when there is none.
+    static QString token(const QJsonObject &body);
+    // The token in the session cookie: only for signing out and the group search.
+    static QString cookieToken(const QHttpServerRequest &request);
     static QString header(const QHttpServerRequest &request, const QByteArray &name);
     static QString address(const QHttpServerRequest &request);
 

@@ -5,6 +5,7 @@
 #include "Database.h"
 #include "DemoSeeder.h"
 #include "DevCertificates.h"
+#include "LimitOverrides.h"
 #include "Limits.h"
 #include "ServerCore.h"
 
@@ -16,7 +17,7 @@
 
 namespace {
 const QStringList ValueOptions = {QStringLiteral("--listen"), QStringLiteral("--data"), QStringLiteral("--tls-cert"),
-                                  QStringLiteral("--tls-key"), QStringLiteral("--updates")};
+                                  QStringLiteral("--tls-key"), QStringLiteral("--updates"), LimitOverrides::optionName()};
 
 void say(const QString &line)
 {
@@ -68,6 +69,7 @@ int ServerCommandLine::usage(const QString &problem)
     complain(QStringLiteral(
         "usage:\n"
         "  zephlin-server serve --listen ADDR:PORT --data DIR (--tls-cert FILE --tls-key FILE | --dev-tls) [--updates DIR]\n"
+        "                       [--limit NAME=VALUE ...]\n"
         "  zephlin-server user add NAME [--admin] --data DIR      (password read from standard input)\n"
         "  zephlin-server user admin NAME on|off --data DIR\n"
         "  zephlin-server seed-demo --data DIR"));
@@ -108,6 +110,9 @@ int ServerCommandLine::serve(const QStringList &arguments)
         return usage(QStringLiteral("--listen needs ADDRESS:PORT, for example 127.0.0.1:8443"));
     if (options.dataDir.isEmpty())
         return usage(QStringLiteral("--data DIR is required"));
+    QString problem;
+    if (!LimitOverrides::apply(arguments, options.limits, &problem))
+        return usage(problem);
 
     if (arguments.contains(QStringLiteral("--dev-tls"))) {
         const QString tlsDir = QDir(options.dataDir).filePath(QStringLiteral("tls"));

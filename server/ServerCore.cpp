@@ -20,18 +20,18 @@
 #include "MomentCommands.h"
 #include "MomentStore.h"
 #include "RestSupport.h"
-#include "SessionStore.h"
 #include "UpdateFiles.h"
 
 #include <QDir>
+#include <QFile>
 #include <QHttpServer>
 #include <QJsonDocument>
 #include <QSslConfiguration>
+#include <QTimer>
 #include <QWebSocket>
 
 namespace {
-// Headers and a little slack on top of the largest body a request may carry.
-constexpr qint64 HeaderSlack = 64 * 1024;
+constexpr int SessionPruneIntervalMs = 3600 * 1000;
 } // namespace
 
 struct ServerCore::Parts
@@ -68,6 +68,7 @@ struct ServerCore::Parts
     AccountApi accountApi;
     ContentApi contentApi;
     QHttpServer http;
+    QTimer sessionPruning;
 };
 
 ServerCore::ServerCore(ServerOptions options, QObject *parent) : QObject(parent), m_options(std::move(options)) {}
@@ -87,7 +88,9 @@ Database &ServerCore::database()
 bool ServerCore::start()
 {
     static const Clock systemClock;
-    if (!QDir().mkpath(m_options.dataDir)) {
+    // A folder made before the server ran may still be open to others.
+    if (!QDir().mkpath(m_options.dataDir)
+        || !QFile::setPermissions(m_options.dataDir, QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner)) {
         m_error = QStringLiteral("cannot create the data folder %1").arg(m_options.dataDir);
         return false;
     }
@@ -99,7 +102,9 @@ bool ServerCore::start()
         return false;
     }
 
-    SessionStore(parts.db).removeCreatedBefore(clock.nowMs() - m_options.limits.sessionLifetimeMs);
+    parts.accounts.pruneSessions();
+    parts.sessionPruning.callOnTimeout([&parts] { parts.accounts.pruneSessions(); });
+    parts.sessionPruning.start(SessionPruneIntervalMs);
 
     CommandTable commands;
     parts.messageCommands.registerWith(commands);
@@ -116,10 +121,13 @@ bool ServerCore::start()
     // upgrade here would send an HTTP response before it. Plain requests are answered, not left hanging.
     parts.http.route("/ws", [](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
         if (RestSupport::header(request, "Upgrade").compare(QLatin1String("websocket"), Qt::CaseInsensitive) != 0)
-            responder.write(QJsonDocument(QJsonObject{{QStringLiteral("error"), QStringLiteral("需要WebSocket连接")}}),
-                            QHttpServerResponder::StatusCode::UpgradeRequired);
+            responder.write(QJsonDocument(QJsonObject{{QStringLiteral("error"), QStringLiteral("需要WebSocket连接")}}).toJson(QJsonDocument::Compact),
+                            QByteArrayLiteral("application/json"), QHttpServerResponder::StatusCode::UpgradeRequired);
     });
-    auto *listener = new GuardedSslServer(m_options.limits.maxRequestBody + HeaderSlack, m_options.limits.httpIdleTimeoutMs, &parts.http);
+    const Limits &limits = m_options.limits;
+    auto *listener = new GuardedSslServer(
+        limits, [&limits](const QByteArray &path) { return ContentApi::takesUploads(path) ? limits.maxRequestBody : limits.maxSmallBody; },
+        &parts.http);
     QSslConfiguration tls = QSslConfiguration::defaultConfiguration();
     tls.setLocalCertificateChain(QList<QSslCertificate>{m_options.certificate} + m_options.chain);
     tls.setPrivateKey(m_options.privateKey);

@@ -28,14 +28,28 @@ void SessionStore::remove(const QString &tokenHash)
     m_db.exec(QStringLiteral("DELETE FROM sessions WHERE token_hash = ?"), {tokenHash});
 }
 
-QStringList SessionStore::removeAllOf(const QString &userId, const QString &keepHash)
+std::optional<QStringList> SessionStore::removeAllOf(const QString &userId, const QString &keepHash)
+{
+    // "IS NOT": with no session to keep the parameter is NULL, and "!= NULL" would match nothing.
+    const QVariant keep = keepHash.isEmpty() ? QVariant() : QVariant(keepHash);
+    return removeWhere(QStringLiteral("user_id = ? AND token_hash IS NOT ?"), {userId, keep});
+}
+
+std::optional<QStringList> SessionStore::trimTo(const QString &userId, int keep)
+{
+    return removeWhere(QStringLiteral("token_hash IN (SELECT token_hash FROM sessions WHERE user_id = ? "
+                                      "ORDER BY created_at DESC, rowid DESC LIMIT -1 OFFSET ?)"),
+                       {userId, keep});
+}
+
+std::optional<QStringList> SessionStore::removeWhere(const QString &condition, const QVariantList &values)
 {
     QStringList removed;
-    QSqlQuery rows = m_db.run(QStringLiteral("SELECT token_hash FROM sessions WHERE user_id = ? AND token_hash != ?"),
-                              {userId, keepHash});
+    QSqlQuery rows = m_db.run(QStringLiteral("SELECT token_hash FROM sessions WHERE ") + condition, values);
     while (rows.next())
         removed << rows.value(0).toString();
-    m_db.exec(QStringLiteral("DELETE FROM sessions WHERE user_id = ? AND token_hash != ?"), {userId, keepHash});
+    if (!removed.isEmpty() && !m_db.exec(QStringLiteral("DELETE FROM sessions WHERE ") + condition, values))
+        return std::nullopt;
     return removed;
 }
 

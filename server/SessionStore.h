@@ -2,6 +2,7 @@
 // Session tokens as the server keeps them: only the SHA-256 of each token, with its owner and age.
 #include <QString>
 #include <QStringList>
+#include <QVariantList>
 #include <optional>
 
 class Database;
@@ -16,11 +17,14 @@ public:
     // The owner of a token hash created after `notBeforeMs`.
     std::optional<QString> ownerOf(const QString &tokenHash, qint64 notBeforeMs);
     void remove(const QString &tokenHash);
-    // Removes the user's sessions except `keepHash` and returns the removed hashes.
-    QStringList removeAllOf(const QString &userId, const QString &keepHash = {});
+    // Removes the user's sessions except `keepHash` and returns the removed hashes (none on failure).
+    std::optional<QStringList> removeAllOf(const QString &userId, const QString &keepHash = {});
+    // Removes all but the user's `keep` newest sessions and returns the removed hashes.
+    std::optional<QStringList> trimTo(const QString &userId, int keep);
     // Drops sessions too old to be accepted any more.
     void removeCreatedBefore(qint64 cutoffMs);
 
 private:
+    std::optional<QStringList> removeWhere(const QString &condition, const QVariantList &values);
     Database &m_db;
 };

@@ -2,9 +2,12 @@
 #include "ServerCommandLine.h"
 
 #include <QCoreApplication>
+#include <sys/stat.h>
 
 int main(int argc, char *argv[])
 {
+    // The database, uploads and keys are the server's alone: folders 0700, files 0600.
+    umask(077);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("zephlin-server"));
     ServerCommandLine commandLine;

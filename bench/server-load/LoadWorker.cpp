@@ -100,3 +100,10 @@ void LoadWorker::closeAll()
     for (QWebSocket *socket : std::as_const(m_sockets))
         socket->abort();
 }
+
+std::vector<qint64> LoadWorker::latencies(int phase) const
+{
+    const size_t begin = phase == 0 ? 0 : m_phaseStarts.at(size_t(phase - 1));
+    const size_t end = size_t(phase) < m_phaseStarts.size() ? m_phaseStarts.at(size_t(phase)) : m_latencies.size();
+    return {m_latencies.begin() + qsizetype(begin), m_latencies.begin() + qsizetype(end)};
+}

@@ -29,9 +29,12 @@ public:
     // Sends `count` messages, one every `intervalMs`, starting after `offsetMs`.
     void sendMessages(int count, double intervalMs, double offsetMs);
     void closeAll();
+    // Later deliveries belong to the next phase of the run.
+    void markPhase() { m_phaseStarts.push_back(m_latencies.size()); }
 
-    // Delivery delays in microseconds; read only after the thread has stopped.
-    const std::vector<qint64> &latencies() const { return m_latencies; }
+    // Delivery delays in microseconds of one phase (0: before the first mark); read only after the
+    // thread has stopped.
+    std::vector<qint64> latencies(int phase) const;
 
 private:
     void openNext();
@@ -43,5 +46,6 @@ private:
     int m_nextToOpen = 0;
     int m_inFlight = 0;
     std::vector<qint64> m_latencies;
+    std::vector<size_t> m_phaseStarts;
     QTimer *m_sendTimer = nullptr;
 };

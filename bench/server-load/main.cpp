@@ -1,12 +1,16 @@
 // Load on the real zephlin-server over loopback: N signed-in WebSocket clients while hall messages
 // go out at a fixed rate and are fanned out to all of them. Prints deliveries per second, delivery
-// latency percentiles, lost deliveries and the server's peak memory.
+// latency percentiles, lost deliveries and the server's peak memory. A second phase of the same run
+// repeats the traffic while one hostile user, a friend of every client, floods comments and large
+// uploads as fast as the server allows, and prints the latency the others see then.
 //   bench_server-load [--clients 500] [--rate 20] [--duration 30] [--threads 2]
+#include "HostileUser.h"
 #include "LoadWorker.h"
 
 #include "AccountService.h"
 #include "Clock.h"
 #include "Database.h"
+#include "FriendStore.h"
 #include "HallSettings.h"
 #include "Limits.h"
 #include "SessionStore.h"
@@ -41,6 +45,7 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
     return true;
 }
 
+// The clients' tokens, and last the hostile user's, who is a friend of every client.
 QStringList prepareAccounts(const QString &dataDir, int count)
 {
     Database db;
@@ -52,21 +57,32 @@ QStringList prepareAccounts(const QString &dataDir, int count)
     SessionStore sessions(db);
     HallSettings(db).setMaxOnline(count + 10);
     QStringList tokens;
+    QStringList ids;
     db.transaction();
     for (int i = 0; i < count; ++i) {
         const Outcome<User> user = accounts.createUser(QStringLiteral("load%1").arg(i, 4, 10, QLatin1Char('0')), QStringLiteral("load-pass"), false);
         if (!user)
             qFatal("cannot create a user: %s", qPrintable(user.refusal().message));
         tokens << sessions.create(user->id, clock.nowMs());
+        ids << user->id;
     }
+    const Outcome<User> hostile = accounts.createUser(QStringLiteral("hostile"), QStringLiteral("load-pass"), false);
+    if (!hostile)
+        qFatal("cannot create the hostile user");
+    FriendStore friends(db);
+    for (const QString &id : std::as_const(ids))
+        friends.befriend(hostile->id, id, clock.nowMs());
+    tokens << sessions.create(hostile->id, clock.nowMs());
     db.commit();
     return tokens;
 }
 
-quint16 startServer(QProcess &server, const QString &dataDir)
+quint16 startServer(QProcess &server, const QString &dataDir, int clients)
 {
+    // Every client comes from 127.0.0.1.
     server.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                                         QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls")});
+                                                         QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls"), QStringLiteral("--limit"),
+                                                         QStringLiteral("connectionsPerAddress=%1").arg(clients + 50)});
     const QRegularExpression listening(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)"));
     QString output;
     QElapsedTimer timer;
@@ -132,9 +148,10 @@ int main(int argc, char *argv[])
     const int threads = std::clamp(parser.value(threadsOption).toInt(), 1, 8);
 
     QTemporaryDir dir;
-    const QStringList tokens = prepareAccounts(dir.path(), clients);
+    QStringList tokens = prepareAccounts(dir.path(), clients);
+    const QString hostileToken = tokens.takeLast();
     QProcess server;
-    const quint16 port = startServer(server, dir.path());
+    const quint16 port = startServer(server, dir.path(), clients);
     if (port == 0) {
         std::fprintf(stderr, "the server did not start: %s\n", server.readAllStandardError().constData());
         return 1;
@@ -171,47 +188,84 @@ int main(int argc, char *argv[])
     const qint64 signedIn = total(&LoadWorker::signedIn);
     waitUntil([] { return false; }, 1000); // let the presence broadcasts of the sign-ins settle
 
-    const int messages = rate * duration;
-    for (int w = 0; w < threads; ++w) {
-        const int count = messages / threads + (w < messages % threads ? 1 : 0);
-        LoadWorker *worker = workers.at(w);
-        const double interval = 1000.0 * threads / rate;
-        const double offset = 1000.0 * w / rate;
-        QMetaObject::invokeMethod(worker, [worker, count, interval, offset] { worker->sendMessages(count, interval, offset); },
-                                  Qt::QueuedConnection);
-    }
-    const double cpuBefore = cpuSeconds(server.processId());
-    QElapsedTimer sending;
-    sending.start();
-    waitUntil([&] { return total(&LoadWorker::sent) >= messages; }, (duration + 30) * 1000);
-    const qint64 expected = total(&LoadWorker::sent) * signedIn;
-    waitUntil([&] { return total(&LoadWorker::delivered) >= expected; }, 10000);
-    const double elapsed = sending.elapsed() / 1000.0;
-    const qint64 delivered = total(&LoadWorker::delivered);
+    struct Phase
+    {
+        qint64 sent = 0;
+        qint64 delivered = 0;
+        qint64 expected = 0;
+        double seconds = 0;
+        double serverCpu = 0;
+    };
+    // Sends `rate` hall messages a second for `duration` seconds and waits for their deliveries.
+    const auto runPhase = [&]() {
+        Phase phase;
+        const qint64 sentBefore = total(&LoadWorker::sent);
+        const qint64 deliveredBefore = total(&LoadWorker::delivered);
+        const int messages = rate * duration;
+        for (int w = 0; w < threads; ++w) {
+            const int count = messages / threads + (w < messages % threads ? 1 : 0);
+            LoadWorker *worker = workers.at(w);
+            const double interval = 1000.0 * threads / rate;
+            const double offset = 1000.0 * w / rate;
+            QMetaObject::invokeMethod(worker, [worker, count, interval, offset] { worker->sendMessages(count, interval, offset); },
+                                      Qt::QueuedConnection);
+        }
+        const double cpuBefore = cpuSeconds(server.processId());
+        QElapsedTimer sending;
+        sending.start();
+        waitUntil([&] { return total(&LoadWorker::sent) - sentBefore >= messages; }, (duration + 30) * 1000);
+        phase.sent = total(&LoadWorker::sent) - sentBefore;
+        phase.expected = phase.sent * signedIn;
+        waitUntil([&] { return total(&LoadWorker::delivered) - deliveredBefore >= phase.expected; }, 10000);
+        phase.seconds = sending.elapsed() / 1000.0;
+        phase.delivered = total(&LoadWorker::delivered) - deliveredBefore;
+        phase.serverCpu = cpuSeconds(server.processId()) - cpuBefore;
+        for (LoadWorker *worker : std::as_const(workers))
+            QMetaObject::invokeMethod(worker, [worker] { worker->markPhase(); }, Qt::BlockingQueuedConnection);
+        return phase;
+    };
+    const Phase calm = runPhase();
     const double peak = peakMemoryMiB(server.processId());
-    const double serverCpu = cpuSeconds(server.processId()) - cpuBefore;
+
+    // The same traffic while the hostile user floods at the allowed maximum (server defaults).
+    const Limits defaults;
+    HostileUser hostile(QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(port)), hostileToken);
+    hostile.start(defaults.commandsPerSecond, defaults.uploadsPerSecond);
+    const Phase flooded = runPhase();
+    hostile.stop();
 
     for (LoadWorker *worker : std::as_const(workers))
         QMetaObject::invokeMethod(worker, [worker] { worker->closeAll(); }, Qt::BlockingQueuedConnection);
     std::vector<qint64> latencies;
+    std::vector<qint64> floodedLatencies;
     for (int w = 0; w < threads; ++w) {
         workerThreads.at(w)->quit();
         workerThreads.at(w)->wait();
-        latencies.insert(latencies.end(), workers.at(w)->latencies().begin(), workers.at(w)->latencies().end());
+        const std::vector<qint64> calmShare = workers.at(w)->latencies(0);
+        const std::vector<qint64> floodedShare = workers.at(w)->latencies(1);
+        latencies.insert(latencies.end(), calmShare.begin(), calmShare.end());
+        floodedLatencies.insert(floodedLatencies.end(), floodedShare.begin(), floodedShare.end());
     }
     server.kill();
     server.waitForFinished();
 
     std::printf("clients signed in: %lld of %d\n", static_cast<long long>(signedIn), clients);
     std::printf("sign-in time: %.2f s (%d clients, 1 run)\n", signInSeconds, clients);
-    std::printf("hall messages sent: %lld (%d per second for %d s)\n", static_cast<long long>(total(&LoadWorker::sent)), rate, duration);
-    std::printf("deliveries per second: %.0f /s (1 run)\n", delivered / elapsed);
+    std::printf("hall messages sent: %lld (%d per second for %d s)\n", static_cast<long long>(calm.sent), rate, duration);
+    std::printf("deliveries per second: %.0f /s (1 run)\n", calm.delivered / calm.seconds);
     std::printf("p50 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.50), latencies.size());
     std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.99), latencies.size());
     std::printf("max delivery latency: %.2f ms (1 run)\n", percentileMs(latencies, 0.999999));
-    std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(expected - delivered), static_cast<long long>(expected));
-    std::printf("server CPU per delivery: %.1f us (%.1f s of CPU while sending, 1 run)\n", serverCpu * 1e6 / std::max<qint64>(1, delivered), serverCpu);
+    std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(calm.expected - calm.delivered), static_cast<long long>(calm.expected));
+    std::printf("server CPU per delivery: %.1f us (%.1f s of CPU while sending, 1 run)\n",
+                calm.serverCpu * 1e6 / std::max<qint64>(1, calm.delivered), calm.serverCpu);
     std::printf("server peak memory: %.1f MiB (VmHWM, 1 run)\n", peak);
+    std::printf("hostile user: %d comments and %d uploads of a 30 megapixel PNG sent, %d uploads accepted\n",
+                hostile.commentsSent(), hostile.uploadsSent(), hostile.uploadsAccepted());
+    std::printf("p99 delivery latency with a hostile user: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(floodedLatencies, 0.99),
+                floodedLatencies.size());
+    std::printf("lost deliveries with a hostile user: %lld of %lld\n", static_cast<long long>(flooded.expected - flooded.delivered),
+                static_cast<long long>(flooded.expected));
     qDeleteAll(workers); // their threads have finished
     qDeleteAll(workerThreads);
     return 0;

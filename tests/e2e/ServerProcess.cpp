@@ -29,10 +29,22 @@ bool ServerProcess::seedDemo()
         == 0;
 }
 
-bool ServerProcess::start(const QStringList &extraArguments)
+quint16 ServerProcess::port() const
+{
+    return quint16(QUrl(m_baseURL).port());
+}
+
+QUrl ServerProcess::socketURL() const
+{
+    QUrl url(m_baseURL + QStringLiteral("/ws"));
+    url.setScheme(QStringLiteral("wss"));
+    return url;
+}
+
+bool ServerProcess::start(const QStringList &extraArguments, quint16 port)
 {
     m_process.start(QStringLiteral(ZEPHLIN_SERVER_BINARY),
-                    QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
+                    QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
                                 QStringLiteral("--data"), m_data.path(), QStringLiteral("--dev-tls")}
                         + extraArguments);
     const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));

@@ -4,6 +4,7 @@
 #include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
+#include <QUrl>
 
 class ServerProcess
 {
@@ -13,10 +14,14 @@ public:
 
     // Fills the data folder with the demo accounts and content (before start).
     bool seedDemo();
-    // Starts the server and waits until it listens; false (with a warning) when it does not.
-    bool start(const QStringList &extraArguments = {});
+    // Starts the server (on `port`, 0: any free one) and waits until it listens; false (with a warning)
+    // when it does not.
+    bool start(const QStringList &extraArguments = {}, quint16 port = 0);
     void stop();
     QString baseURL() const { return m_baseURL; }
+    quint16 port() const;
+    // The WebSocket URL.
+    QUrl socketURL() const;
     QString dataPath() const { return m_data.path(); }
     QString caFile() const;
 

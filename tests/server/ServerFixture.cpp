@@ -24,6 +24,7 @@ Limits ServerFixture::testLimits()
     Limits limits;
     limits.authTimeoutMs = 1000;
     limits.httpIdleTimeoutMs = 800; // shorter than the sign-in wait, so signed-in sockets prove they are left alone
+    limits.requestDeadlineMs = 1500;
     limits.presenceDelayMs = 20;
     limits.feedDelayMs = 20;
     limits.maxRequestBody = 1024 * 1024;

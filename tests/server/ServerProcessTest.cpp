@@ -9,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QProcess>
 #include <QRegularExpression>
@@ -38,13 +39,6 @@ class ServerProcessTest : public QObject
     Q_OBJECT
 
 private:
-    static QUrl socketUrl(const ServerProcess &server)
-    {
-        QUrl url(server.baseURL() + QStringLiteral("/ws"));
-        url.setScheme(QStringLiteral("wss"));
-        return url;
-    }
-
     static QString login(const ServerProcess &server, const QString &name, const QString &password, QJsonObject *user = nullptr)
     {
         RestProbe rest(QUrl(server.baseURL() + u'/'));
@@ -61,6 +55,18 @@ private Q_SLOTS:
         ServerProcess server;
         const QString data = server.dataPath();
         int code = -1;
+        QTemporaryDir occupied;
+        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("mallory"), QStringLiteral("--data"), occupied.path()}, "mal12\n");
+        runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), occupied.path()}, {}, &code);
+        QCOMPARE(code, 1); // real users: no accounts with published passwords join them
+
+        const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
+        QVERIFY(first.contains(QStringLiteral("demo data created")));
+        QVERIFY(first.contains(QStringLiteral("alice / alice123")));
+        const QString second = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
+        QVERIFY(second.contains(QStringLiteral("demo data already present")));
+        QVERIFY(second.contains(QStringLiteral("alice / alice123")));
+
         const QString added = runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("root"), QStringLiteral("--admin"),
                                           QStringLiteral("--data"), data}, "secret1\n", &code);
         QCOMPARE(code, 0);
@@ -72,23 +78,15 @@ private Q_SLOTS:
         runCommand({QStringLiteral("user"), QStringLiteral("admin"), QStringLiteral("eve"), QStringLiteral("on"), QStringLiteral("--data"), data}, {}, &code);
         QCOMPARE(code, 0);
 
-        QTemporaryDir occupied;
-        runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("bob"), QStringLiteral("--data"), occupied.path()}, "bob12\n");
-        runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), occupied.path()}, {}, &code);
-        QCOMPARE(code, 1); // a demo name is taken: nothing is seeded
-
-        const QString first = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
-        QVERIFY(first.contains(QStringLiteral("demo data created")));
-        QVERIFY(first.contains(QStringLiteral("alice / alice123")));
-        const QString second = runCommand({QStringLiteral("seed-demo"), QStringLiteral("--data"), data});
-        QVERIFY(second.contains(QStringLiteral("demo data already present")));
-        QVERIFY(second.contains(QStringLiteral("alice / alice123")));
-
+        QVERIFY(QFile::setPermissions(data, QFileInfo(data).permissions() | QFileDevice::ReadOther | QFileDevice::ExeOther));
         QVERIFY(server.start());
+        // The data folder and everything in it are the server's alone.
+        for (const QString &path : {data, QDir(data).filePath(QStringLiteral("zephlin.db"))})
+            QCOMPARE(QFileInfo(path).permissions() & 0x0077, QFileDevice::Permissions());
         QJsonObject eve;
         QVERIFY(!login(server, QStringLiteral("eve"), QStringLiteral("eve12"), &eve).isEmpty());
         QCOMPARE(eve.value(QStringLiteral("role")).toString(), QStringLiteral("admin"));
-        WsProbe socket(socketUrl(server));
+        WsProbe socket(server.socketURL());
         QVERIFY(socket.open());
         const QJsonObject hello = socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("alice123")));
         QCOMPARE(hello.value(QStringLiteral("globalMsgs")).toArray().size(), 10);
@@ -135,7 +133,7 @@ private Q_SLOTS:
         ServerProcess server;
         runCommand({QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("alice"), QStringLiteral("--data"), server.dataPath()}, "pass1234\n");
         QVERIFY(server.start());
-        WsProbe socket(socketUrl(server));
+        WsProbe socket(server.socketURL());
         QVERIFY(socket.open());
         QVERIFY(!socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("pass1234"))).isEmpty());
         for (int i = 0; i < 20; ++i)
@@ -153,7 +151,7 @@ private Q_SLOTS:
         QVERIFY(delivered.size() >= 8);
 
         QVERIFY(server.start()); // the same data folder
-        WsProbe again(socketUrl(server));
+        WsProbe again(server.socketURL());
         QVERIFY(again.open());
         const QJsonArray history = again.signIn(login(server, QStringLiteral("alice"), QStringLiteral("pass1234")))
                                        .value(QStringLiteral("globalMsgs")).toArray();

@@ -179,6 +179,7 @@ private Q_SLOTS:
         ServerFixture server;
         const auto alice = server.signUp(QStringLiteral("alice"));
         const auto bob = server.signUp(QStringLiteral("bob"));
+        server.befriend(alice, bob);
         auto a = server.connect(alice);
         auto b = server.connect(bob);
         RestProbe rest(server.baseUrl());
@@ -211,6 +212,7 @@ private Q_SLOTS:
         const QString cid = bob.id + QStringLiteral("nice") + QString::number(qint64(comment.value(QStringLiteral("time")).toDouble()));
 
         const auto carol = server.signUp(QStringLiteral("carol"));
+        server.befriend(alice, carol);
         auto c = server.connect(carol);
         c->send(frame(QStringLiteral("moment-comment-delete"), {{QStringLiteral("mid"), mid}, {QStringLiteral("cid"), cid}}));
         QCOMPARE(errorOf(c->waitFor(QStringLiteral("error"))), QStringLiteral("只能删除自己的评论"));
@@ -259,7 +261,7 @@ private Q_SLOTS:
             QCOMPARE(errorOf(b->waitFor(QStringLiteral("error"))), QStringLiteral("需要管理员权限"));
         }
         admin->send(frame(QStringLiteral("set-max-online"), {{QStringLiteral("value"), QStringLiteral("50")}}));
-        QCOMPARE(errorOf(admin->waitFor(QStringLiteral("error"))), QStringLiteral("在线人数上限需为1-100000的整数"));
+        QCOMPARE(errorOf(admin->waitFor(QStringLiteral("error"))), QStringLiteral("在线人数上限需为0-100000的整数（0为不限）"));
         admin->send(frame(QStringLiteral("set-max-online"), {{QStringLiteral("value"), 50}}));
         QCOMPARE(b->waitFor(QStringLiteral("max-online")).value(QStringLiteral("maxOnline")).toInt(), 50);
         QCOMPARE(admin->waitFor(QStringLiteral("system")).value(QStringLiteral("content")).toString(), QStringLiteral("在线人数上限已设为 50"));
@@ -295,6 +297,7 @@ private Q_SLOTS:
         QCOMPARE(refused.error(), QStringLiteral("账号已被封禁"));
         admin->send(frame(QStringLiteral("unban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
         QCOMPARE(admin->waitFor(QStringLiteral("system")).value(QStringLiteral("content")).toString(), QStringLiteral("已解除封禁"));
+        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), bob.token}}).status, 401); // the ban ended it for good
         QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials).status, 200);
     }
 

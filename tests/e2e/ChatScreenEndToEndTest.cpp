@@ -1,0 +1,205 @@
+// The conversation list and the chat screen against the real server: the real application signed
+// in as alice, and bob as a second client made of the client core. Bob's hall message with a
+// mention and a picture reaches alice's list and chat screen; alice's text and picture go out
+// through the chat screen (the picture uploaded over REST); her recall and her deleting bob as a
+// contact reach bob.
+#include "APIService.h"
+#include "ChatViewModel.h"
+#include "DraftImageList.h"
+#include "RootController.h"
+#include "ServerProcess.h"
+#include "SettingsStore.h"
+#include "WebSocketService.h"
+#include "ZephlinApplication.h"
+
+#include <QBuffer>
+#include <QProcess>
+#include <QQmlListReference>
+#include <QQuickItem>
+#include <QQuickWindow>
+#include <QTest>
+#include <QtQml/qqmlextensionplugin.h>
+#include <memory>
+
+Q_IMPORT_QML_PLUGIN(Zephlin_AppPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
+Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
+
+using namespace std::chrono_literals;
+
+class ChatScreenEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    ServerProcess m_server;
+    std::unique_ptr<ZephlinApplication> m_app;
+
+    QObject *item(const QString &name) const { return m_app->window()->findChild<QObject *>(name); }
+
+    QObject *child(QObject *parent, const QString &name) const
+    {
+        return parent ? parent->findChild<QObject *>(name) : nullptr;
+    }
+
+    // A button of an open alert, by its text.
+    QObject *alertButton(const QString &alert, const QString &text) const
+    {
+        const QQmlListReference buttons(item(alert), "actions");
+        for (qsizetype i = 0; i < buttons.count(); ++i)
+            if (buttons.at(i)->property("text").toString() == text)
+                return buttons.at(i);
+        return nullptr;
+    }
+
+    QQuickItem *listRow(const QString &list, int index) const
+    {
+        QQuickItem *row = nullptr;
+        if (QObject *view = item(list)) {
+            QMetaObject::invokeMethod(view, "forceLayout");
+            QMetaObject::invokeMethod(view, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, row), Q_ARG(int, index));
+        }
+        return row;
+    }
+
+    static QByteArray jpeg(QColor colour)
+    {
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(colour);
+        return DraftImageList::encodeJpeg(image);
+    }
+
+    template <typename T, typename Call>
+    static Result<T> await(Call call)
+    {
+        std::optional<Result<T>> answer;
+        call([&](Result<T> result) { answer = std::move(result); });
+        [&] { QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000); }();
+        return answer ? *answer : Result<T>::failure(QStringLiteral("no answer"));
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ZephlinApplication::configure(*qGuiApp);
+        QProcess seed;
+        seed.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_server.dataPath()});
+        QVERIFY(seed.waitForFinished(60000) && seed.exitCode() == 0);
+        QVERIFY(m_server.start());
+        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
+    }
+
+    void cleanupTestCase()
+    {
+        m_app.reset();
+        WebSocketService::shared().disconnectFromServer();
+    }
+
+    void hallMentionPictureRecallAndUnfriend()
+    {
+        RootController::resetForTesting();
+        ZephlinApplication::Options options;
+        options.silentUpdateCheck = false;
+        m_app = std::make_unique<ZephlinApplication>(options);
+        QVERIFY(m_app->showRootView());
+        const auto route = [this] { return item(QStringLiteral("rootController"))->property("route").toInt(); };
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 10000);
+        item(QStringLiteral("loginUsername"))->setProperty("text", QStringLiteral("alice"));
+        item(QStringLiteral("loginPassword"))->setProperty("text", QStringLiteral("alice123"));
+        QMetaObject::invokeMethod(item(QStringLiteral("loginButton")), "clicked");
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
+        auto *chat = m_app->window()->property("chat").value<ChatViewModel *>();
+        QVERIFY(chat);
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->friends().isEmpty(), 20000);
+        const QString alice = ChatViewModel::currentUserId();
+
+        // Bob: the client core with callbacks of his own.
+        const Result<LoginResponse> bob = await<LoginResponse>([](auto done) {
+            APIService::shared().login(QStringLiteral("bob"), QStringLiteral("bob123"), nullptr, done);
+        });
+        QVERIFY2(bob.ok(), qPrintable(bob.error()));
+        WebSocketTiming quick;
+        quick.authDelay = 20ms;
+        WebSocketService bobSocket(quick);
+        bool bobHello = false;
+        QList<ChatMessage> bobHall;
+        QStringList bobRecalled;
+        std::optional<QList<User>> bobFriends;
+        bobSocket.onHello = [&](const HelloMessage &) { bobHello = true; };
+        bobSocket.onGlobalMessage = [&](const ChatMessage &m) { bobHall << m; };
+        bobSocket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &) { bobRecalled << id; };
+        bobSocket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
+        bobSocket.connectToServer(bob->token);
+        QTRY_VERIFY_WITH_TIMEOUT(bobHello, 10000);
+
+        // Bob's picture goes up over REST, then his message with it and a mention of alice.
+        const Result<ImageUploadResponse> uploaded = await<ImageUploadResponse>([&](auto done) {
+            APIService::shared().uploadMessageImage(bob->token, jpeg(Qt::darkCyan), nullptr, done);
+        });
+        QVERIFY2(uploaded.ok(), qPrintable(uploaded.error()));
+        bobSocket.sendGlobal(QStringLiteral("@alice 看这张"), {uploaded->url});
+
+        // Alice's list previews it; her chat screen shows it with the mention and one 160-point cell.
+        QTRY_VERIFY_WITH_TIMEOUT(listRow(QStringLiteral("conversationList"), 0)
+                                     && listRow(QStringLiteral("conversationList"), 0)->property("preview")
+                                            == QStringLiteral("bob: @alice 看这张"),
+                                 10000);
+        QMetaObject::invokeMethod(listRow(QStringLiteral("conversationList"), 0), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("chatView")), 5000);
+        QObject *chatView = item(QStringLiteral("chatView"));
+        const auto lastRow = [&] {
+            const int count = chatView->property("messageList").value<QObject *>()->property("count").toInt();
+            return listRow(QStringLiteral("messageList"), count - 1);
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(lastRow() && lastRow()->property("content") == QStringLiteral("@alice 看这张"), 10000);
+        QVERIFY(child(lastRow(), QStringLiteral("messageText"))->property("text").toString().contains(QStringLiteral("<b>@alice</b>")));
+        QCOMPARE(child(lastRow(), QStringLiteral("messageBubble"))->property("width").toReal(), 160.0 + 26);
+
+        // Alice writes text and a picture through the chat screen.
+        auto *composer = chatView->property("composer").value<QObject *>();
+        composer->property("draftImages").value<DraftImageList *>()->addImage(QImage::fromData(jpeg(Qt::darkMagenta)));
+        QMetaObject::invokeMethod(composer, "handleTextChange", Q_ARG(QString, QStringLiteral("收到，回你一张")));
+        QMetaObject::invokeMethod(composer, "send");
+        QTRY_COMPARE_WITH_TIMEOUT(bobHall.size(), 2, 20000);
+        const ChatMessage mine = bobHall.last();
+        QCOMPARE(mine.from, alice);
+        QCOMPARE(mine.content, QStringLiteral("收到，回你一张"));
+        QVERIFY(mine.images && mine.images->size() == 1 && mine.images->first().startsWith(QStringLiteral("/uploads/")));
+        QTRY_VERIFY_WITH_TIMEOUT(lastRow() && lastRow()->property("messageId") == mine.id, 10000);
+
+        // Recalled from the action dialog: the row goes and bob hears of it.
+        chatView->setProperty("contextMenuMessage", QVariantMap{{QStringLiteral("id"), mine.id},
+                                                                {QStringLiteral("content"), mine.content},
+                                                                {QStringLiteral("isFromMe"), true}});
+        QTRY_VERIFY_WITH_TIMEOUT(alertButton(QStringLiteral("messageActions"), QStringLiteral("撤回")), 5000);
+        QMetaObject::invokeMethod(alertButton(QStringLiteral("messageActions"), QStringLiteral("撤回")), "clicked");
+        QTRY_COMPARE_WITH_TIMEOUT(bobRecalled, QStringList{mine.id}, 10000);
+        QVERIFY(lastRow()->property("messageId") != mine.id);
+
+        // Deleting bob as a contact from his direct room: both lose each other.
+        QMetaObject::invokeMethod(item(QStringLiteral("chatBackButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("chatView")), 5000);
+        QMetaObject::invokeMethod(item(QStringLiteral("messagesView")), "openRoom",
+                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::dm(bob->user.id, QStringLiteral("bob")))));
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("deleteContactButton")), 5000);
+        QMetaObject::invokeMethod(item(QStringLiteral("deleteContactButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(alertButton(QStringLiteral("deleteContactDialog"), QStringLiteral("删除")), 5000);
+        QMetaObject::invokeMethod(alertButton(QStringLiteral("deleteContactDialog"), QStringLiteral("删除")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("chatView")), 5000);
+        const auto aliceHasBob = [&] {
+            for (const User &user : chat->friends())
+                if (user.id == bob->user.id)
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(!aliceHasBob(), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(bobFriends.has_value(), 10000);
+        for (const User &user : *bobFriends)
+            QVERIFY(user.id != alice);
+        bobSocket.disconnectFromServer();
+    }
+};
+
+QTEST_MAIN(ChatScreenEndToEndTest)
+#include "ChatScreenEndToEndTest.moc"
