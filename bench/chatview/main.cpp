@@ -140,6 +140,9 @@ int main(int argc, char *argv[])
     {
         bench::QuietStdout quiet;
         ws.handleMessage(QString::fromUtf8(QJsonDocument(hello).toJson(QJsonDocument::Compact)));
+        // A snapshot this large is decoded on a worker.
+        while (!ws.inbound().isIdle())
+            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
         chat.flushPendingSave();
     }
     const QVariant room = QVariant::fromValue(ChatViewModel::groupRoom(gid, QStringLiteral("基准群")));

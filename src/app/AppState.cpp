@@ -241,11 +241,12 @@ void AppState::logout()
     setToken(std::nullopt);
     setCurrentUser(std::nullopt);
     setIsAdmin(false);
+    // The chat state drops the previous account's collections too, so the next account signed in
+    // on this device never sees them. It goes first: it also stops its saves, so none of them can
+    // write the previous account's chats back once the keys below are removed.
+    NotificationCenter::shared().post(QStringLiteral("userLoggedOut"));
     SettingsStore &settings = SettingsStore::shared();
     for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
         settings.remove(QString::fromLatin1(key));
-    // The chat state drops the previous account's collections too, so the next account signed in
-    // on this device never sees them.
-    NotificationCenter::shared().post(QStringLiteral("userLoggedOut"));
     m_services.restLogout();
 }

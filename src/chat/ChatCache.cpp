@@ -1,13 +1,25 @@
 #include "ChatCache.h"
 
-#include <QHashFunctions>
+#include "SecureStorage.h"
+#include "SettingsStore.h"
+
 #include <QMetaObject>
+#include <QPointer>
 
 ChatCache::ChatCache(Encoder encoder, QObject *parent) : QObject(parent), m_encoder(std::move(encoder))
 {
     // Nothing is known about the disk yet: the first save writes every key.
     m_dirty.fill(true);
+    m_writer = std::make_unique<ChatCacheWriter>([this](int key, quint64 generation) {
+        // A failed seal keeps the key dirty so the next save point tries again.
+        QMetaObject::invokeMethod(this, [this, key, generation] {
+            if (generation == m_writer->generation())
+                m_dirty[key] = true;
+        }, Qt::QueuedConnection);
+    });
 }
+
+ChatCache::~ChatCache() = default;
 
 QString ChatCache::storageKey(Key key)
 {
@@ -25,6 +37,23 @@ QString ChatCache::storageKey(Key key)
         break;
     }
     return QStringLiteral("zp_group_msgs");
+}
+
+bool ChatCache::anyStored()
+{
+    for (int i = 0; i < KeyCount; ++i)
+        if (SettingsStore::shared().contains(storageKey(Key(i))))
+            return true;
+    return false;
+}
+
+ChatCache::Stored ChatCache::loadAll()
+{
+    SecureStorage &storage = SecureStorage::shared();
+    using Rooms = QHash<QString, QList<ChatMessage>>;
+    return Stored{storage.load<QList<User>>(storageKey(Friends)), storage.load<QList<ChatGroup>>(storageKey(Groups)),
+                  storage.load<QList<ChatMessage>>(storageKey(GlobalMessages)), storage.load<Rooms>(storageKey(DmMessages)),
+                  storage.load<Rooms>(storageKey(GroupMessages))};
 }
 
 void ChatCache::requestSave()
@@ -48,30 +77,27 @@ void ChatCache::flush()
     write();
 }
 
+void ChatCache::flushAndWait()
+{
+    flush();
+    m_writer->waitUntilIdle();
+}
+
 void ChatCache::forgetStored()
 {
     m_pending = false;
     m_dirty.fill(true);
-    m_writtenHash.fill(std::nullopt);
+    m_writer->cancel();
 }
 
 void ChatCache::write()
 {
+    ++m_sequence;
     for (int i = 0; i < KeyCount; ++i) {
         const Key key = Key(i);
         if (!m_dirty[key])
             continue;
-        const QByteArray json = m_encoder(key);
-        const size_t hash = qHash(json, 0x2545F491u);
-        if (m_writtenHash[key] == hash) {
-            m_dirty[key] = false;
-            continue;
-        }
-        // A failed seal keeps the key dirty so the next save point tries again.
-        if (SecureStorage::shared().saveJson(json, storageKey(key))) {
-            m_dirty[key] = false;
-            m_writtenHash[key] = hash;
-            ++m_writes;
-        }
+        m_dirty[key] = false;
+        m_writer->enqueue(key, storageKey(key), m_sequence, m_encoder(key));
     }
 }

@@ -2,19 +2,24 @@
 // Keeps the five stored chat keys in step with memory through the encrypted store.
 //
 // Saving seals a whole key, and the live handlers ask for a save after every message, so saves are
-// coalesced: a save requested during one event-loop turn runs once at the end of that turn, and it
-// encodes and seals only the keys whose value changed since they were last written (a key whose
-// freshly encoded JSON hashes to what was last written is not sealed again). A change that is not
-// itself followed by a save first writes out a save still pending, so what is on disk after the
-// turn is exactly what saving at each save point would have left.
-#include "JsonCoding.h"
-#include "SecureStorage.h"
+// coalesced: a save requested during one event-loop turn is taken once at the end of that turn, for
+// the keys whose value changed since they were last saved. Taking a save copies the implicitly
+// shared lists; encoding, sealing and writing happen on the writer thread (ChatCacheWriter), which
+// skips a key whose JSON is what it last wrote. A change that is not itself followed by a save first
+// takes a save still pending, so what reaches the disk is exactly what saving at each save point
+// would have left.
+#include "ChatCacheWriter.h"
+#include "ChatGroup.h"
+#include "ChatMessage.h"
+#include "User.h"
 
 #include <QByteArray>
+#include <QHash>
 #include <QObject>
 #include <QString>
 #include <array>
 #include <functional>
+#include <memory>
 #include <optional>
 
 class ChatCache : public QObject
@@ -25,45 +30,61 @@ public:
     // In the order they are written.
     enum Key { Friends, Groups, GlobalMessages, DmMessages, GroupMessages, KeyCount };
 
-    // Produces the current JSON text of one key; called at most once per key and save.
-    using Encoder = std::function<QByteArray(Key key)>;
+    // Copies the current value of one key and returns the work that encodes the copy, which runs on
+    // the writer thread; called at most once per key and save.
+    using Encoder = std::function<ChatCacheWriter::Encode(Key key)>;
+
+    // What the five keys hold; a key that is missing or unreadable is empty.
+    struct Stored
+    {
+        std::optional<QList<User>> friends;
+        std::optional<QList<ChatGroup>> groups;
+        std::optional<QList<ChatMessage>> globalMessages;
+        std::optional<QHash<QString, QList<ChatMessage>>> dmMessages;
+        std::optional<QHash<QString, QList<ChatMessage>>> groupMessages;
+    };
 
     explicit ChatCache(Encoder encoder, QObject *parent = nullptr);
+    // Writes what was handed to the writer before it goes.
+    ~ChatCache() override;
 
     static QString storageKey(Key key);
-
-    // The stored value, or nothing when missing or unreadable.
-    template <typename T>
-    std::optional<T> load(Key key)
-    {
-        return SecureStorage::shared().load<T>(storageKey(key));
-    }
+    // Whether any of the five keys is on disk (a cheap look, no reading).
+    static bool anyStored();
+    // Opens and decodes the five keys; safe on any thread.
+    static Stored loadAll();
 
     // What is in memory under key is what the store holds (it was just read back): it is not
     // written again until it changes.
     void markStored(Key key) { m_dirty[key] = false; }
     // The value under key changed in memory (after the change).
     void markChanged(Key key) { m_dirty[key] = true; }
-    // A save point: every changed key is written at the end of this event-loop turn.
+    // A save point: every changed key is saved at the end of this event-loop turn.
     void requestSave();
-    // Call before a change that is not followed by a save: a pending save is written first.
+    // Call before a change that is not followed by a save: a pending save is taken first.
     void beforeUnsavedChange();
-    // Writes a pending save now.
+    // Takes a pending save now (its writing goes on on the writer thread).
     void flush();
-    // The stored keys were removed behind the cache's back: drop any pending save (it would bring
-    // them back) and write every key again at the next save point.
+    // Takes a pending save and blocks until everything handed to the writer is on disk.
+    void flushAndWait();
+    // The stored keys are being removed behind the cache's back: drop any pending or queued save
+    // (it would bring them back; a write under way is waited for) and write every key again at the
+    // next save point.
     void forgetStored();
 
+    // A save requested and waiting for the end of the turn.
     bool savePending() const { return m_pending; }
+    // Saves handed to the writer thread and not yet on disk.
+    bool isWriting() const { return !m_writer->isIdle(); }
     // Number of keys sealed and written so far (for tests and benchmarks).
-    int writes() const { return m_writes; }
+    int writes() const { return m_writer->writes(); }
 
 private:
     void write();
 
     Encoder m_encoder;
     std::array<bool, KeyCount> m_dirty;
-    std::array<std::optional<size_t>, KeyCount> m_writtenHash;
     bool m_pending = false;
-    int m_writes = 0;
+    quint64 m_sequence = 0;
+    std::unique_ptr<ChatCacheWriter> m_writer;
 };

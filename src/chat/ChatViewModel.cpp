@@ -1,5 +1,6 @@
 #include "ChatViewModel.h"
 
+#include "BackgroundTask.h"
 #include "ChatJsonWriter.h"
 #include "Commands.h"
 #include "ConversationListModel.h"
@@ -27,16 +28,6 @@ ChatCache::Key cacheKey(MessageStore::Box box)
     }
     return ChatCache::GlobalMessages;
 }
-// A key that is missing or unreadable leaves its property as it is; one read back is known to be
-// on disk as it is in memory.
-template <typename T, typename Apply>
-void restoreKey(ChatCache &cache, ChatCache::Key key, Apply apply)
-{
-    if (std::optional<T> value = cache.load<T>(key)) {
-        apply(std::move(*value));
-        cache.markStored(key);
-    }
-}
 } // namespace
 
 ChatViewModel::ChatViewModel(QObject *parent) : ChatViewModel(ChatServices(), parent) {}
@@ -45,7 +36,7 @@ ChatViewModel::ChatViewModel(const ChatServices &services, QObject *parent)
     : QObject(parent),
       m_services(services.withDefaults()),
       m_store(new MessageStore(this)),
-      m_cache(new ChatCache([this](ChatCache::Key key) { return encodeForCache(key); }, this))
+      m_cache(new ChatCache([this](ChatCache::Key key) { return encoderForCache(key); }, this))
 {
     connect(m_store, &MessageStore::changed, this, [this](MessageStore::Box box) {
         m_cache->markChanged(cacheKey(box));
@@ -71,8 +62,10 @@ ChatViewModel::ChatViewModel(const ChatServices &services, QObject *parent)
 
 ChatViewModel::~ChatViewModel()
 {
-    // A save still waiting for the end of the turn must not be lost with the process.
+    // A save still waiting for the end of the turn must not be lost with the process (the cache
+    // writes what it was handed before it goes).
     m_cache->flush();
+    stopLoading();
 }
 
 QString ChatViewModel::dmRoomKey(const QString &a, const QString &b)
@@ -352,7 +345,9 @@ void ChatViewModel::setAnnouncement(const QString &text)
 
 void ChatViewModel::clearForSignOut()
 {
-    // The stored keys are already gone; a save still pending would bring them back.
+    // The stored keys are removed next; a save still pending or queued would bring them back, and
+    // a cache still being opened belongs to the previous account.
+    stopLoading();
     m_cache->forgetStored();
     m_store->clearAll();
     setGroups({});
@@ -368,30 +363,65 @@ void ChatViewModel::clearForSignOut()
 
 void ChatViewModel::loadFromLocal()
 {
-    using Rooms = MessageStore::MessageMap;
-    restoreKey<QList<User>>(*m_cache, ChatCache::Friends, [this](auto value) { setFriends(std::move(value)); });
-    restoreKey<QList<ChatGroup>>(*m_cache, ChatCache::Groups, [this](auto value) { setGroups(std::move(value)); });
-    restoreKey<QList<ChatMessage>>(*m_cache, ChatCache::GlobalMessages, [this](auto value) { m_store->setGlobal(std::move(value)); });
-    restoreKey<Rooms>(*m_cache, ChatCache::DmMessages, [this](auto value) { m_store->setBox(MessageStore::Box::Dm, std::move(value)); });
-    restoreKey<Rooms>(*m_cache, ChatCache::GroupMessages, [this](auto value) { m_store->setBox(MessageStore::Box::Group, std::move(value)); });
+    // Signed out, nothing is stored and nothing needs waiting for.
+    if (!ChatCache::anyStored())
+        return;
+    // The keys are opened on a worker while the splash shows; inbound events wait for them, so a
+    // hello snapshot is never merged and then overwritten by the older cache.
+    m_isLoadingCache = true;
+    m_services.ws->inbound().hold();
+    const quint64 generation = ++m_loadGeneration;
+    BackgroundTask::run(this, &ChatCache::loadAll, [this, generation](const ChatCache::Stored &stored) {
+        if (generation == m_loadGeneration && m_isLoadingCache)
+            publishStored(stored);
+    });
 }
 
-QByteArray ChatViewModel::encodeForCache(ChatCache::Key key) const
+void ChatViewModel::publishStored(const ChatCache::Stored &stored)
 {
+    // A key that is missing or unreadable leaves its property as it is; one read back is known to
+    // be on disk as it is in memory.
+    const auto restore = [this](const auto &value, ChatCache::Key key, auto apply) {
+        if (value) {
+            apply(*value);
+            m_cache->markStored(key);
+        }
+    };
+    restore(stored.friends, ChatCache::Friends, [this](const auto &value) { setFriends(value); });
+    restore(stored.groups, ChatCache::Groups, [this](const auto &value) { setGroups(value); });
+    restore(stored.globalMessages, ChatCache::GlobalMessages, [this](const auto &value) { m_store->setGlobal(value); });
+    restore(stored.dmMessages, ChatCache::DmMessages, [this](const auto &value) { m_store->setBox(MessageStore::Box::Dm, value); });
+    restore(stored.groupMessages, ChatCache::GroupMessages,
+            [this](const auto &value) { m_store->setBox(MessageStore::Box::Group, value); });
+    stopLoading();
+}
+
+void ChatViewModel::stopLoading()
+{
+    if (!m_isLoadingCache)
+        return;
+    m_isLoadingCache = false;
+    Q_EMIT cacheLoaded();
+    m_services.ws->inbound().release();
+}
+
+ChatCacheWriter::Encode ChatViewModel::encoderForCache(ChatCache::Key key) const
+{
+    // Each copies its list (implicitly shared, so cheap) for the writer thread to encode.
     switch (key) {
     case ChatCache::Friends:
-        return encodeJson(m_friends);
+        return [friends = m_friends] { return encodeJson(friends); };
     case ChatCache::Groups:
-        return encodeJson(m_groups);
+        return [groups = m_groups] { return encodeJson(groups); };
     case ChatCache::GlobalMessages:
-        return ChatJsonWriter::write(m_store->global());
+        return [messages = m_store->global()] { return ChatJsonWriter::write(messages); };
     case ChatCache::DmMessages:
-        return ChatJsonWriter::write(m_store->dm());
+        return [rooms = m_store->dm()] { return ChatJsonWriter::write(rooms); };
     case ChatCache::GroupMessages:
     case ChatCache::KeyCount:
         break;
     }
-    return ChatJsonWriter::write(m_store->group());
+    return [rooms = m_store->group()] { return ChatJsonWriter::write(rooms); };
 }
 
 void ChatViewModel::setSearchResultsVariant(const QVariantList &results)

@@ -4,7 +4,8 @@
 // every screen. The WebSocket client feeds it through the handlers installed at construction;
 // friends, groups and the three message stores survive restarts through the encrypted store.
 //
-// Everything here runs on the main thread.
+// Everything here runs on the main thread; opening the cache at start, decoding a large hello
+// snapshot and writing the cache happen on workers that hand their results back in one step.
 #include "ChatCache.h"
 #include "ChatGroup.h"
 #include "ChatMessage.h"
@@ -117,9 +118,12 @@ public:
     Q_INVOKABLE static RoomType dmRoom(const QString &peerId, const QString &peerName) { return RoomType::dm(peerId, peerName); }
     Q_INVOKABLE static RoomType groupRoom(const QString &gid, const QString &name) { return RoomType::group(gid, name); }
 
-    // Writes a save that is still waiting for the end of this event-loop turn.
-    void flushPendingSave() { m_cache->flush(); }
+    // Writes a save that is still waiting for the end of this event-loop turn, and waits until
+    // everything saved so far is on disk.
+    void flushPendingSave() { m_cache->flushAndWait(); }
     const ChatCache &cache() const { return *m_cache; }
+    // The stored cache is being opened (at start, with a stored session); inbound events wait.
+    bool isLoadingCache() const { return m_isLoadingCache; }
 
 Q_SIGNALS:
     void globalMessagesChanged();
@@ -136,6 +140,8 @@ Q_SIGNALS:
     void groupRequestsChanged();
     void isSearchingChanged();
     void announcementChanged();
+    // The stored cache was published (or its opening given up at sign-out).
+    void cacheLoaded();
 
 private:
     friend class HelloMerger;
@@ -160,7 +166,10 @@ private:
     // Drops what the previous account left in memory when the user signs out.
     void clearForSignOut();
     void loadFromLocal();
-    QByteArray encodeForCache(ChatCache::Key key) const;
+    void publishStored(const ChatCache::Stored &stored);
+    // Ends the opening of the cache and lets inbound events through.
+    void stopLoading();
+    ChatCacheWriter::Encode encoderForCache(ChatCache::Key key) const;
     std::optional<ChatMessage> findInCurrentRoom(const QString &messageId) const;
 
     QVariantList globalMessagesVariant() const { return RecordVariants::toVariantList(m_store->global()); }
@@ -197,4 +206,6 @@ private:
     QString m_announcement;
     QString m_currentUserName = QStringLiteral("我");
     qint64 m_lastSendTimeMs = 0;
+    bool m_isLoadingCache = false;
+    quint64 m_loadGeneration = 0;
 };

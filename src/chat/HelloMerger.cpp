@@ -29,37 +29,40 @@ QList<ChatMessage> HelloMerger::flagged(QList<ChatMessage> messages, const QStri
     return messages;
 }
 
-void HelloMerger::merge(ChatViewModel &chat, const HelloMessage &hello)
+void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
 {
     AppLogger::shared().log(summaryLine(hello));
 
     if (hello.selfUser) {
         chat.setCurrentUserName(hello.selfUser->username);
-        SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), hello.selfUser->id);
+        // Rewriting the settings file with the same id at every reconnect would wait for the disk
+        // on the main thread.
+        if (ChatViewModel::currentUserId() != hello.selfUser->id)
+            SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), hello.selfUser->id);
     }
     // Read after the snapshot's own user was stored, so a new account is judged by its own id.
     const QString me = ChatViewModel::currentUserId();
     MessageStore &store = chat.store();
 
-    store.setGlobal(flagged(hello.globalMsgs.value_or(QList<ChatMessage>()), me));
+    store.setGlobal(flagged(std::move(hello.globalMsgs).value_or(QList<ChatMessage>()), me));
 
-    QList<ChatGroup> groups = hello.groups.value_or(QList<ChatGroup>());
+    QList<ChatGroup> groups = std::move(hello.groups).value_or(QList<ChatGroup>());
     for (ChatGroup &group : groups)
         group.isOwner = group.owner == me;
     chat.setGroups(std::move(groups));
 
-    chat.setFriends(hello.friends.value_or(QList<User>()));
-    chat.setPendingRequests(hello.pendingRequests.value_or(QList<FriendRequest>()));
-    chat.setGroupRequests(hello.groupApplyRequests.value_or(QList<GroupRequest>()));
+    chat.setFriends(std::move(hello.friends).value_or(QList<User>()));
+    chat.setPendingRequests(std::move(hello.pendingRequests).value_or(QList<FriendRequest>()));
+    chat.setGroupRequests(std::move(hello.groupApplyRequests).value_or(QList<GroupRequest>()));
 
     if (hello.groupMsgs) {
-        MessageStore::MessageMap rooms = *hello.groupMsgs;
+        MessageStore::MessageMap rooms = std::move(*hello.groupMsgs);
         for (auto it = rooms.begin(); it != rooms.end(); ++it)
             it.value() = flagged(std::move(it.value()), me);
         store.setBox(MessageStore::Box::Group, std::move(rooms));
     }
 
-    chat.setMoments(hello.moments.value_or(QList<Moment>()));
+    chat.setMoments(std::move(hello.moments).value_or(QList<Moment>()));
     if (hello.announcement && !hello.announcement->isEmpty())
         chat.setAnnouncement(*hello.announcement);
 
@@ -75,7 +78,7 @@ void HelloMerger::merge(ChatViewModel &chat, const HelloMessage &hello)
     if (hello.dmRooms) {
         MessageStore::MessageMap rooms = store.dm();
         for (auto it = hello.dmRooms->begin(); it != hello.dmRooms->end(); ++it)
-            rooms.insert(it.key(), flagged(it.value(), me));
+            rooms.insert(it.key(), flagged(std::move(it.value()), me));
         store.setBox(MessageStore::Box::Dm, std::move(rooms));
     }
 

@@ -10,7 +10,8 @@ class ChatViewModel;
 class HelloMerger
 {
 public:
-    static void merge(ChatViewModel &chat, const HelloMessage &hello);
+    // Takes the snapshot's lists over (a snapshot handed over whole is flagged in place, not copied).
+    static void merge(ChatViewModel &chat, HelloMessage hello);
 
     // "[HELLO] friends=… groups=… globalMsgs=… dmRooms=… isAdmin=… hallName=…"
     static QString summaryLine(const HelloMessage &hello);

@@ -16,7 +16,7 @@ std::function<void(Args...)> weakly(ChatViewModel &chat, std::type_identity_t<st
 {
     return [guard = QPointer<ChatViewModel>(&chat), handler = std::move(handler)](Args... args) {
         if (guard)
-            handler(*guard, args...);
+            handler(*guard, std::forward<Args>(args)...);
     };
 }
 } // namespace
@@ -26,7 +26,7 @@ void LiveEventHandler::install(ChatViewModel &chat, WebSocketService &ws)
     using Box = MessageStore::Box;
     using Chat = ChatViewModel;
 
-    ws.onHello = weakly<const HelloMessage &>(chat, [](Chat &c, const HelloMessage &hello) { HelloMerger::merge(c, hello); });
+    ws.onHello = weakly<HelloMessage>(chat, [](Chat &c, HelloMessage hello) { HelloMerger::merge(c, std::move(hello)); });
     ws.onGlobalMessage = weakly<const ChatMessage &>(chat, [](Chat &c, const ChatMessage &m) {
         receive(c, m, {Box::Global, QString()});
     });

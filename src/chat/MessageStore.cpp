@@ -1,5 +1,7 @@
 #include "MessageStore.h"
 
+#include "BackgroundTask.h"
+
 MessageStore::MessageStore(QObject *parent) : QObject(parent) {}
 
 const QList<ChatMessage> *MessageStore::find(const Ref &ref) const
@@ -78,8 +80,10 @@ void MessageStore::trimFront(const Ref &ref, int limit)
 void MessageStore::setGlobal(QList<ChatMessage> messages)
 {
     Q_EMIT aboutToReset(Box::Global);
-    m_global = std::move(messages);
+    std::swap(m_global, messages);
     Q_EMIT reset(Box::Global);
+    // What a snapshot replaces can be tens of thousands of messages.
+    BackgroundTask::dispose(std::move(messages));
     Q_EMIT changed(Box::Global);
 }
 
@@ -98,8 +102,9 @@ void MessageStore::setBox(Box box, MessageMap rooms)
     if (box == Box::Global)
         return;
     Q_EMIT aboutToReset(box);
-    map(box) = std::move(rooms);
+    std::swap(map(box), rooms);
     Q_EMIT reset(box);
+    BackgroundTask::dispose(std::move(rooms));
     Q_EMIT changed(box);
 }
 

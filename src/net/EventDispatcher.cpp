@@ -12,7 +12,8 @@
 
 namespace {
 
-using Handler = void (*)(const QJsonObject &frame, const InboundCallbacks &callbacks);
+using Event = EventDispatcher::Event;
+using Handler = Event (*)(const QJsonObject &frame);
 
 QString stringOr(const QJsonObject &frame, QLatin1String key, const QString &fallback = QString())
 {
@@ -88,176 +89,191 @@ std::optional<R> wholeRecord(const QJsonObject &frame)
     return std::move(record).value();
 }
 
-// Calls the slot when it is installed; every slot is optional.
-template <typename Slot, typename... Args>
-void call(const Slot &slot, Args &&...args)
+// The call of one slot with the decoded values, made once, later, on the main thread: the values
+// are handed over. Every slot is optional and skipped when empty.
+template <auto slot, typename... Args>
+Event event(Args... args)
 {
-    if (slot)
-        slot(std::forward<Args>(args)...);
+    return [... args = std::move(args)](const InboundCallbacks &callbacks) mutable {
+        if (const auto &target = callbacks.*slot)
+            target(std::move(args)...);
+    };
 }
 
-void hello(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event hello(const QJsonObject &frame)
 {
     Result<HelloMessage> decoded = fromJson<HelloMessage>(QJsonValue(frame));
     if (!decoded) {
         AppLogger::shared().log(QStringLiteral("[WS] hello decode FAILED: ") + decoded.error());
-        return;
+        return {};
     }
     AppLogger::shared().log(QStringLiteral("[WS] hello decoded successfully"));
-    call(callbacks.onHello, decoded.value());
+    return event<&InboundCallbacks::onHello>(std::move(decoded).value());
 }
 
 template <std::function<void(const ChatMessage &)> InboundCallbacks::*slot>
-void chatMessage(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event chatMessage(const QJsonObject &frame)
 {
     if (const auto message = wholeRecord<ChatMessage>(frame))
-        call(callbacks.*slot, *message);
+        return event<slot>(*message);
+    return {};
 }
 
-void recalled(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event recalled(const QJsonObject &frame)
 {
-    call(callbacks.onRecalled, stringOr(frame, QLatin1String("room")), stringOr(frame, QLatin1String("id")),
+    return event<&InboundCallbacks::onRecalled>(stringOr(frame, QLatin1String("room")), stringOr(frame, QLatin1String("id")),
          optionalString(frame, QLatin1String("to")), optionalString(frame, QLatin1String("gid")));
+    return {};
 }
 
-void error(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event error(const QJsonObject &frame)
 {
-    call(callbacks.onError, stringOr(frame, QLatin1String("error"), QStringLiteral("未知错误")));
+    return event<&InboundCallbacks::onError>(stringOr(frame, QLatin1String("error"), QStringLiteral("未知错误")));
 }
 
-void banned(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event banned(const QJsonObject &frame)
 {
-    call(callbacks.onBanned, stringOr(frame, QLatin1String("error"), QStringLiteral("账号已被封禁")));
+    return event<&InboundCallbacks::onBanned>(stringOr(frame, QLatin1String("error"), QStringLiteral("账号已被封禁")));
 }
 
-void kicked(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event kicked(const QJsonObject &frame)
 {
-    call(callbacks.onKicked, stringOr(frame, QLatin1String("error"), QStringLiteral("你已被移出服务器")));
+    return event<&InboundCallbacks::onKicked>(stringOr(frame, QLatin1String("error"), QStringLiteral("你已被移出服务器")));
 }
 
-void system(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event system(const QJsonObject &frame)
 {
-    call(callbacks.onSystem, stringOr(frame, QLatin1String("content")));
+    return event<&InboundCallbacks::onSystem>(stringOr(frame, QLatin1String("content")));
 }
 
-void presence(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event presence(const QJsonObject &frame)
 {
     const QJsonValue online = frame.value(QLatin1String("online"));
     if (!online.isArray())
-        return;
+        return {};
     const QJsonArray entries = online.toArray();
     QStringList ids;
     ids.reserve(entries.size());
     for (const QJsonValue &entry : entries) {
         if (!entry.isObject())
-            return;
+            return {};
         const QJsonValue id = entry.toObject().value(QLatin1String("id"));
         if (id.isString())
             ids.append(id.toString());
     }
-    call(callbacks.onPresence, ids);
+    return event<&InboundCallbacks::onPresence>(ids);
 }
 
-void announcementUpdate(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event announcementUpdate(const QJsonObject &frame)
 {
     if (const auto announcement = optionalString(frame, QLatin1String("announcement")))
-        call(callbacks.onAnnouncementUpdate, *announcement);
+        return event<&InboundCallbacks::onAnnouncementUpdate>(*announcement);
+    return {};
 }
 
-void friendRequest(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event friendRequest(const QJsonObject &frame)
 {
     if (const auto request = memberRecord<FriendRequest>(frame, QLatin1String("request")))
-        call(callbacks.onFriendRequest, *request);
+        return event<&InboundCallbacks::onFriendRequest>(*request);
+    return {};
 }
 
-void friendUpdate(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event friendUpdate(const QJsonObject &frame)
 {
     if (const auto friends = memberRecords<User>(frame, QLatin1String("friends")))
-        call(callbacks.onFriendUpdate, *friends);
+        return event<&InboundCallbacks::onFriendUpdate>(*friends);
+    return {};
 }
 
-void requestRespond(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event requestRespond(const QJsonObject &frame)
 {
-    call(callbacks.onRequestRespond, boolOr(frame, QLatin1String("ok"), false), stringOr(frame, QLatin1String("action")),
+    return event<&InboundCallbacks::onRequestRespond>(boolOr(frame, QLatin1String("ok"), false), stringOr(frame, QLatin1String("action")),
          stringOr(frame, QLatin1String("fromName")));
+    return {};
 }
 
-void requestSent(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event requestSent(const QJsonObject &frame)
 {
-    call(callbacks.onRequestSent, boolOr(frame, QLatin1String("ok"), false), optionalString(frame, QLatin1String("error")));
+    return event<&InboundCallbacks::onRequestSent>(boolOr(frame, QLatin1String("ok"), false), optionalString(frame, QLatin1String("error")));
 }
 
-void groupCreated(const QJsonObject &frame, const InboundCallbacks &callbacks)
-{
-    if (const auto group = memberRecord<ChatGroup>(frame, QLatin1String("group")))
-        call(callbacks.onGroupCreated, *group);
-}
-
-void groupRemoved(const QJsonObject &frame, const InboundCallbacks &callbacks)
-{
-    call(callbacks.onGroupRemoved, stringOr(frame, QLatin1String("gid")), stringOr(frame, QLatin1String("error")));
-}
-
-void groupRenamed(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupCreated(const QJsonObject &frame)
 {
     if (const auto group = memberRecord<ChatGroup>(frame, QLatin1String("group")))
-        call(callbacks.onGroupRenamed, stringOr(frame, QLatin1String("gid")), *group);
+        return event<&InboundCallbacks::onGroupCreated>(*group);
+    return {};
 }
 
-void groupMemberRemoved(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupRemoved(const QJsonObject &frame)
+{
+    return event<&InboundCallbacks::onGroupRemoved>(stringOr(frame, QLatin1String("gid")), stringOr(frame, QLatin1String("error")));
+}
+
+Event groupRenamed(const QJsonObject &frame)
 {
     if (const auto group = memberRecord<ChatGroup>(frame, QLatin1String("group")))
-        call(callbacks.onGroupMemberRemoved, stringOr(frame, QLatin1String("gid")), *group,
+        return event<&InboundCallbacks::onGroupRenamed>(stringOr(frame, QLatin1String("gid")), *group);
+    return {};
+}
+
+Event groupMemberRemoved(const QJsonObject &frame)
+{
+    if (const auto group = memberRecord<ChatGroup>(frame, QLatin1String("group")))
+        return event<&InboundCallbacks::onGroupMemberRemoved>(stringOr(frame, QLatin1String("gid")), *group,
              stringOr(frame, QLatin1String("userId")));
+    return {};
 }
 
-void groupAvatarUpdated(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupAvatarUpdated(const QJsonObject &frame)
 {
-    call(callbacks.onGroupAvatarUpdated, stringOr(frame, QLatin1String("gid")), stringOr(frame, QLatin1String("avatar")));
+    return event<&InboundCallbacks::onGroupAvatarUpdated>(stringOr(frame, QLatin1String("gid")), stringOr(frame, QLatin1String("avatar")));
 }
 
-void groupApplySent(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupApplySent(const QJsonObject &frame)
 {
-    call(callbacks.onGroupApplySent, stringOr(frame, QLatin1String("gid")));
+    return event<&InboundCallbacks::onGroupApplySent>(stringOr(frame, QLatin1String("gid")));
 }
 
-void groupApplyRequest(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupApplyRequest(const QJsonObject &frame)
 {
     if (const auto request = memberRecord<GroupRequest>(frame, QLatin1String("apply")))
-        call(callbacks.onGroupApplyRequest, *request);
+        return event<&InboundCallbacks::onGroupApplyRequest>(*request);
+    return {};
 }
 
 // The acceptance matters even without a usable group: the applicant's pending state must clear.
-void groupApplyAccepted(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupApplyAccepted(const QJsonObject &frame)
 {
-    call(callbacks.onGroupApplyAccepted, stringOr(frame, QLatin1String("gid")),
+    return event<&InboundCallbacks::onGroupApplyAccepted>(stringOr(frame, QLatin1String("gid")),
          memberRecord<ChatGroup>(frame, QLatin1String("group")));
+    return {};
 }
 
-void groupApplyRejected(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event groupApplyRejected(const QJsonObject &frame)
 {
-    call(callbacks.onGroupApplyRejected, stringOr(frame, QLatin1String("gid")));
+    return event<&InboundCallbacks::onGroupApplyRejected>(stringOr(frame, QLatin1String("gid")));
 }
 
-void moments(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event moments(const QJsonObject &frame)
 {
     if (const auto feed = memberRecords<Moment>(frame, QLatin1String("moments")))
-        call(callbacks.onMomentsUpdate, *feed);
+        return event<&InboundCallbacks::onMomentsUpdate>(*feed);
+    return {};
 }
 
-void maxOnline(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event maxOnline(const QJsonObject &frame)
 {
-    call(callbacks.onMaxOnlineUpdate, intOr(frame, QLatin1String("maxOnline"), 0));
+    return event<&InboundCallbacks::onMaxOnlineUpdate>(intOr(frame, QLatin1String("maxOnline"), 0));
 }
 
-void hallRenamed(const QJsonObject &frame, const InboundCallbacks &callbacks)
+Event hallRenamed(const QJsonObject &frame)
 {
-    call(callbacks.onHallRenamed, stringOr(frame, QLatin1String("hallName"), QStringLiteral("公共大厅")));
+    return event<&InboundCallbacks::onHallRenamed>(stringOr(frame, QLatin1String("hallName"), QStringLiteral("公共大厅")));
 }
 
-void hallCleared(const QJsonObject &, const InboundCallbacks &callbacks)
+Event hallCleared(const QJsonObject &)
 {
-    call(callbacks.onHallCleared);
+    return event<&InboundCallbacks::onHallCleared>();
 }
 
 const QHash<QString, Handler> &handlers()
@@ -299,20 +315,20 @@ const QHash<QString, Handler> &handlers()
 
 void EventDispatcher::dispatch(const QString &text, const InboundCallbacks &callbacks)
 {
-    dispatch(text.toUtf8(), callbacks);
+    if (const Event decoded = decode(text.toUtf8()))
+        decoded(callbacks);
 }
 
-void EventDispatcher::dispatch(const QByteArray &utf8, const InboundCallbacks &callbacks)
+EventDispatcher::Event EventDispatcher::decode(const QByteArray &utf8)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(utf8, &parseError);
     if (parseError.error != QJsonParseError::NoError || !document.isObject())
-        return;
+        return {};
     const QJsonObject frame = document.object();
     const QJsonValue type = frame.value(QLatin1String("type"));
     if (!type.isString())
-        return;
+        return {};
     const auto handler = handlers().constFind(type.toString());
-    if (handler != handlers().cend())
-        (*handler)(frame, callbacks);
+    return handler != handlers().cend() ? (*handler)(frame) : Event();
 }

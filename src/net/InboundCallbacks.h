@@ -1,7 +1,7 @@
 #pragma once
 // The slots the chat state installs for inbound server events. Every slot is optional: an empty
-// one is skipped. They run on the main thread, synchronously inside the frame's dispatch, in the
-// order frames arrive, so a slot may update UI state directly.
+// one is skipped. They run on the main thread in the order frames arrive (a frame behind a large
+// snapshot being decoded waits for it), so a slot may update UI state directly.
 #include "ChatGroup.h"
 #include "ChatMessage.h"
 #include "FriendRequest.h"
@@ -18,7 +18,8 @@
 
 struct InboundCallbacks
 {
-    std::function<void(const HelloMessage &hello)> onHello;
+    // By value: the snapshot's lists are handed over, so the chat state can take them without copying.
+    std::function<void(HelloMessage hello)> onHello;
     std::function<void(const ChatMessage &message)> onGlobalMessage;
     std::function<void(const ChatMessage &message)> onDMMessage;
     std::function<void(const ChatMessage &message)> onGroupMessage;

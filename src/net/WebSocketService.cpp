@@ -2,7 +2,6 @@
 
 #include "AppLogger.h"
 #include "Commands.h"
-#include "EventDispatcher.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
 
@@ -48,6 +47,7 @@ WebSocketService::WebSocketService(const WebSocketTiming &timing, QObject *paren
     , m_reconnectTimer(makeTimer(this, {}, true))
     , m_heartbeatTimer(makeTimer(this, timing.heartbeatInterval, false))
     , m_connectionCheckTimer(makeTimer(this, timing.connectionCheckInterval, false))
+    , m_inbound(new InboundSequencer(*this, this))
 {
     QObject::connect(m_authTimer, &QTimer::timeout, this, [this] {
         if (m_token)
@@ -118,6 +118,8 @@ void WebSocketService::disconnectFromServer()
     // A pending authentication would otherwise restart the heartbeat after a manual disconnect.
     m_authTimer->stop();
     releaseSocket();
+    // A snapshot still being decoded belongs to the closed connection (the previous account's, at sign-out).
+    m_inbound->discard();
     setConnected(false);
     m_token.reset();
 }
@@ -136,7 +138,7 @@ void WebSocketService::reconnectIfNeeded()
 
 void WebSocketService::handleMessage(const QString &text)
 {
-    EventDispatcher::dispatch(text, *this);
+    m_inbound->push(text);
 }
 
 void WebSocketService::handleBinaryFrame(const QByteArray &frame)

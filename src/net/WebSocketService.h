@@ -2,16 +2,18 @@
 // The one live channel to the chat server: a QWebSocket on the main thread, authenticated by a
 // first frame carrying the session token, kept alive with pings and reconnected on its own until
 // disconnectFromServer() is called. Inbound text frames go through handleMessage() to the
-// InboundCallbacks slots (installed by the chat state); outbound commands leave as text frames.
+// InboundCallbacks slots (installed by the chat state) in arrival order, a large snapshot decoded
+// off the main thread (see InboundSequencer); outbound commands leave as text frames.
 //
 // Naming: connect/disconnect would clash with QObject::connect/disconnect, so the two operations
 // are connectToServer(token) and disconnectFromServer().
 //
-// Everything here runs on the main thread. Timers are children of the service, so nothing fires
+// Everything here but that decode runs on the main thread. Timers are children of the service, so nothing fires
 // once it is gone. A socket torn down by disconnectFromServer() (also the one replaced inside
 // connectToServer()) is cut off from the service before it is aborted: its own late errors or
 // close never run the drop path against the connection that replaced it.
 #include "InboundCallbacks.h"
+#include "InboundSequencer.h"
 #include "WebSocketTiming.h"
 
 #include <QJsonObject>
@@ -50,8 +52,12 @@ public:
     bool isConnected() const { return m_isConnected; }
     const WebSocketTiming &timing() const { return m_timing; }
 
-    // Dispatches one inbound frame's text to the matching slot; malformed frames are dropped.
+    // Dispatches one inbound frame's text to the matching slot, after every frame that arrived
+    // before it; malformed frames are dropped.
     void handleMessage(const QString &text);
+    // The order in which inbound frames reach the slots; the frames of a connection closed by
+    // disconnectFromServer() that are still waiting are dropped.
+    InboundSequencer &inbound() { return *m_inbound; }
 
     // Outbound commands. Without a socket they are dropped silently; they do not look at isConnected.
     Q_INVOKABLE void sendGlobal(const QString &content, const QStringList &images = {});
@@ -99,4 +105,5 @@ private:
     QTimer *m_reconnectTimer;
     QTimer *m_heartbeatTimer;
     QTimer *m_connectionCheckTimer;
+    InboundSequencer *m_inbound;
 };

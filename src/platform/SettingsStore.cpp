@@ -51,6 +51,12 @@ QString SettingsStore::location() const
     return m_directory;
 }
 
+QString SettingsStore::lockedBytesPath(const QString &key) const
+{
+    QMutexLocker lock(&m_mutex);
+    return bytesPath(key);
+}
+
 QString SettingsStore::bytesPath(const QString &key) const
 {
     return m_directory + QStringLiteral("/values/") + fileNameForKey(key);
@@ -88,8 +94,8 @@ void SettingsStore::setBoolean(const QString &key, bool value)
 
 std::optional<QByteArray> SettingsStore::bytes(const QString &key) const
 {
-    QMutexLocker lock(&m_mutex);
-    QFile file(bytesPath(key));
+    // Read unlocked too (see setBytes): the cache is opened on a worker at start.
+    QFile file(lockedBytesPath(key));
     if (!file.open(QIODevice::ReadOnly))
         return std::nullopt;
     return file.readAll();
@@ -97,8 +103,9 @@ std::optional<QByteArray> SettingsStore::bytes(const QString &key) const
 
 bool SettingsStore::setBytes(const QString &key, const QByteArray &value)
 {
-    QMutexLocker lock(&m_mutex);
-    QSaveFile file(bytesPath(key));
+    // The write (megabytes, synced to disk) runs unlocked, so the chat cache's writer thread never
+    // holds up the main thread's reads of other keys; the save file is atomic on its own.
+    QSaveFile file(lockedBytesPath(key));
     if (!file.open(QIODevice::WriteOnly))
         return false;
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);

@@ -39,6 +39,8 @@ public:
 private:
     SettingsStore();
     QString bytesPath(const QString &key) const;
+    // The same, for a caller that does not hold the lock.
+    QString lockedBytesPath(const QString &key) const;
 
     mutable QMutex m_mutex;
     QString m_directory;

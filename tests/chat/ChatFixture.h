@@ -3,11 +3,13 @@
 // clock, predictable optimistic ids, a scripted group search and its own settings folder.
 #include "ChatViewModel.h"
 #include "LoopbackTls.h"
+#include "WebSocketTestServer.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
+#include <QTest>
 #include <memory>
 
 using namespace std::chrono_literals;
@@ -51,9 +53,12 @@ public:
         return services;
     }
 
+    // Once the stored cache, if any, has been opened.
     ChatViewModel &make()
     {
         chat = std::make_unique<ChatViewModel>(services());
+        if (!QTest::qWaitFor([this] { return !chat->isLoadingCache(); }))
+            QTest::qFail("the stored cache did not open", __FILE__, __LINE__);
         return *chat;
     }
     // The same, for the signed-in user `me`.
@@ -61,6 +66,21 @@ public:
     {
         setMe(me);
         return make();
+    }
+
+    // Connects this client to a recording server and waits until it holds the authenticated socket.
+    void connectTo(WebSocketTestServer &server)
+    {
+        loopback::setServer(server.baseURL());
+        ws->connectToServer(QStringLiteral("tok"));
+        QTRY_COMPARE(server.received.size(), 1);
+        server.received.clear();
+    }
+
+    // Every frame handed over applied, every save on disk; false when that takes too long.
+    bool settle()
+    {
+        return QTest::qWaitFor([this] { return ws->inbound().isIdle() && !chat->cache().savePending() && !chat->cache().isWriting(); });
     }
 
     static void setMe(const QString &id) { SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id); }

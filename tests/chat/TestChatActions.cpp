@@ -14,15 +14,6 @@ class TestChatActions : public QObject
     std::optional<DevCertificates> m_certificates;
     std::unique_ptr<WebSocketTestServer> m_server;
 
-    // Connects the fixture's client and waits until the server holds the authenticated socket.
-    void connect(ChatFixture &f)
-    {
-        loopback::setServer(m_server->baseURL());
-        f.ws->connectToServer(QStringLiteral("tok"));
-        QTRY_COMPARE(m_server->received.size(), 1);
-        m_server->received.clear();
-    }
-
     QJsonObject nextFrame()
     {
         [&] { QTRY_VERIFY(!m_server->received.isEmpty()); }();
@@ -44,7 +35,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        connect(f);
+        f.connectTo(*m_server);
         chat.sendMessage(QStringLiteral("nowhere"));
         QVERIFY(chat.globalMessages().isEmpty()); // no open room
 
@@ -96,7 +87,7 @@ private Q_SLOTS:
         QTest::qWait(80);
         QCOMPARE(chat.toast(), QStringLiteral("网络未连接，消息发送失败"));
 
-        connect(f);
+        f.connectTo(*m_server);
         f.now += 100;
         chat.sendMessage(QStringLiteral("too soon"));
         QVERIFY(chat.globalMessages().isEmpty());
@@ -109,7 +100,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        connect(f);
+        f.connectTo(*m_server);
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
         chat.sendMessage(QStringLiteral("hi group"));
         f.now += 300;
@@ -126,7 +117,7 @@ private Q_SLOTS:
         ChatFixture f;
         ChatViewModel &chat = f.make();
         f.deliverHall(500);
-        connect(f);
+        f.connectTo(*m_server);
         chat.setCurrentRoom(RoomType::global());
         chat.sendMessage(QStringLiteral("mine"));
         QCOMPARE(chat.globalMessages().size(), 500);
@@ -160,7 +151,7 @@ private Q_SLOTS:
         QCOMPARE(chat.toast(), QStringLiteral("网络未连接，撤回失败"));
         QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 3);
 
-        connect(f);
+        f.connectTo(*m_server);
         chat.recallMessage(old);
         QCOMPARE(chat.toast(), QStringLiteral("超过2分钟的消息无法撤回"));
         QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 3);
@@ -237,7 +228,7 @@ private Q_SLOTS:
         QCOMPARE(chat.toast(), QStringLiteral("网络未连接，操作失败"));
         QCOMPARE(chat.groupRequests().size(), 1);
 
-        connect(f);
+        f.connectTo(*m_server);
         chat.applyToGroup(QStringLiteral("g"));
         QCOMPARE(nextFrame(), json("{'type':'group-apply','gid':'g'}"));
         chat.respondToGroupRequest(QStringLiteral("ap"), QStringLiteral("deny"));

@@ -6,7 +6,6 @@
 #include "NotificationCenter.h"
 #include "SecureStorage.h"
 
-#include <QCoreApplication>
 #include <QTest>
 
 namespace {
@@ -62,14 +61,14 @@ private Q_SLOTS:
         ChatFixture f;
         ChatViewModel &chat = f.make();
         f.deliver("{'type':'hello','friends':[{'id':'b','username':'B'}]}");
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         QCOMPARE(chat.cache().writes(), 5);
 
         for (int i = 0; i < 100; ++i)
             f.deliver(hallFrame(i));
         QVERIFY(chat.cache().savePending());
         QCOMPARE(chat.cache().writes(), 5);
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QVERIFY(!chat.cache().savePending());
         QCOMPARE(chat.cache().writes(), 6);
         QCOMPARE(storedHall()->size(), 100);
@@ -85,15 +84,15 @@ private Q_SLOTS:
         f.deliver(hallFrame(2));
         f.deliver("{'type':'recalled','room':'global','id':'m1'}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("m2")});
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QCOMPARE(ChatFixture::ids(*storedHall()), (QStringList{QStringLiteral("m1"), QStringLiteral("m2")}));
 
         f.deliver("{'type':'hall-cleared'}");
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QCOMPARE(storedHall()->size(), 2);
         // The next save point carries the earlier changes along.
         f.deliver(hallFrame(3));
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QCOMPARE(ChatFixture::ids(*storedHall()), QStringList{QStringLiteral("m3")});
     }
 
@@ -103,13 +102,13 @@ private Q_SLOTS:
         ChatViewModel &chat = f.make();
         const char *hello = "{'type':'hello','globalMsgs':[{'id':'a','from':'b','content':'x','time':1}],'dmRooms':{'b_c':[]}}";
         f.deliver(hello);
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         const int writes = chat.cache().writes();
         f.deliver(hello);
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         QCOMPARE(chat.cache().writes(), writes);
         f.deliver("{'type':'friend-update','friends':[{'id':'z','username':'Z'}]}");
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         QCOMPARE(chat.cache().writes(), writes + 1);
     }
 
@@ -140,7 +139,7 @@ private Q_SLOTS:
         // What was read back is not sealed again: the next message writes the hall, and the
         // unreadable groups key, which the save rewrites.
         f.deliver(hallFrame(10));
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QCOMPARE(restored.cache().writes(), 2);
         QVERIFY(SecureStorage::shared().load<QList<ChatGroup>>(QStringLiteral("zp_groups")));
     }
@@ -153,13 +152,13 @@ private Q_SLOTS:
                   "'groups':[{'id':'secret','name':'S','owner':'alice','members':['alice']}],"
                   "'dmRooms':{'alice_bob':[{'id':'d1','from':'bob','content':'d','time':1}]},"
                   "'pendingRequests':[{'id':'r','from':'c','time':1}],'announcement':'a'}");
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         // A message arrives in the same turn as the sign-out: its save must not bring the cache back.
         f.deliver(hallFrame(1));
         for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
             SettingsStore::shared().remove(QString::fromLatin1(key));
         NotificationCenter::shared().post(QStringLiteral("userLoggedOut"));
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
 
         QVERIFY(chat.friends().isEmpty());
         QVERIFY(chat.groups().isEmpty());
@@ -175,7 +174,7 @@ private Q_SLOTS:
         // The next account's snapshot sends no direct rooms: none of the previous account's remain.
         f.deliver("{'type':'hello','self':{'id':'carol','username':'Carol'}}");
         QVERIFY(chat.dmMessages().isEmpty());
-        QCoreApplication::processEvents();
+        QVERIFY(f.settle());
         QVERIFY(SecureStorage::shared().load<MessageStore::MessageMap>(QStringLiteral("zp_dm_msgs"))->isEmpty());
         QVERIFY(SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends"))->isEmpty());
     }

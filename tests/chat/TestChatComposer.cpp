@@ -18,14 +18,6 @@ class TestChatComposer : public QObject
     std::optional<DevCertificates> m_certificates;
     std::unique_ptr<WebSocketTestServer> m_server;
 
-    void connect(ChatFixture &f)
-    {
-        loopback::setServer(m_server->baseURL());
-        f.ws->connectToServer(QStringLiteral("tok"));
-        QTRY_COMPARE(m_server->received.size(), 1);
-        m_server->received.clear();
-    }
-
     // A signed-in "me" with friends ann (online) and bob, and a group g1 of me, ann and a stranger.
     static void seed(ChatFixture &f)
     {
@@ -146,7 +138,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        connect(f);
+        f.connectTo(*m_server);
         qint64 now = 10'000;
         ChatComposer composer;
         composer.setClock([&now] { return now; });
@@ -177,7 +169,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        connect(f);
+        f.connectTo(*m_server);
         seed(f);
         ChatComposer composer;
         composer.setChat(&chat);
@@ -225,7 +217,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        connect(f);
+        f.connectTo(*m_server);
         ChatComposer composer;
         composer.setChat(&chat);
         composer.setRoom(RoomType::global());

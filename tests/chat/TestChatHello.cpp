@@ -66,7 +66,7 @@ private Q_SLOTS:
 
         // The snapshot ends with a save of all five keys.
         QVERIFY(chat.cache().savePending());
-        QTRY_VERIFY(!chat.cache().savePending());
+        QVERIFY(f.settle());
         QCOMPARE(storedCount<QList<ChatMessage>>("zp_global_msgs"), 2);
         QCOMPARE(storedCount<QList<ChatGroup>>("zp_groups"), 2);
         QCOMPARE(storedCount<QList<User>>("zp_friends"), 1);

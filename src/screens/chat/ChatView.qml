@@ -49,9 +49,13 @@ FocusScope {
 
     // The last message's bottom edge in view; a room shorter than the screen starts at its top.
     function showEnd() {
+        // Heights are estimated until rows exist: lay out, place, and place again with real heights.
+        messageList.forceLayout()
+        messageList.positionViewAtEnd()
         messageList.positionViewAtEnd()
         if (messageList.contentHeight <= messageList.height - messageList.topMargin - messageList.bottomMargin)
             messageList.positionViewAtBeginning()
+        messageList.returnToBounds()
     }
 
     function scrollToEndAnimated() {
