@@ -33,9 +33,9 @@ FocusScope {
     }
 
     Component.onCompleted: {
+        initialScroll.start()
         chat.currentRoom = room
         showEnd()
-        initialScroll.start()
         inputBar.focusField()
     }
 
@@ -44,7 +44,10 @@ FocusScope {
     Timer {
         id: initialScroll
         interval: 100
-        onTriggered: view.showEnd()
+        onTriggered: {
+            scrollAnimation.stop()
+            view.showEnd()
+        }
     }
 
     // The last message's bottom edge in view; a room shorter than the screen starts at its top.
@@ -61,6 +64,11 @@ FocusScope {
     function scrollToEndAnimated() {
         if (messageList.count === 0)
             return
+        // The room's rows arriving as the screen opens are not news: no animation then.
+        if (initialScroll.running) {
+            showEnd()
+            return
+        }
         const from = messageList.contentY
         showEnd()
         const to = messageList.contentY
