@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -246,6 +247,13 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         moments.addComment(old.id, {carol.id, std::nullopt, QStringLiteral("好宽敞！"), old.time + 10 * minute});
         moments.addComment(old.id, {bob.id, std::nullopt, QStringLiteral("欢迎来参观"), old.time + 20 * minute});
     }
+    // The update server's version file: a build newer than the demo client, so "检查更新" offers it.
+    QDir updates(QDir(dataDir).filePath(QStringLiteral("updates")));
+    updates.mkpath(QStringLiteral("."));
+    QFile version(updates.filePath(QStringLiteral("version.json")));
+    if (version.open(QIODevice::WriteOnly))
+        version.write(R"({"version":"2.1.0","url":"https://localhost/downloads/zephlin/Zephlin-2.1.0.ipa","notes":"修复若干问题，提升连接稳定性"})");
+
     *seeded = true;
     return true;
 }

@@ -40,6 +40,7 @@ private:
 
     void planVariant(const QString &theme, const QString &fontSize);
     void planMoments(const QString &suffix);
+    void planProfile(const QString &suffix);
     void planChatScreens(const QString &suffix);
     void openRoom(const QVariant &room);
     QObject *composer() const;

@@ -7,6 +7,7 @@ import "components"
 import "conversations"
 import "chat"
 import "moments"
+import "profile"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
 Rectangle {
@@ -60,7 +61,10 @@ Rectangle {
                 showMoments: main.showMoments
                 onShowMomentsChanged: main.showMoments = showMoments
             }
-            EmptyPage { title: "我的" }
+            ProfileView {
+                appState: main.appState
+                chat: main.chat
+            }
         }
 
         Rectangle {

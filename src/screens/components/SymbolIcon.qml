@@ -1,7 +1,7 @@
 import QtQuick
 
 // Line symbols drawn in one colour: "search", "back", "gear", "personMinus", "plus", "close",
-// "checkCircle", "megaphone", "globe", "chevronRight", "heart", "heartFill", "bubble", "trash",
+// "checkCircle", "check", "megaphone", "globe", "chevronRight", "heart", "heartFill", "bubble", "trash",
 // "compose", "camera".
 Canvas {
     id: icon
@@ -41,6 +41,15 @@ Canvas {
             line(0.3, 0.3, 0.7, 0.7); line(0.7, 0.3, 0.3, 0.7); break
         case "checkCircle":
             circle(0.5, 0.5, 0.42, false); line(0.3, 0.52, 0.45, 0.66); line(0.45, 0.66, 0.7, 0.36); break
+        case "check":
+            line(0.15, 0.52, 0.4, 0.76); line(0.4, 0.76, 0.86, 0.26); break
+        case "camera":
+            ctx.beginPath(); ctx.moveTo(0.08 * s, 0.3 * s); ctx.lineTo(0.32 * s, 0.3 * s); ctx.lineTo(0.4 * s, 0.16 * s)
+            ctx.lineTo(0.6 * s, 0.16 * s); ctx.lineTo(0.68 * s, 0.3 * s); ctx.lineTo(0.92 * s, 0.3 * s)
+            ctx.lineTo(0.92 * s, 0.84 * s); ctx.lineTo(0.08 * s, 0.84 * s); ctx.closePath(); ctx.fill()
+            ctx.globalCompositeOperation = "destination-out"
+            circle(0.5, 0.56, 0.17, true)
+            ctx.globalCompositeOperation = "source-over"; break
         case "gear":
             for (let i = 0; i < 8; ++i) {
                 const a = i * Math.PI / 4
@@ -83,10 +92,6 @@ Canvas {
             ctx.beginPath(); ctx.moveTo(0.5 * s, 0.16 * s); ctx.lineTo(0.14 * s, 0.16 * s); ctx.lineTo(0.14 * s, 0.86 * s)
             ctx.lineTo(0.84 * s, 0.86 * s); ctx.lineTo(0.84 * s, 0.5 * s); ctx.stroke()
             line(0.42, 0.58, 0.86, 0.14); line(0.42, 0.58, 0.38, 0.62); break
-        case "camera":
-            ctx.beginPath(); ctx.rect(0.08 * s, 0.3 * s, 0.84 * s, 0.56 * s); ctx.stroke()
-            line(0.34, 0.3, 0.4, 0.16); line(0.4, 0.16, 0.6, 0.16); line(0.6, 0.16, 0.66, 0.3)
-            circle(0.5, 0.58, 0.16, false); break
         case "globe":
             circle(0.5, 0.5, 0.4, false)
             ctx.beginPath(); ctx.ellipse(0.32 * s, 0.1 * s, 0.36 * s, 0.8 * s); ctx.stroke()
