@@ -14,6 +14,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -211,6 +212,48 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         comment.time = moment.time + 5 * minute;
         moments.addComment(moment.id, comment);
     }
+
+    // The feed's harder cases: four pictures under a long text, and a week-old post the user has
+    // liked, with a conversation under it.
+    {
+        Moment trip;
+        trip.id = SecureRandom::id(QStringLiteral("p"));
+        trip.author = carol.id;
+        trip.text = QStringLiteral("五天四晚的云南之行结束了。从大理的洱海骑行到丽江古城的石板路，再到玉龙雪山脚下的蓝月谷，"
+                                   "每一天都像在画里。最难忘的是在双廊看日出，湖面从深蓝变成金色，只用了十几分钟。"
+                                   "下次还想去香格里拉和泸沽湖，有没有人一起？");
+        trip.time = now - 2 * 24 * 60 * minute;
+        for (int p = 0; p < 4; ++p) {
+            const Outcome<QString> image =
+                images.storeBytes(picture(40 + p, 640, 640, palette[p].first, palette[(p + 1) % palette.size()].second));
+            if (image)
+                trip.images << image.value();
+        }
+        moments.create(trip);
+        moments.toggleLike(trip.id, bob.id);
+        moments.addComment(trip.id, {alice.id, std::nullopt, QStringLiteral("照片拍得真好，求路线！"), trip.time + 30 * minute});
+
+        Moment old;
+        old.id = SecureRandom::id(QStringLiteral("p"));
+        old.author = bob.id;
+        old.text = QStringLiteral("新工位，开工 💻");
+        old.time = now - 9 * 24 * 60 * minute;
+        const Outcome<QString> desk = images.storeBytes(picture(50, 640, 480, palette[4].first, palette[1].second));
+        if (desk)
+            old.images << desk.value();
+        moments.create(old);
+        moments.toggleLike(old.id, alice.id);
+        moments.toggleLike(old.id, carol.id);
+        moments.addComment(old.id, {carol.id, std::nullopt, QStringLiteral("好宽敞！"), old.time + 10 * minute});
+        moments.addComment(old.id, {bob.id, std::nullopt, QStringLiteral("欢迎来参观"), old.time + 20 * minute});
+    }
+    // The update server's version file: a build newer than the demo client, so "检查更新" offers it.
+    QDir updates(QDir(dataDir).filePath(QStringLiteral("updates")));
+    updates.mkpath(QStringLiteral("."));
+    QFile version(updates.filePath(QStringLiteral("version.json")));
+    if (version.open(QIODevice::WriteOnly))
+        version.write(R"({"version":"2.1.0","url":"https://localhost/downloads/zephlin/Zephlin-2.1.0.ipa","notes":"修复若干问题，提升连接稳定性"})");
+
     *seeded = true;
     return true;
 }

@@ -2,16 +2,19 @@
 
 #include "AppLogger.h"
 #include "AppState.h"
+#include "AppUpdateChecker.h"
 #include "ChatViewModel.h"
 #include "DraftImageList.h"
 #include "MessageFormat.h"
 #include "RootController.h"
 #include "ServerConfig.h"
 #include "SettingsStore.h"
+#include "WebSocketService.h"
 #include "ZephlinApplication.h"
 
 #include <QDir>
 #include <QElapsedTimer>
+#include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTimer>
@@ -120,16 +123,144 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
                         QStringLiteral("tab-%1-%2").arg(tab).arg(QLatin1String(tabs[tab])) + suffix});
     }
     planChatScreens(suffix);
+    planMoments(suffix);
+    planProfile(suffix);
     planContactScreens(suffix);
     m_steps.append({[] { return true; }, [this] {
                         setProperty(QStringLiteral("mainTabs"), "selectedTab", 2);
                         call(QStringLiteral("discoverSiblingEntry"), "clicked");
                     }, 500,
                     QStringLiteral("discover-warning") + suffix});
-    m_steps.append({[] { return true; }, [this, state] {
-                        call(QStringLiteral("siblingWarning"), "close");
+    m_steps.append({[] { return true; }, [this] { call(QStringLiteral("siblingWarning"), "close"); }, 200, QString()});
+    m_steps.append({[] { return true; }, [state] {
                         state->logout();
                     }, 200, QString()});
+}
+
+// The moments feed: empty, full, scrolled to its end, the comment dialog, and the posting form
+// empty, filled with text and nine pictures, and refused by the server.
+void ScreenshotTour::planMoments(const QString &suffix)
+{
+    AppState *state = &m_app.appState();
+    const auto composer = [this]() -> QObject * {
+        QObject *sheet = find(QStringLiteral("postMomentView"));
+        return sheet ? sheet->property("composer").value<QObject *>() : nullptr;
+    };
+    m_steps.append({[] { return true; }, [this] {
+                        // Emptied as a server update would empty it; the next connection refills it.
+                        WebSocketService::shared().handleMessage(QStringLiteral(R"({"type":"moments","moments":[]})"));
+                        setProperty(QStringLiteral("mainTabs"), "showMoments", true);
+                    }, 600, QStringLiteral("moments-empty") + suffix});
+    m_steps.append({[] { return true; }, [state] { WebSocketService::shared().connectToServer(state->token().value_or(QString())); }, 0,
+                    QString()});
+    m_steps.append({[this] {
+                        QObject *list = find(QStringLiteral("momentList"));
+                        return list && list->property("count").toInt() > 0;
+                    }, [] {}, 1500, QStringLiteral("moments-feed") + suffix});
+    // Twice: the first pass builds the last cards, whose heights the second one then knows.
+    for (const QString &shot : {QString(), QStringLiteral("moments-feed-end") + suffix})
+        m_steps.append({[] { return true; }, [this] { call(QStringLiteral("momentList"), "positionViewAtEnd"); }, 800, shot});
+    m_steps.append({[] { return true; }, [this] {
+                        QObject *view = find(QStringLiteral("momentsView"));
+                        QObject *chat = view ? view->property("chat").value<QObject *>() : nullptr;
+                        if (!chat) {
+                            fail(QStringLiteral("no moments feed"));
+                            return;
+                        }
+                        view->setProperty("commentText", QStringLiteral("一起去！"));
+                        view->setProperty("commentMoment", chat->property("moments").toList().value(0));
+                    }, 500, QStringLiteral("moments-comment") + suffix});
+    m_steps.append({[] { return true; }, [this] {
+                        setProperty(QStringLiteral("momentsView"), "commentMoment", QVariant::fromValue(nullptr));
+                        setProperty(QStringLiteral("momentsView"), "showPostMoment", true);
+                    }, 600, QStringLiteral("post-moment-empty") + suffix});
+    m_steps.append({[composer] { return composer() != nullptr; }, [this, composer] {
+                        QObject *form = composer();
+                        form->setProperty("text", QStringLiteral("周末去了趟植物园，春天真的来了 🌸"));
+                        auto *images = form->property("images").value<DraftImageList *>();
+                        for (int i = 0; images && i < 9; ++i) {
+                            QImage picture(320, 320, QImage::Format_RGB32);
+                            picture.fill(QColor::fromHsv(i * 40, 140, 230));
+                            images->addImage(picture);
+                        }
+                    }, 600, QStringLiteral("post-moment-full") + suffix});
+    // A session the server no longer knows: the post is refused and the form keeps everything.
+    m_steps.append({[] { return true; }, [composer] {
+                        composer()->setProperty("token", QStringLiteral("expired"));
+                        QMetaObject::invokeMethod(composer(), "post");
+                    }, 0, QString()});
+    m_steps.append({[composer] { return !composer()->property("message").toString().isEmpty(); }, [] {}, 300,
+                    QStringLiteral("post-moment-error") + suffix});
+    m_steps.append({[] { return true; }, [this] {
+                        call(QStringLiteral("postMomentView"), "close");
+                        setProperty(QStringLiteral("mainTabs"), "showMoments", false);
+                    }, 400, QString()});
+}
+
+// The profile's sheets as a member, the update alerts, then the administrator's profile and sheet.
+// Ends signed in as the demo administrator.
+void ScreenshotTour::planProfile(const QString &suffix)
+{
+    const auto sheet = [this, suffix](const char *flag, std::function<void()> fill, const QString &shot) {
+        m_steps.append({[] { return true; }, [this, flag] { setProperty(QStringLiteral("profileView"), flag, true); }, 500, QString()});
+        m_steps.append({[] { return true; }, fill, 400, shot + suffix});
+        m_steps.append({[] { return true; }, [this, flag] { setProperty(QStringLiteral("profileView"), flag, false); }, 200, QString()});
+    };
+    m_steps.append({[] { return true; }, [this] { setProperty(QStringLiteral("mainTabs"), "selectedTab", 3); }, 300, QString()});
+    sheet("showFontSize", [] {}, QStringLiteral("profile-font-size"));
+    sheet("showChangeUsername", [this] {
+        setProperty(QStringLiteral("newUsernameField"), "text", QStringLiteral("王"));
+        call(QStringLiteral("confirmButton"), "clicked");
+    }, QStringLiteral("profile-username-error"));
+    sheet("showChangePassword", [this] {
+        setProperty(QStringLiteral("oldPasswordField"), "text", QStringLiteral("alice123"));
+        setProperty(QStringLiteral("newPasswordField"), "text", QStringLiteral("abc"));
+        setProperty(QStringLiteral("confirmPasswordField"), "text", QStringLiteral("abc"));
+        call(QStringLiteral("confirmButton"), "clicked");
+    }, QStringLiteral("profile-password-short"));
+    sheet("showChangePassword", [this] {
+        setProperty(QStringLiteral("newPasswordField"), "text", QStringLiteral("abcd"));
+        setProperty(QStringLiteral("confirmPasswordField"), "text", QStringLiteral("abce"));
+        call(QStringLiteral("confirmButton"), "clicked");
+    }, QStringLiteral("profile-password-mismatch"));
+    sheet("showServerConfig", [] {}, QStringLiteral("profile-server-settings"));
+    sheet("showChangelog", [] {}, QStringLiteral("profile-changelog"));
+
+    // The demo server is also the update server; its version file offers a newer build.
+    AppUpdateChecker *checker = &AppUpdateChecker::shared();
+    const auto stageIs = [checker](AppUpdateChecker::Stage stage) { return [checker, stage] { return checker->stage() == stage; }; };
+    m_steps.append({[] { return true; }, [checker] {
+                        checker->setUpdateBaseURL(ServerConfig::baseURL());
+                        checker->checkAndPrompt();
+                    }, 0, QStringLiteral("update-checking") + suffix});
+    m_steps.append({stageIs(AppUpdateChecker::UpdateAvailable), [] {}, 300, QStringLiteral("update-available") + suffix});
+    m_steps.append({[] { return true; }, [checker] {
+                        checker->chooseButton(1);
+                        checker->setUpdateBaseURL(ServerConfig::baseURL() + QStringLiteral("/missing"));
+                        checker->checkAndPrompt();
+                    }, 0, QString()});
+    m_steps.append({stageIs(AppUpdateChecker::CheckFailed), [] {}, 300, QStringLiteral("update-failed") + suffix});
+    m_steps.append({[] { return true; }, [checker, state = &m_app.appState()] {
+                        checker->chooseButton(0);
+                        state->logout();
+                    }, 200, QString()});
+
+    const int signIn = int(RootController::Route::SignIn);
+    const int mainRoute = int(RootController::Route::Main);
+    m_steps.append({[this, signIn] { return onRoute(signIn) && find(QStringLiteral("loginUsername")); }, [this] {
+                        setProperty(QStringLiteral("loginUsername"), "text", QStringLiteral("admin"));
+                        setProperty(QStringLiteral("loginPassword"), "text", QStringLiteral("admin123"));
+                        call(QStringLiteral("loginButton"), "clicked");
+                    }, 0, QString()});
+    m_steps.append({[this, mainRoute] { return onRoute(mainRoute) && find(QStringLiteral("mainTabs")); },
+                    [this] { setProperty(QStringLiteral("mainTabs"), "selectedTab", 3); }, 700,
+                    QStringLiteral("profile-admin") + suffix});
+    sheet("showAdmin", [this] {
+        setProperty(QStringLiteral("adminConsole"), "maxOnline", QStringLiteral("200"));
+        setProperty(QStringLiteral("adminConsole"), "hallName", QStringLiteral("Zephlin 大厅"));
+        setProperty(QStringLiteral("adminConsole"), "banUsername", QStringLiteral("spammer"));
+        setProperty(QStringLiteral("adminConsole"), "announceText", QStringLiteral("今晚 23:00 维护半小时"));
+    }, QStringLiteral("admin-sheet"));
 }
 
 void ScreenshotTour::openRoom(const QVariant &room)

@@ -39,6 +39,8 @@ private:
     };
 
     void planVariant(const QString &theme, const QString &fontSize);
+    void planMoments(const QString &suffix);
+    void planProfile(const QString &suffix);
     void planChatScreens(const QString &suffix);
     void planContactScreens(const QString &suffix);
     void openRoom(const QVariant &room);

@@ -7,6 +7,8 @@ import "components"
 import "conversations"
 import "contacts"
 import "chat"
+import "moments"
+import "profile"
 
 // The signed-in shell: four tabs tinted with the accent colour. Showing it connects the live channel.
 Rectangle {
@@ -64,7 +66,10 @@ Rectangle {
                 showMoments: main.showMoments
                 onShowMomentsChanged: main.showMoments = showMoments
             }
-            EmptyPage { title: "我的" }
+            ProfileView {
+                appState: main.appState
+                chat: main.chat
+            }
         }
 
         Rectangle {
@@ -136,15 +141,16 @@ Rectangle {
     }
 
     // The moments feed slides in over the tabs.
-    EmptyPage {
+    MomentsView {
         id: moments
-        title: "朋友圈"
-        showBack: true
+        appState: main.appState
+        chat: main.chat
+        isPresented: main.showMoments
         width: parent.width
         height: parent.height
         x: main.showMoments ? 0 : parent.width
         visible: x < parent.width
-        onBack: main.showMoments = false
+        onClosed: main.showMoments = false
         Behavior on x { NumberAnimation { duration: 250; easing.type: Easing.OutCubic } }
     }
 }

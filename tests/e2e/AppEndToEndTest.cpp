@@ -1,7 +1,9 @@
 // The whole client against the real server: the real application object and QML screens, a fresh
-// profile that registers and lands on the main tabs, a restart restored from the stored token, and
-// a stored token the server rejects leading back to sign-in, and a new server address given on the
-// command line signing out.
+// profile that registers and lands on the main tabs, a restart restored from the stored token, a
+// stored token the server rejects leading back to sign-in, a new server address given on the
+// command line signing out, and the demo administrator running the hall and the own account
+// from the profile tab while a second client watches.
+#include "APIService.h"
 #include "AppState.h"
 #include "KeychainHelper.h"
 #include "RootController.h"
@@ -11,6 +13,8 @@
 #include "ZephlinApplication.h"
 
 #include <QGuiApplication>
+#include <QImage>
+#include <QTemporaryDir>
 #include <QQuickWindow>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
@@ -67,10 +71,43 @@ class AppEndToEndTest : public QObject
         field->setProperty("text", text);
     }
 
+    std::optional<LoginResponse> logIn(const QString &name, const QString &password)
+    {
+        std::optional<Result<LoginResponse>> answer;
+        APIService::shared().login(name, password, this, [&](Result<LoginResponse> r) { answer = r; });
+        if (!QTest::qWaitFor([&] { return answer.has_value(); }, 20000) || !answer->ok())
+            return std::nullopt;
+        return answer->value();
+    }
+
+    // One command of the administrator's sheet: its field filled, its button pressed.
+    void admin(const char *field, const QString &text, const char *action)
+    {
+        QObject *console = item(QStringLiteral("adminConsole"));
+        QVERIFY(console);
+        if (field)
+            console->setProperty(field, text);
+        QVERIFY(QMetaObject::invokeMethod(console, action));
+    }
+
+    // A sheet of the profile opened, its fields typed, "确认更改" pressed, closed on success.
+    void submitSheet(const char *flag, const QList<QPair<QString, QString>> &fields)
+    {
+        QObject *profile = item(QStringLiteral("profileView"));
+        profile->setProperty(flag, true);
+        for (const auto &[name, text] : fields) {
+            QTRY_VERIFY(item(name));
+            type(name, text);
+        }
+        click(QStringLiteral("confirmButton"));
+        QTRY_VERIFY_WITH_TIMEOUT(!profile->property(flag).toBool(), 10000);
+    }
+
 private Q_SLOTS:
     void initTestCase()
     {
         ZephlinApplication::configure(*qGuiApp);
+        QVERIFY(m_server.seedDemo());
         QVERIFY(m_server.start());
         SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
     }
@@ -145,6 +182,86 @@ private Q_SLOTS:
             QVERIFY2(!settings.contains(key), qPrintable(key));
         QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 20000);
         settings.setString(QStringLiteral("zp_server_url"), m_server.baseURL());
+    }
+
+    void administratorRunsTheHallAndTheAccount()
+    {
+        launch();
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 20000);
+        type(QStringLiteral("loginUsername"), QStringLiteral("admin"));
+        type(QStringLiteral("loginPassword"), QStringLiteral("admin123"));
+        click(QStringLiteral("loginButton"));
+        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->appState().isAdmin(), 10000);
+
+        // Alice, a friend of the administrator, watches with the client core.
+        std::optional<LoginResponse> alice = logIn(QStringLiteral("alice"), QStringLiteral("alice123"));
+        QVERIFY(alice);
+        WebSocketService aliceSocket;
+        QString hallName, announcement, banned;
+        int maxOnline = -1;
+        bool cleared = false;
+        std::optional<HelloMessage> hello;
+        aliceSocket.onHello = [&](const HelloMessage &h) { hello = h; };
+        aliceSocket.onHallRenamed = [&](const QString &name) { hallName = name; };
+        aliceSocket.onMaxOnlineUpdate = [&](int limit) { maxOnline = limit; };
+        aliceSocket.onAnnouncementUpdate = [&](const QString &text) { announcement = text; };
+        aliceSocket.onHallCleared = [&] { cleared = true; };
+        aliceSocket.onBanned = [&](const QString &text) { banned = text; };
+        aliceSocket.connectToServer(alice->token);
+        QTRY_VERIFY_WITH_TIMEOUT(hello.has_value(), 10000);
+
+        item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 3);
+        item(QStringLiteral("profileView"))->setProperty("showAdmin", true);
+        QTRY_VERIFY(item(QStringLiteral("adminConsole")));
+        admin("hallName", QStringLiteral("周末大厅"), "renameHall");
+        admin("maxOnline", QStringLiteral("+50"), "setLimit");
+        admin("announceText", QStringLiteral("今晚维护"), "announce");
+        admin(nullptr, QString(), "clearHall");
+        QTRY_COMPARE_WITH_TIMEOUT(hallName, QStringLiteral("周末大厅"), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(maxOnline, 50, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(announcement, QStringLiteral("今晚维护"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(cleared, 10000);
+        admin("banUsername", QStringLiteral("alice"), "ban");
+        QTRY_COMPARE_WITH_TIMEOUT(banned, QStringLiteral("账号已被封禁"), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!aliceSocket.isConnected(), 10000);
+        aliceSocket.disconnectFromServer();
+        QVERIFY(!logIn(QStringLiteral("alice"), QStringLiteral("alice123")));
+        admin("unbanUsername", QStringLiteral("alice"), "unban");
+        QTRY_VERIFY_WITH_TIMEOUT(logIn(QStringLiteral("alice"), QStringLiteral("alice123")).has_value(), 10000);
+        item(QStringLiteral("profileView"))->setProperty("showAdmin", false);
+
+        // A new picture, name and password for the administrator.
+        QTemporaryDir pictures;
+        const QString picture = pictures.filePath(QStringLiteral("me.png"));
+        QImage image(64, 64, QImage::Format_RGB32);
+        image.fill(Qt::darkCyan);
+        QVERIFY(image.save(picture));
+        const std::optional<QString> oldAvatar = m_app->appState().currentUser()->avatar;
+        QVERIFY(QMetaObject::invokeMethod(item(QStringLiteral("profileView")), "pickAvatar",
+                                          Q_ARG(QVariant, QUrl::fromLocalFile(picture))));
+        QTRY_VERIFY_WITH_TIMEOUT(m_app->appState().currentUser()->avatar != oldAvatar, 20000);
+        submitSheet("showChangeUsername", {{QStringLiteral("newUsernameField"), QStringLiteral("站长老王")}});
+        QCOMPARE(m_app->appState().currentUser()->username, QStringLiteral("站长老王"));
+        submitSheet("showChangePassword", {{QStringLiteral("oldPasswordField"), QStringLiteral("admin123")},
+                                           {QStringLiteral("newPasswordField"), QStringLiteral("admin456")},
+                                           {QStringLiteral("confirmPasswordField"), QStringLiteral("admin456")}});
+        QVERIFY(logIn(QStringLiteral("站长老王"), QStringLiteral("admin456")));
+        QVERIFY(!logIn(QStringLiteral("站长老王"), QStringLiteral("admin123")));
+
+        // Alice, signed in again, sees the new name and picture among her friends.
+        alice = logIn(QStringLiteral("alice"), QStringLiteral("alice123"));
+        QVERIFY(alice);
+        hello.reset();
+        aliceSocket.connectToServer(alice->token);
+        QTRY_VERIFY_WITH_TIMEOUT(hello.has_value(), 10000);
+        const User me = *m_app->appState().currentUser();
+        const QList<User> friends = hello->friends.value_or(QList<User>());
+        const auto friendIt = std::find_if(friends.begin(), friends.end(), [&](const User &u) { return u.id == me.id; });
+        QVERIFY(friendIt != friends.end());
+        QCOMPARE(friendIt->username, QStringLiteral("站长老王"));
+        QCOMPARE(friendIt->avatar, me.avatar);
+        aliceSocket.disconnectFromServer();
     }
 };
 

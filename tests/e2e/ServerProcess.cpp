@@ -22,6 +22,13 @@ QString ServerProcess::caFile() const
     return QDir(m_data.path()).filePath(QStringLiteral("tls/ca.pem"));
 }
 
+bool ServerProcess::seedDemo()
+{
+    return QProcess::execute(QStringLiteral(ZEPHLIN_SERVER_BINARY),
+                             {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_data.path()})
+        == 0;
+}
+
 quint16 ServerProcess::port() const
 {
     return quint16(QUrl(m_baseURL).port());

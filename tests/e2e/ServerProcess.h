@@ -12,6 +12,8 @@ public:
     ServerProcess();
     ~ServerProcess();
 
+    // Fills the data folder with the demo accounts and content (before start).
+    bool seedDemo();
     // Starts the server (on `port`, 0: any free one) and waits until it listens; false (with a warning)
     // when it does not.
     bool start(const QStringList &extraArguments = {}, quint16 port = 0);

@@ -29,11 +29,13 @@ public:
     }
     Q_INVOKABLE void forgetServerURL() { SettingsStore::shared().remove(QStringLiteral("zp_server_url")); }
     Q_INVOKABLE void post(const QString &name) { NotificationCenter::shared().post(name); }
-    Q_INVOKABLE void signIn(AppState *state, const QString &id, const QString &name)
+    Q_INVOKABLE void signIn(AppState *state, const QString &id, const QString &name, const QString &role = QString())
     {
         User user;
         user.id = id;
         user.username = name;
+        if (!role.isEmpty())
+            user.role = role;
         state->setToken(QStringLiteral("token-") + id);
         state->setCurrentUser(user);
         SettingsStore::shared().setString(QStringLiteral("zp_current_uid"), id);

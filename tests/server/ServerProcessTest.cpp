@@ -91,7 +91,7 @@ private Q_SLOTS:
         const QJsonObject hello = socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("alice123")));
         QCOMPARE(hello.value(QStringLiteral("globalMsgs")).toArray().size(), 10);
         QCOMPARE(hello.value(QStringLiteral("groups")).toArray().size(), 1);
-        QCOMPARE(hello.value(QStringLiteral("moments")).toArray().size(), 3);
+        QCOMPARE(hello.value(QStringLiteral("moments")).toArray().size(), 5);
         QCOMPARE(hello.value(QStringLiteral("groupApplyRequests")).toArray().size(), 1);
         QCOMPARE(hello.value(QStringLiteral("pendingRequests")).toArray().size(), 1);
     }

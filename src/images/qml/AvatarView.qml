@@ -16,7 +16,7 @@ Item {
 
     readonly property string resolvedURL: ImageTools.resolveAvatarURL(avatarURL)
     readonly property string fallbackText: ImageTools.firstCharacter(name)
-    readonly property bool showsImage: image.loadState === ImageLoader.Loaded
+    readonly property bool showsImage: imageLoader.item !== null && imageLoader.item.loadState === ImageLoader.Loaded
 
     width: size
     height: size
@@ -40,13 +40,17 @@ Item {
         }
     }
 
-    CachedImage {
-        id: image
-        objectName: "avatarImage"
+    // Made only for an avatar that has an address: list rows without one stay light.
+    Loader {
+        id: imageLoader
         anchors.fill: parent
-        source: root.resolvedURL
-        contentMode: CachedImage.Fill
-        radius: root.size * 0.22
-        visible: root.showsImage
+        active: root.resolvedURL.length > 0
+        sourceComponent: CachedImage {
+            objectName: "avatarImage"
+            source: root.resolvedURL
+            contentMode: CachedImage.Fill
+            radius: root.size * 0.22
+            visible: root.showsImage
+        }
     }
 }

@@ -53,13 +53,12 @@ FocusScope {
 
     // The last message's bottom edge in view; a room shorter than the screen starts at its top.
     function showEnd() {
-        // Heights are estimated until rows exist: lay out, place, and place again with real heights.
-        messageList.forceLayout()
-        messageList.positionViewAtEnd()
-        messageList.positionViewAtEnd()
-        if (messageList.contentHeight <= messageList.height - messageList.topMargin - messageList.bottomMargin)
-            messageList.positionViewAtBeginning()
-        messageList.returnToBounds()
+        // Heights are estimated until rows exist: lay out, place the last row, then settle on the
+        // real end (its bottom margin included); a room shorter than the screen stays at its top.
+        const list = messageList
+        list.forceLayout()
+        list.positionViewAtEnd()
+        list.contentY = Math.max(list.originY - list.topMargin, list.originY + list.contentHeight + list.bottomMargin - list.height)
     }
 
     function scrollToEndAnimated() {

@@ -4,13 +4,14 @@ import Zephlin.App
 import Zephlin.Images
 import "../components"
 
-// The images picked for the next message as 56-point thumbnails, each with a remove button.
+// Picked images not yet sent as square thumbnails (56 points unless set), each with a remove button.
 ListView {
     id: strip
     required property DraftImageList drafts
+    property int thumbSize: 56
     orientation: ListView.Horizontal
     spacing: 8
-    implicitHeight: 64
+    implicitHeight: thumbSize + 8
     clip: true
     model: drafts
     Accessible.role: Accessible.List
@@ -20,18 +21,18 @@ ListView {
         id: thumb
         required property var image
         required property int index
-        width: 60
-        height: 64
+        width: strip.thumbSize + 4
+        height: strip.thumbSize + 8
         DraftThumbnail {
             y: 6
-            width: 56
-            height: 56
+            width: strip.thumbSize
+            height: strip.thumbSize
             radius: 8
             image: thumb.image
         }
         AbstractButton {
             objectName: "removeDraft"
-            x: 40
+            x: strip.thumbSize - 16
             y: 0
             width: 20
             height: 20

@@ -8,7 +8,7 @@ Grid {
     id: grid
     required property var images
     signal imageTapped(string url)
-    readonly property var layoutRule: MessageFormat.gridFor(images.length)
+    property var layoutRule: MessageFormat.gridFor(images.length)
     columns: layoutRule.columns
     spacing: 4
 

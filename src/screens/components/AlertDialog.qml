@@ -3,8 +3,8 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zephlin.App
 
-// An alert: title, optional message, optional fields (a text field of a prompt) and a row of
-// DialogTextButtons (stacked one per line for action lists). Buttons are declared as children.
+// An alert: title, optional message and a row of DialogTextButtons (stacked one per line for action
+// lists). Buttons are declared as children; `fields` holds controls shown above them (a text field).
 ModalPopup {
     id: alert
     property string title
@@ -51,7 +51,7 @@ ModalPopup {
         ColumnLayout {
             id: fieldColumn
             Layout.fillWidth: true
-            Layout.topMargin: children.length > 0 ? 12 : 0
+            Layout.topMargin: 12
             Layout.leftMargin: 16
             Layout.rightMargin: 16
             visible: children.length > 0

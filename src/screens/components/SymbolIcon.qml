@@ -1,7 +1,8 @@
 import QtQuick
 
 // Line symbols drawn in one colour: "search", "back", "gear", "personMinus", "plus", "close",
-// "checkCircle", "megaphone", "globe", "chevronRight", "minusCircle".
+// "checkCircle", "check", "megaphone", "globe", "chevronRight", "heart", "heartFill", "bubble", "trash",
+// "compose", "camera", "minusCircle".
 Canvas {
     id: icon
     required property string kind
@@ -43,6 +44,15 @@ Canvas {
         case "minusCircle":
             circle(0.5, 0.5, 0.42, true)
             ctx.strokeStyle = "white"; line(0.3, 0.5, 0.7, 0.5); break
+        case "check":
+            line(0.15, 0.52, 0.4, 0.76); line(0.4, 0.76, 0.86, 0.26); break
+        case "camera":
+            ctx.beginPath(); ctx.moveTo(0.08 * s, 0.3 * s); ctx.lineTo(0.32 * s, 0.3 * s); ctx.lineTo(0.4 * s, 0.16 * s)
+            ctx.lineTo(0.6 * s, 0.16 * s); ctx.lineTo(0.68 * s, 0.3 * s); ctx.lineTo(0.92 * s, 0.3 * s)
+            ctx.lineTo(0.92 * s, 0.84 * s); ctx.lineTo(0.08 * s, 0.84 * s); ctx.closePath(); ctx.fill()
+            ctx.globalCompositeOperation = "destination-out"
+            circle(0.5, 0.56, 0.17, true)
+            ctx.globalCompositeOperation = "source-over"; break
         case "gear":
             for (let i = 0; i < 8; ++i) {
                 const a = i * Math.PI / 4
@@ -59,6 +69,32 @@ Canvas {
             ctx.beginPath(); ctx.moveTo(0.12 * s, 0.38 * s); ctx.lineTo(0.38 * s, 0.38 * s); ctx.lineTo(0.82 * s, 0.14 * s)
             ctx.lineTo(0.82 * s, 0.82 * s); ctx.lineTo(0.38 * s, 0.6 * s); ctx.lineTo(0.12 * s, 0.6 * s); ctx.closePath(); ctx.fill()
             line(0.3, 0.6, 0.38, 0.86); break
+        case "heart":
+        case "heartFill":
+            ctx.beginPath(); ctx.moveTo(0.5 * s, 0.86 * s)
+            ctx.bezierCurveTo(0.1 * s, 0.6 * s, 0.04 * s, 0.34 * s, 0.2 * s, 0.2 * s)
+            ctx.bezierCurveTo(0.32 * s, 0.1 * s, 0.46 * s, 0.16 * s, 0.5 * s, 0.3 * s)
+            ctx.bezierCurveTo(0.54 * s, 0.16 * s, 0.68 * s, 0.1 * s, 0.8 * s, 0.2 * s)
+            ctx.bezierCurveTo(0.96 * s, 0.34 * s, 0.9 * s, 0.6 * s, 0.5 * s, 0.86 * s)
+            ctx.closePath()
+            if (kind === "heartFill") ctx.fill(); else ctx.stroke()
+            break
+        case "bubble":
+            ctx.beginPath(); ctx.moveTo(0.2 * s, 0.16 * s); ctx.lineTo(0.8 * s, 0.16 * s)
+            ctx.quadraticCurveTo(0.9 * s, 0.16 * s, 0.9 * s, 0.26 * s); ctx.lineTo(0.9 * s, 0.6 * s)
+            ctx.quadraticCurveTo(0.9 * s, 0.7 * s, 0.8 * s, 0.7 * s); ctx.lineTo(0.42 * s, 0.7 * s)
+            ctx.lineTo(0.24 * s, 0.86 * s); ctx.lineTo(0.26 * s, 0.7 * s); ctx.lineTo(0.2 * s, 0.7 * s)
+            ctx.quadraticCurveTo(0.1 * s, 0.7 * s, 0.1 * s, 0.6 * s); ctx.lineTo(0.1 * s, 0.26 * s)
+            ctx.quadraticCurveTo(0.1 * s, 0.16 * s, 0.2 * s, 0.16 * s); ctx.stroke(); break
+        case "trash":
+            line(0.14, 0.24, 0.86, 0.24); line(0.38, 0.24, 0.42, 0.1); line(0.42, 0.1, 0.58, 0.1); line(0.58, 0.1, 0.62, 0.24)
+            ctx.beginPath(); ctx.moveTo(0.22 * s, 0.24 * s); ctx.lineTo(0.28 * s, 0.9 * s); ctx.lineTo(0.72 * s, 0.9 * s)
+            ctx.lineTo(0.78 * s, 0.24 * s); ctx.stroke()
+            line(0.42, 0.4, 0.42, 0.74); line(0.58, 0.4, 0.58, 0.74); break
+        case "compose":
+            ctx.beginPath(); ctx.moveTo(0.5 * s, 0.16 * s); ctx.lineTo(0.14 * s, 0.16 * s); ctx.lineTo(0.14 * s, 0.86 * s)
+            ctx.lineTo(0.84 * s, 0.86 * s); ctx.lineTo(0.84 * s, 0.5 * s); ctx.stroke()
+            line(0.42, 0.58, 0.86, 0.14); line(0.42, 0.58, 0.38, 0.62); break
         case "globe":
             circle(0.5, 0.5, 0.4, false)
             ctx.beginPath(); ctx.ellipse(0.32 * s, 0.1 * s, 0.36 * s, 0.8 * s); ctx.stroke()

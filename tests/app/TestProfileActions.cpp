@@ -1,0 +1,254 @@
+// The profile tab's actions and sheets without a server: the log lines of the menu, the avatar
+// change, the log export handed to the desktop, the account forms' validation and the
+// administrator's command table.
+#include "AdminConsole.h"
+#include "AppState.h"
+#include "ChangePasswordForm.h"
+#include "ChangeUsernameForm.h"
+#include "KeychainHelper.h"
+#include "ProfileViewModel.h"
+#include "SettingsStore.h"
+#include "SystemClipboard.h"
+#include "WebSocketService.h"
+
+#include <QImage>
+#include <QJsonDocument>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+using namespace std::chrono_literals;
+
+class TestProfileActions : public QObject
+{
+    Q_OBJECT
+
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<WebSocketService> m_ws;
+    std::unique_ptr<AppState> m_state;
+    QStringList m_log;
+    int m_requests = 0;
+
+    void signIn()
+    {
+        m_state->setToken(QStringLiteral("tok"));
+        m_state->setCurrentUser(User{QStringLiteral("u1"), QStringLiteral("老王")});
+    }
+
+    void attach(ProfileViewModel &profile)
+    {
+        profile.setProperty("appState", QVariant::fromValue(m_state.get()));
+        profile.setLogSink([this](const QString &message, LogLevel level, const QString &module) {
+            m_log << logLevelName(level) + u' ' + module + u' ' + message;
+        });
+    }
+
+private Q_SLOTS:
+    void init()
+    {
+        m_dir = std::make_unique<QTemporaryDir>();
+        SettingsStore::shared().setLocation(m_dir->path());
+        WebSocketTiming timing;
+        timing.connectionCheckInterval = 600s;
+        m_ws = std::make_unique<WebSocketService>(timing);
+        AppState::Services services;
+        services.ws = m_ws.get();
+        services.restLogout = [] {};
+        m_state = std::make_unique<AppState>(services);
+        m_log.clear();
+        m_requests = 0;
+    }
+
+    void menuActionsWriteTheirLogLines()
+    {
+        ProfileViewModel profile;
+        attach(profile);
+        signIn();
+        profile.toggleTheme();
+        QCOMPARE(m_state->themeName(m_state->theme()), QStringLiteral("light"));
+        profile.toggleTheme();
+        profile.noteOpen(QStringLiteral("font size view"));
+        profile.logout();
+        QCOMPARE(m_log, QStringList({QStringLiteral("INFO Settings theme switched to light"),
+                                     QStringLiteral("INFO Settings theme switched to dark"),
+                                     QStringLiteral("DEBUG UI open font size view"),
+                                     QStringLiteral("INFO Auth user logout")}));
+        QVERIFY(!m_state->token());
+    }
+
+    void avatarChange_data()
+    {
+        QTest::addColumn<bool>("image");
+        QTest::addColumn<QString>("answer");
+        QTest::addColumn<QString>("avatar");
+        QTest::addColumn<QString>("toast");
+        QTest::newRow("uploaded") << true << "/uploads/a2.jpg" << "/uploads/a2.jpg" << "";
+        QTest::newRow("server refuses") << true << "" << "/uploads/a1.jpg" << "上传失败";
+        QTest::newRow("not an image") << false << "/uploads/a2.jpg" << "/uploads/a1.jpg" << "";
+    }
+
+    void avatarChange()
+    {
+        QFETCH(bool, image);
+        QFETCH(QString, answer);
+        QFETCH(QString, avatar);
+        QFETCH(QString, toast);
+        ProfileViewModel profile;
+        attach(profile);
+        signIn();
+        User user = *m_state->currentUser();
+        user.avatar = QStringLiteral("/uploads/a1.jpg");
+        m_state->setCurrentUser(user);
+        QByteArray uploaded;
+        profile.setUpload([&](const QString &, const QByteArray &jpeg, QObject *context, auto done) {
+            uploaded = jpeg;
+            QTimer::singleShot(0, context, [answer, done] {
+                done(answer.isEmpty() ? Result<AvatarResponse>::failure(QStringLiteral("上传失败"))
+                                      : Result<AvatarResponse>(AvatarResponse{true, answer}));
+            });
+        });
+        const QString file = m_dir->filePath(QStringLiteral("pick.png"));
+        if (image) {
+            QImage picture(8, 8, QImage::Format_ARGB32);
+            picture.fill(Qt::red);
+            QVERIFY(picture.save(file));
+        } else {
+            QFile text(file);
+            QVERIFY(text.open(QIODevice::WriteOnly));
+            text.write("not a picture");
+        }
+        QSignalSpy failed(&profile, &ProfileViewModel::avatarFailed);
+        profile.changeAvatar(QUrl::fromLocalFile(file));
+        QCOMPARE(uploaded.startsWith("\xff\xd8"), image);
+        QTRY_COMPARE(m_state->currentUser()->avatar.value_or(QString()), avatar);
+        QTest::qWait(10);
+        QCOMPARE(failed.isEmpty() ? QString() : failed.first().first().toString(), toast);
+        QCOMPARE(m_log.first(), QStringLiteral("INFO Settings change avatar"));
+    }
+
+    void exportedLogIsHandedToTheDesktop()
+    {
+        ProfileViewModel profile;
+        attach(profile);
+        QStringList revealed;
+        profile.setHandOff([&](const QString &path) { revealed << path; });
+        SystemClipboard::setText(QStringLiteral("before"));
+        profile.setExporter([] { return std::optional<QUrl>(); });
+        QVERIFY(!profile.exportLog());
+        QVERIFY(revealed.isEmpty());
+        QCOMPARE(SystemClipboard::text(), QStringLiteral("before"));
+        QVERIFY(profile.logShareMessage().isEmpty());
+
+        const QString path = m_dir->filePath(QStringLiteral("20261207-050000.zplog"));
+        profile.setExporter([path] { return std::optional<QUrl>(QUrl::fromLocalFile(path)); });
+        QVERIFY(profile.exportLog());
+        QCOMPARE(revealed, QStringList{path});
+        QCOMPARE(SystemClipboard::text(), path);
+        QVERIFY(profile.logShareMessage().contains(path));
+        QCOMPARE(m_log.count(QStringLiteral("INFO Settings export debug log")), 2);
+    }
+
+    void accountFormsValidateBeforeAnyRequest_data()
+    {
+        QTest::addColumn<QString>("form");
+        QTest::addColumn<QStringList>("fields");
+        QTest::addColumn<QString>("message");
+        QTest::addColumn<int>("requests");
+        QTest::newRow("one-character name") << "name" << QStringList{"王"} << "用户名至少2位" << 0;
+        QTest::newRow("two-character name") << "name" << QStringList{"老王"} << "" << 1;
+        QTest::newRow("three-character password") << "password" << QStringList{"old", "abc", "abc"} << "密码至少4位" << 0;
+        QTest::newRow("confirmation differs") << "password" << QStringList{"old", "abcd", "abce"} << "两次密码不一致" << 0;
+        QTest::newRow("password accepted") << "password" << QStringList{"", "abcd", "abcd"} << "" << 1;
+    }
+
+    void accountFormsValidateBeforeAnyRequest()
+    {
+        QFETCH(QString, form);
+        QFETCH(QStringList, fields);
+        QFETCH(QString, message);
+        QFETCH(int, requests);
+        signIn();
+        ChangeUsernameForm name;
+        name.setRequest([this](const QString &, const QString &, QObject *, auto) { ++m_requests; });
+        ChangePasswordForm password;
+        password.setRequest([this](const QString &, const QString &, const QString &, const QString &, QObject *, auto) { ++m_requests; });
+        AccountForm &target = form == u"name" ? static_cast<AccountForm &>(name) : password;
+        target.setProperty("appState", QVariant::fromValue(m_state.get()));
+        const char *names[] = {"oldPassword", "newPassword", "confirmPassword"};
+        for (int i = 0; i < fields.size(); ++i)
+            target.setProperty(form == u"name" ? "newUsername" : names[i], fields.at(i));
+        QMetaObject::invokeMethod(&target, "submit");
+        QCOMPARE(target.message(), message);
+        QCOMPARE(m_requests, requests);
+        QCOMPARE(target.isLoading(), requests > 0);
+    }
+
+    void accountFormsReportTheServer()
+    {
+        signIn();
+        ChangeUsernameForm name;
+        name.setProperty("appState", QVariant::fromValue(m_state.get()));
+        name.setProperty("newUsername", QStringLiteral("小李"));
+        QString sentName;
+        name.setRequest([&](const QString &, const QString &newName, QObject *, auto done) {
+            sentName = newName;
+            done(newName == u"小李" ? Result<User>::failure(QStringLiteral("用户名已存在")) : Result<User>(User{QStringLiteral("u1"), newName}));
+        });
+        QSignalSpy closed(&name, &AccountForm::succeeded);
+        name.submit();
+        QCOMPARE(name.message(), QStringLiteral("用户名已存在"));
+        QVERIFY(!name.isLoading());
+        name.setProperty("newUsername", QStringLiteral("小张"));
+        name.submit();
+        QCOMPARE(closed.size(), 1);
+        QCOMPARE(m_state->currentUser()->username, QStringLiteral("小张"));
+    }
+
+    void adminTable_data()
+    {
+        QTest::addColumn<QString>("action");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("frame");
+        QTest::addColumn<QString>("toast");
+        QTest::addColumn<QString>("left");
+        QTest::newRow("limit 0") << "setLimit" << "maxOnline" << "0" << R"({"type":"set-max-online","value":0})" << "已设置" << "0";
+        QTest::newRow("limit -5") << "setLimit" << "maxOnline" << "-5" << R"({"type":"set-max-online","value":-5})" << "已设置" << "-5";
+        QTest::newRow("limit +7") << "setLimit" << "maxOnline" << "+7" << R"({"type":"set-max-online","value":7})" << "已设置" << "+7";
+        QTest::newRow("limit abc") << "setLimit" << "maxOnline" << "abc" << "" << "" << "abc";
+        QTest::newRow("limit padded") << "setLimit" << "maxOnline" << " 7" << "" << "" << " 7";
+        QTest::newRow("limit empty") << "setLimit" << "maxOnline" << "" << "" << "" << "";
+        QTest::newRow("hall a space") << "renameHall" << "hallName" << " " << R"({"name":" ","type":"rename-hall"})" << "已改名" << " ";
+        QTest::newRow("hall empty") << "renameHall" << "hallName" << "" << "" << "" << "";
+        QTest::newRow("clear") << "clearHall" << "hallName" << "" << R"({"type":"clear-hall"})" << "已清空" << "";
+        QTest::newRow("ban") << "ban" << "banUsername" << "bob" << R"({"type":"ban-user","username":"bob"})" << "" << "";
+        QTest::newRow("ban empty") << "ban" << "banUsername" << "" << "" << "" << "";
+        QTest::newRow("unban") << "unban" << "unbanUsername" << "bob" << R"({"type":"unban-user","username":"bob"})" << "" << "";
+        QTest::newRow("announce") << "announce" << "announceText" << "今晚维护" << R"({"content":"今晚维护","type":"announce"})" << "已发布" << "";
+        QTest::newRow("announce empty") << "announce" << "announceText" << "" << "" << "" << "";
+    }
+
+    void adminTable()
+    {
+        QFETCH(QString, action);
+        QFETCH(QString, field);
+        QFETCH(QString, text);
+        QFETCH(QString, frame);
+        QFETCH(QString, toast);
+        QFETCH(QString, left);
+        AdminConsole console;
+        QStringList frames;
+        console.setSender([&](const QJsonObject &command) {
+            frames << QString::fromUtf8(QJsonDocument(command).toJson(QJsonDocument::Compact));
+        });
+        QSignalSpy toasts(&console, &AdminConsole::toast);
+        console.setProperty(field.toUtf8(), text);
+        QVERIFY(QMetaObject::invokeMethod(&console, action.toUtf8()));
+        QCOMPARE(frames, frame.isEmpty() ? QStringList() : QStringList{frame});
+        QCOMPARE(toasts.isEmpty() ? QString() : toasts.first().first().toString(), toast);
+        QCOMPARE(console.property(field.toUtf8()).toString(), left);
+    }
+};
+
+QTEST_MAIN(TestProfileActions)
+#include "TestProfileActions.moc"

@@ -1,0 +1,126 @@
+import QtQuick
+import QtTest
+import Zephlin.App
+import Zephlin.Chat
+import Zephlin.Screens
+import ZephlinTest
+
+// The "我的" tab: the menu per role, the sheets it opens and what they say before any request.
+TestCase {
+    id: testCase
+    name: "ProfileView"
+    when: windowShown
+    width: 390
+    height: 844
+    visible: true
+
+    ChatViewModel { id: chatState }
+    Component {
+        id: profileComponent
+        ProfileView { width: 390; height: 844; chat: chatState }
+    }
+
+    function makeProfile(isAdmin, role) {
+        const state = TestSupport.newAppState()
+        TestSupport.signIn(state, "u1", "老王", role || "")
+        state.isAdmin = isAdmin
+        return createTemporaryObject(profileComponent, testCase, { appState: state })
+    }
+
+    function sheet(profile, loader) {
+        const popup = findChild(profile, loader).popupItem
+        verify(popup, loader)
+        tryCompare(popup, "opened", true)
+        return popup
+    }
+
+    function test_menuRowsPerRole_data() {
+        const common = ["日间 / 夜间模式", "字体大小", "更改用户名", "更改密码", "服务器设置", "导出调试日志", "检查更新", "📋 更新日志"]
+        return [
+            { tag: "member", isAdmin: false, role: "", rows: common, badge: false },
+            { tag: "admin role only", isAdmin: false, role: "admin", rows: ["⚙ 站长管理"].concat(common), badge: false },
+            { tag: "session admin", isAdmin: true, role: "", rows: ["⚙ 站长管理"].concat(common), badge: true },
+        ]
+    }
+    function test_menuRowsPerRole(data) {
+        const profile = makeProfile(data.isAdmin, data.role)
+        compare(profile.visibleMenu.map(entry => entry.title), data.rows)
+        compare(findChild(profile, "adminTag").visible, data.badge)
+        compare(findChild(profile, "profileName").text, "老王")
+        verify(findChild(profile, "menu_" + data.rows[0]).visible)
+    }
+
+    function test_accountSheetsValidate_data() {
+        return [
+            { tag: "short name", row: "更改用户名", loader: "usernameLoader", fields: { newUsernameField: "王" }, message: "用户名至少2位" },
+            { tag: "short password", row: "更改密码", loader: "passwordLoader", fields: { newPasswordField: "abc", confirmPasswordField: "abc" }, message: "密码至少4位" },
+            { tag: "mismatch", row: "更改密码", loader: "passwordLoader", fields: { newPasswordField: "abcd", confirmPasswordField: "abce" }, message: "两次密码不一致" },
+        ]
+    }
+    function test_accountSheetsValidate(data) {
+        const profile = makeProfile(false)
+        mouseClick(findChild(profile, "menu_" + data.row))
+        const popup = sheet(profile, data.loader)
+        for (const name in data.fields)
+            findChild(popup.contentItem, name).text = data.fields[name]
+        mouseClick(findChild(popup.contentItem, "confirmButton"))
+        compare(findChild(popup.contentItem, "formMessage").text, data.message)
+        verify(findChild(popup.contentItem, "confirmButton").enabled)
+        keyClick(Qt.Key_Escape)
+        tryCompare(findChild(profile, data.loader), "active", false)
+    }
+
+    function test_fontSizeAppliesAndCloses() {
+        const profile = makeProfile(false)
+        mouseClick(findChild(profile, "menu_字体大小"))
+        const popup = sheet(profile, "fontSizeLoader")
+        verify(findChild(popup.contentItem, "fontOption_md").current)
+        mouseClick(findChild(popup.contentItem, "fontOption_lg"))
+        compare(profile.appState.fontSize, "lg")
+        tryCompare(profile, "showFontSize", false)
+        profile.appState.fontSize = "md"
+    }
+
+    function test_themeRowSwitchesBothWays() {
+        const profile = makeProfile(false)
+        profile.appState.theme = "dark"
+        mouseClick(findChild(profile, "menu_日间 / 夜间模式"))
+        compare(profile.appState.theme, "light")
+        mouseClick(findChild(profile, "menu_日间 / 夜间模式"))
+        compare(profile.appState.theme, "dark")
+    }
+
+    function test_adminSheetToastsAndFields() {
+        const profile = makeProfile(true)
+        mouseClick(findChild(profile, "menu_⚙ 站长管理"))
+        const popup = sheet(profile, "adminLoader")
+        const field = findChild(popup.contentItem, "maxOnlineField")
+        field.forceActiveFocus()
+        keyClick(Qt.Key_A)
+        mouseClick(findChild(popup.contentItem, "maxOnlineButton"))
+        compare(chatState.toast, "")
+        field.forceActiveFocus()
+        field.selectAll()
+        keyClick(Qt.Key_5)
+        mouseClick(findChild(popup.contentItem, "maxOnlineButton"))
+        compare(chatState.toast, "已设置")
+        compare(field.text, "5")
+        const ban = findChild(popup.contentItem, "banUsernameField")
+        ban.forceActiveFocus()
+        keyClick(Qt.Key_B)
+        keyClick(Qt.Key_Return)
+        compare(ban.text, "")
+    }
+
+    function test_changelogAndServerSettingsOpen() {
+        const profile = makeProfile(false)
+        mouseClick(findChild(profile, "menu_📋 更新日志"))
+        verify(sheet(profile, "changelogLoader"))
+        findChild(profile, "changelogLoader").popupItem.close()
+        tryCompare(profile, "showChangelog", false)
+        mouseClick(findChild(profile, "menu_服务器设置"))
+        const popup = sheet(profile, "serverConfigLoader")
+        mouseClick(findChild(popup.contentItem, "serverConfigCancel"))
+        tryCompare(profile, "showServerConfig", false)
+    }
+}
