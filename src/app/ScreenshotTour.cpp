@@ -122,10 +122,11 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
                         [this, tab] { setProperty(QStringLiteral("mainTabs"), "selectedTab", tab); }, 700,
                         QStringLiteral("tab-%1-%2").arg(tab).arg(QLatin1String(tabs[tab])) + suffix});
     }
+    // Alice's screens first; the profile's steps end signed in as the administrator.
+    planContactScreens(suffix);
     planChatScreens(suffix);
     planMoments(suffix);
     planProfile(suffix);
-    planContactScreens(suffix);
     m_steps.append({[] { return true; }, [this] {
                         setProperty(QStringLiteral("mainTabs"), "selectedTab", 2);
                         call(QStringLiteral("discoverSiblingEntry"), "clicked");
