@@ -5,21 +5,15 @@
 // contact reach bob.
 #include "APIService.h"
 #include "ChatViewModel.h"
+#include "DemoAppDriver.h"
 #include "DraftImageList.h"
-#include "RootController.h"
-#include "ServerProcess.h"
-#include "SettingsStore.h"
 #include "WebSocketService.h"
-#include "ZephlinApplication.h"
 
 #include <QBuffer>
-#include <QProcess>
 #include <QQmlListReference>
 #include <QQuickItem>
-#include <QQuickWindow>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <memory>
 
 Q_IMPORT_QML_PLUGIN(Zephlin_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
@@ -33,10 +27,9 @@ class ChatScreenEndToEndTest : public QObject
 {
     Q_OBJECT
 
-    ServerProcess m_server;
-    std::unique_ptr<ZephlinApplication> m_app;
+    DemoAppDriver m_driver;
 
-    QObject *item(const QString &name) const { return m_app->window()->findChild<QObject *>(name); }
+    QObject *item(const QString &name) const { return m_driver.item(name); }
 
     QObject *child(QObject *parent, const QString &name) const
     {
@@ -70,52 +63,18 @@ class ChatScreenEndToEndTest : public QObject
         return DraftImageList::encodeJpeg(image);
     }
 
-    template <typename T, typename Call>
-    static Result<T> await(Call call)
-    {
-        std::optional<Result<T>> answer;
-        call([&](Result<T> result) { answer = std::move(result); });
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000); }();
-        return answer ? *answer : Result<T>::failure(QStringLiteral("no answer"));
-    }
-
 private Q_SLOTS:
-    void initTestCase()
-    {
-        ZephlinApplication::configure(*qGuiApp);
-        QProcess seed;
-        seed.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_server.dataPath()});
-        QVERIFY(seed.waitForFinished(60000) && seed.exitCode() == 0);
-        QVERIFY(m_server.start());
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
-    }
-
-    void cleanupTestCase()
-    {
-        m_app.reset();
-        WebSocketService::shared().disconnectFromServer();
-    }
+    void initTestCase() { QVERIFY(m_driver.startServer()); }
+    void cleanupTestCase() { m_driver.quit(); }
 
     void hallMentionPictureRecallAndUnfriend()
     {
-        RootController::resetForTesting();
-        ZephlinApplication::Options options;
-        options.silentUpdateCheck = false;
-        m_app = std::make_unique<ZephlinApplication>(options);
-        QVERIFY(m_app->showRootView());
-        const auto route = [this] { return item(QStringLiteral("rootController"))->property("route").toInt(); };
-        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 10000);
-        item(QStringLiteral("loginUsername"))->setProperty("text", QStringLiteral("alice"));
-        item(QStringLiteral("loginPassword"))->setProperty("text", QStringLiteral("alice123"));
-        QMetaObject::invokeMethod(item(QStringLiteral("loginButton")), "clicked");
-        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
-        auto *chat = m_app->window()->property("chat").value<ChatViewModel *>();
+        ChatViewModel *chat = m_driver.signIn(QStringLiteral("alice"), QStringLiteral("alice123"));
         QVERIFY(chat);
-        QTRY_VERIFY_WITH_TIMEOUT(!chat->friends().isEmpty(), 20000);
         const QString alice = ChatViewModel::currentUserId();
 
         // Bob: the client core with callbacks of his own.
-        const Result<LoginResponse> bob = await<LoginResponse>([](auto done) {
+        const Result<LoginResponse> bob = DemoAppDriver::await<LoginResponse>([](auto done) {
             APIService::shared().login(QStringLiteral("bob"), QStringLiteral("bob123"), nullptr, done);
         });
         QVERIFY2(bob.ok(), qPrintable(bob.error()));
@@ -134,7 +93,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(bobHello, 10000);
 
         // Bob's picture goes up over REST, then his message with it and a mention of alice.
-        const Result<ImageUploadResponse> uploaded = await<ImageUploadResponse>([&](auto done) {
+        const Result<ImageUploadResponse> uploaded = DemoAppDriver::await<ImageUploadResponse>([&](auto done) {
             APIService::shared().uploadMessageImage(bob->token, jpeg(Qt::darkCyan), nullptr, done);
         });
         QVERIFY2(uploaded.ok(), qPrintable(uploaded.error()));

@@ -4,12 +4,11 @@
 #include "APIService.h"
 #include "ChatViewModel.h"
 #include "RootController.h"
-#include "ServerProcess.h"
+#include "DemoAppDriver.h"
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 #include "ZephlinApplication.h"
 
-#include <QProcess>
 #include <QQuickItem>
 #include <QQuickWindow>
 #include <QTest>
@@ -28,19 +27,9 @@ class ContactsEndToEndTest : public QObject
 {
     Q_OBJECT
 
-    ServerProcess m_server;
-    std::unique_ptr<ZephlinApplication> m_app;
+    DemoAppDriver m_driver;
 
-    QObject *item(const QString &name) const { return m_app->window()->findChild<QObject *>(name); }
-
-    template <typename T, typename Call>
-    static Result<T> await(Call call)
-    {
-        std::optional<Result<T>> answer;
-        call([&](Result<T> result) { answer = std::move(result); });
-        [&] { QTRY_VERIFY_WITH_TIMEOUT(answer.has_value(), 20000); }();
-        return answer ? *answer : Result<T>::failure(QStringLiteral("no answer"));
-    }
+    QObject *item(const QString &name) const { return m_driver.item(name); }
 
     static std::optional<ChatGroup> named(const QList<ChatGroup> &groups, const QString &name)
     {
@@ -59,45 +48,20 @@ class ContactsEndToEndTest : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase()
-    {
-        ZephlinApplication::configure(*qGuiApp);
-        QProcess seed;
-        seed.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_server.dataPath()});
-        QVERIFY(seed.waitForFinished(60000) && seed.exitCode() == 0);
-        QVERIFY(m_server.start());
-        SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
-    }
-
-    void cleanupTestCase()
-    {
-        m_app.reset();
-        WebSocketService::shared().disconnectFromServer();
-    }
+    void initTestCase() { QVERIFY(m_driver.startServer()); }
+    void cleanupTestCase() { m_driver.quit(); }
 
     void friendsGroupsAndApplications()
     {
-        RootController::resetForTesting();
-        ZephlinApplication::Options options;
-        options.silentUpdateCheck = false;
-        m_app = std::make_unique<ZephlinApplication>(options);
-        QVERIFY(m_app->showRootView());
-        const auto route = [this] { return item(QStringLiteral("rootController"))->property("route").toInt(); };
-        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::SignIn), 10000);
-        item(QStringLiteral("loginUsername"))->setProperty("text", QStringLiteral("alice"));
-        item(QStringLiteral("loginPassword"))->setProperty("text", QStringLiteral("alice123"));
-        QMetaObject::invokeMethod(item(QStringLiteral("loginButton")), "clicked");
-        QTRY_COMPARE_WITH_TIMEOUT(route(), int(RootController::Route::Main), 20000);
-        auto *chat = m_app->window()->property("chat").value<ChatViewModel *>();
+        ChatViewModel *chat = m_driver.signIn(QStringLiteral("alice"), QStringLiteral("alice123"));
         QVERIFY(chat);
-        QTRY_VERIFY_WITH_TIMEOUT(!chat->friends().isEmpty(), 20000);
         item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 1);
 
         // Dora: registered now, the client core with callbacks of her own.
-        QVERIFY(await<RegisterResponse>([](auto done) {
+        QVERIFY(DemoAppDriver::await<RegisterResponse>([](auto done) {
             APIService::shared().registerUser(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
         }).ok());
-        const Result<LoginResponse> dora = await<LoginResponse>([](auto done) {
+        const Result<LoginResponse> dora = DemoAppDriver::await<LoginResponse>([](auto done) {
             APIService::shared().login(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
         });
         QVERIFY2(dora.ok(), qPrintable(dora.error()));
