@@ -7,13 +7,13 @@
 #include "HostileUser.h"
 #include "LoadWorker.h"
 
-#include "AccountService.h"
-#include "Clock.h"
-#include "Database.h"
-#include "FriendStore.h"
-#include "HallSettings.h"
-#include "Limits.h"
-#include "SessionStore.h"
+#include "accounts/AccountService.h"
+#include "core/Clock.h"
+#include "storage/Database.h"
+#include "storage/FriendStore.h"
+#include "storage/HallSettings.h"
+#include "core/Limits.h"
+#include "storage/SessionStore.h"
 #include "TlsTrust.h"
 
 #include <QCommandLineParser>

@@ -2,12 +2,12 @@
 // recalls and their window, limits, presence and the online limit.
 #include "ServerFixture.h"
 
-#include "ChatHub.h"
-#include "Database.h"
-#include "GroupStore.h"
-#include "HallSettings.h"
+#include "live/ChatHub.h"
+#include "storage/Database.h"
+#include "storage/GroupStore.h"
+#include "storage/HallSettings.h"
 #include "HelloMessage.h"
-#include "MessageStore.h"
+#include "storage/MessageStore.h"
 
 #include <QJsonArray>
 #include <QSslSocket>

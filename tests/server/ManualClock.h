@@ -1,6 +1,6 @@
 #pragma once
 // A clock the test moves by hand; it starts at the real time so stored times look ordinary.
-#include "Clock.h"
+#include "core/Clock.h"
 
 #include <QDateTime>
 

@@ -1,10 +1,10 @@
 #include "SeededAccounts.h"
 
-#include "AccountService.h"
-#include "Clock.h"
-#include "FriendStore.h"
-#include "Limits.h"
-#include "SessionStore.h"
+#include "accounts/AccountService.h"
+#include "core/Clock.h"
+#include "storage/FriendStore.h"
+#include "core/Limits.h"
+#include "storage/SessionStore.h"
 
 #include <QDir>
 #include <QtTest>

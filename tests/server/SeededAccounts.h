@@ -1,7 +1,7 @@
 #pragma once
 // Accounts written straight into a server's database, with cheap hashes and a session each, for tests
 // that need many signed-in users of the real server process.
-#include "Database.h"
+#include "storage/Database.h"
 
 #include <QList>
 #include <QString>

@@ -1,9 +1,9 @@
 #include "ServerFixture.h"
 
 #include "DevCertificates.h"
-#include "FriendStore.h"
+#include "storage/FriendStore.h"
 #include "TlsTrust.h"
-#include "UserStore.h"
+#include "storage/UserStore.h"
 
 #include <QtTest>
 

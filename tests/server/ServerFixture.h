@@ -3,7 +3,7 @@
 // hand-moved clock, short timeouts and cheap password hashing.
 #include "ManualClock.h"
 #include "RestProbe.h"
-#include "ServerCore.h"
+#include "core/ServerCore.h"
 #include "WsProbe.h"
 
 #include <QTemporaryDir>

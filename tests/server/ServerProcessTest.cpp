@@ -1,6 +1,6 @@
 // The real zephlin-server executable: its command line, and that nothing delivered is lost when the
 // process is killed in the middle of traffic.
-#include "Database.h"
+#include "storage/Database.h"
 #include "DevCertificates.h"
 #include "RestProbe.h"
 #include "ServerProcess.h"

@@ -2,7 +2,7 @@
 // package download, and its "not found" answer for a package that is not there.
 #include "AppUpdateChecker.h"
 #include "DevCertificates.h"
-#include "ServerCore.h"
+#include "core/ServerCore.h"
 #include "TlsTrust.h"
 
 #include <QDir>

@@ -1,8 +1,0 @@
-#include "Clock.h"
-
-#include <QDateTime>
-
-qint64 Clock::nowMs() const
-{
-    return QDateTime::currentMSecsSinceEpoch();
-}

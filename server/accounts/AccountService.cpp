@@ -1,0 +1,183 @@
+#include "accounts/AccountService.h"
+
+#include "core/Clock.h"
+#include "storage/Database.h"
+#include "core/Limits.h"
+#include "accounts/SecureRandom.h"
+
+#include <QRegularExpression>
+
+namespace {
+const QString NameRule = QStringLiteral("用户名需为2-20位字母、数字或中文");
+const QString PasswordRule = QStringLiteral("密码长度需为4-64位");
+const QString BadCredentials = QStringLiteral("用户名或密码错误");
+const QString TooManyTries = QStringLiteral("尝试次数过多，请稍后再试");
+const QString Banned = QStringLiteral("账号已被封禁");
+const QString NameTaken = QStringLiteral("用户名已被占用");
+const QString NoSuchUser = QStringLiteral("用户不存在");
+const QString ServerFault = QStringLiteral("服务器错误，请稍后再试");
+} // namespace
+
+AccountService::AccountService(Database &db, const Clock &clock, const Limits &limits, PasswordHasher hasher)
+    : m_db(db), m_clock(clock), m_limits(limits), m_hasher(hasher), m_users(db), m_sessions(db),
+      m_throttle(clock, limits.loginThrottleWindowMs), m_signIns(clock, limits.signInBurst, limits.signInsPerSecond),
+      m_dummyHash(hasher.hash(SecureRandom::token()))
+{
+}
+
+bool AccountService::isValidUsername(const QString &name)
+{
+    static const QRegularExpression rule(QStringLiteral("^[A-Za-z0-9\\x{4e00}-\\x{9fa5}]{2,20}$"));
+    return rule.match(name).hasMatch();
+}
+
+bool AccountService::isValidPassword(const QString &password)
+{
+    return password.size() >= 4 && password.size() <= 64;
+}
+
+Outcome<User> AccountService::createUser(const QString &username, const QString &password, bool admin)
+{
+    if (!isValidUsername(username))
+        return Refusal{400, NameRule};
+    if (!isValidPassword(password))
+        return Refusal{400, PasswordRule};
+    if (m_users.byName(username))
+        return Refusal{409, NameTaken};
+    StoredUser stored;
+    stored.user.id = SecureRandom::id(QStringLiteral("u"));
+    stored.user.username = username;
+    stored.user.role = admin ? QStringLiteral("admin") : QStringLiteral("user");
+    stored.user.createdAt = m_clock.nowMs();
+    stored.passwordHash = m_hasher.hash(password);
+    if (stored.passwordHash.isEmpty() || !m_users.insert(stored))
+        return Refusal{500, ServerFault};
+    return stored.user;
+}
+
+Outcome<User> AccountService::registerUser(const QString &username, const QString &password, const QString &address)
+{
+    const QString addressKey = QStringLiteral("register:") + address;
+    if (m_throttle.blocked(addressKey, m_limits.registrationsPerAddress))
+        return Refusal{429, TooManyTries};
+    Outcome<User> created = createUser(username, password, false);
+    if (created)
+        m_throttle.recordFailure(addressKey); // counts registrations, successful ones included
+    return created;
+}
+
+std::optional<Refusal> AccountService::throttled(const QString &username, const QString &address)
+{
+    if (m_throttle.blocked(QStringLiteral("name:") + username.toLower(), m_limits.failedLoginsPerName)
+        || m_throttle.blocked(QStringLiteral("address:") + address, m_limits.failedLoginsPerAddress))
+        return Refusal{429, TooManyTries};
+    return std::nullopt;
+}
+
+void AccountService::recordFailure(const QString &username, const QString &address)
+{
+    m_throttle.recordFailure(QStringLiteral("name:") + username.toLower());
+    m_throttle.recordFailure(QStringLiteral("address:") + address);
+}
+
+Outcome<AccountService::SignIn> AccountService::login(const QString &username, const QString &password,
+                                                      const QString &address)
+{
+    if (const std::optional<Refusal> refusal = throttled(username, address))
+        return *refusal;
+    const std::optional<StoredUser> stored = m_users.byName(username);
+    const bool verified = m_hasher.verify(password, stored ? stored->passwordHash : m_dummyHash);
+    if (!stored || !verified) {
+        recordFailure(username, address);
+        return Refusal{401, BadCredentials};
+    }
+    if (stored->isBanned())
+        return Refusal{403, Banned};
+    if (!m_signIns.take(address))
+        return Refusal{429, TooManyTries};
+    m_throttle.clear(QStringLiteral("name:") + username.toLower());
+    const QString token = m_sessions.create(stored->user.id, m_clock.nowMs());
+    if (token.isEmpty())
+        return Refusal{500, ServerFault};
+    return SignIn{token, stored->user, m_sessions.trimTo(stored->user.id, m_limits.sessionsPerUser).value_or(QStringList())};
+}
+
+std::optional<StoredUser> AccountService::authenticate(const QString &token)
+{
+    if (token.isEmpty())
+        return std::nullopt;
+    const std::optional<QString> owner =
+        m_sessions.ownerOf(SecureRandom::tokenHash(token), m_clock.nowMs() - m_limits.sessionLifetimeMs);
+    if (!owner)
+        return std::nullopt;
+    std::optional<StoredUser> stored = m_users.byId(*owner);
+    if (!stored || stored->isBanned())
+        return std::nullopt;
+    return stored;
+}
+
+void AccountService::logout(const QString &token)
+{
+    if (!token.isEmpty())
+        m_sessions.remove(SecureRandom::tokenHash(token));
+}
+
+Outcome<User> AccountService::changeUsername(const QString &userId, const QString &newName)
+{
+    if (!isValidUsername(newName))
+        return Refusal{400, NameRule};
+    const std::optional<StoredUser> holder = m_users.byName(newName);
+    if (holder && holder->user.id != userId)
+        return Refusal{409, NameTaken};
+    if (!m_users.setUsername(userId, newName))
+        return Refusal{500, ServerFault};
+    const std::optional<StoredUser> updated = m_users.byId(userId);
+    if (!updated)
+        return Refusal{404, NoSuchUser};
+    return updated->user;
+}
+
+Outcome<AccountService::Sessions> AccountService::changePassword(const QString &userId, const QString &currentToken,
+                                                                 const QString &oldPassword,
+                                                                 const QString &newPassword,
+                                                                 const QString &confirmation,
+                                                                 const QString &address)
+{
+    const std::optional<StoredUser> stored = m_users.byId(userId);
+    if (!stored)
+        return Refusal{404, NoSuchUser};
+    if (const std::optional<Refusal> refusal = throttled(stored->user.username, address))
+        return *refusal;
+    if (newPassword != confirmation)
+        return Refusal{400, QStringLiteral("两次输入的新密码不一致")};
+    if (!isValidPassword(newPassword))
+        return Refusal{400, PasswordRule};
+    if (!m_hasher.verify(oldPassword, stored->passwordHash)) {
+        recordFailure(stored->user.username, address);
+        return Refusal{400, QStringLiteral("原密码错误")};
+    }
+    const QString hash = m_hasher.hash(newPassword);
+    if (hash.isEmpty() || !m_users.setPasswordHash(userId, hash))
+        return Refusal{500, ServerFault};
+    return Sessions{m_sessions.removeAllOf(userId, SecureRandom::tokenHash(currentToken)).value_or(QStringList())};
+}
+
+Outcome<AccountService::Sessions> AccountService::setBanned(const QString &username, bool banned)
+{
+    const std::optional<StoredUser> stored = m_users.byName(username);
+    if (!stored)
+        return Refusal{404, NoSuchUser};
+    if (!m_db.transaction())
+        return Refusal{500, ServerFault};
+    const std::optional<QStringList> ended = banned ? m_sessions.removeAllOf(stored->user.id) : QStringList();
+    if (!ended || !m_users.setBanned(stored->user.id, banned) || !m_db.commit()) {
+        m_db.rollback();
+        return Refusal{500, ServerFault};
+    }
+    return Sessions{*ended};
+}
+
+void AccountService::pruneSessions()
+{
+    m_sessions.removeCreatedBefore(m_clock.nowMs() - m_limits.sessionLifetimeMs);
+}

@@ -1,0 +1,16 @@
+// zephlin-server: the companion chat server (REST + WebSocket on one TLS port, SQLite storage).
+#include "cli/ServerCommandLine.h"
+
+#include <QCoreApplication>
+#include <sys/stat.h>
+
+int main(int argc, char *argv[])
+{
+    // The database, uploads and keys are the server's alone: folders 0700, files 0600.
+    umask(077);
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("zephlin-server"));
+    ServerCommandLine commandLine;
+    const int code = commandLine.run(app.arguments().mid(1));
+    return code >= 0 ? code : app.exec();
+}

@@ -1,0 +1,8 @@
+#include "core/Clock.h"
+
+#include <QDateTime>
+
+qint64 Clock::nowMs() const
+{
+    return QDateTime::currentMSecsSinceEpoch();
+}

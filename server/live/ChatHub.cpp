@@ -1,0 +1,205 @@
+#include "live/ChatHub.h"
+
+#include "accounts/AccountService.h"
+#include "live/ChatClient.h"
+#include "core/Clock.h"
+#include "storage/HallSettings.h"
+#include "core/Limits.h"
+#include "accounts/SecureRandom.h"
+#include "live/WireEvents.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QWebSocket>
+
+ChatHub::ChatHub(AccountService &accounts, HallSettings &hall, const Clock &clock, const Limits &limits,
+                 QObject *parent)
+    : QObject(parent), m_accounts(accounts), m_hall(hall), m_limits(limits),
+      m_commandAllowance(clock, limits.commandBurst, limits.commandsPerSecond)
+{
+    m_presenceTimer.setSingleShot(true);
+    m_presenceTimer.setInterval(m_limits.presenceDelayMs);
+    connect(&m_presenceTimer, &QTimer::timeout, this, &ChatHub::sendPresence);
+}
+
+ChatHub::~ChatHub()
+{
+    for (ChatClient *client : std::as_const(m_clients))
+        delete client;
+}
+
+void ChatHub::adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport)
+{
+    socket->setMaxAllowedIncomingFrameSize(quint64(m_limits.maxFrameBytes));
+    socket->setMaxAllowedIncomingMessageSize(quint64(m_limits.maxFrameBytes));
+    QWebSocket *raw = socket.get();
+    auto *client = new ChatClient(std::move(socket), transport);
+    m_clients << client;
+    connect(raw, &QWebSocket::textMessageReceived, client, [this, client](const QString &text) { onText(client, text); });
+    connect(raw, &QWebSocket::binaryMessageReceived, client, [client](const QByteArray &) {
+        client->closeWith(WireEvents::text(WireEvents::error(QStringLiteral("不支持的消息格式"))));
+    });
+    connect(raw, &QWebSocket::disconnected, client, [this, client] { drop(client); });
+    QTimer::singleShot(m_limits.authTimeoutMs, client, [client] {
+        if (!client->isAuthenticated())
+            client->closeWith(WireEvents::text(WireEvents::error(QStringLiteral("认证超时，请重新连接"))));
+    });
+}
+
+void ChatHub::drop(ChatClient *client)
+{
+    if (!m_clients.removeOne(client))
+        return;
+    if (client->isAuthenticated()) {
+        QList<ChatClient *> &connections = m_byUser[client->userId()];
+        connections.removeOne(client);
+        if (connections.isEmpty()) {
+            m_byUser.remove(client->userId());
+            m_onlineOrder.removeOne(client->userId());
+            schedulePresence();
+        }
+    }
+    client->deleteLater();
+}
+
+void ChatHub::onText(ChatClient *client, const QString &text)
+{
+    // Malformed frames cost a command too: they are work for the server all the same.
+    if (client->isAuthenticated() && !m_commandAllowance.take(client->userId())) {
+        send(*client, WireEvents::error(QStringLiteral("操作太频繁，请稍后再试")));
+        return;
+    }
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(text.toUtf8(), &parseError);
+    const QJsonObject frame = document.object();
+    const QString type = frame.value(QStringLiteral("type")).toString();
+    if (parseError.error != QJsonParseError::NoError || !document.isObject() || type.isEmpty()) {
+        const QJsonObject refusal = WireEvents::error(QStringLiteral("消息格式错误"));
+        // A connection that has not signed in gets no second chance.
+        if (!client->isAuthenticated())
+            return client->closeWith(WireEvents::text(refusal));
+        send(*client, refusal);
+        return;
+    }
+    if (!client->isAuthenticated()) {
+        authenticate(*client, frame);
+        return;
+    }
+    const auto handler = m_commands.constFind(type);
+    if (handler == m_commands.constEnd()) {
+        send(*client, WireEvents::error(QStringLiteral("不支持的操作")));
+        return;
+    }
+    (*handler)(*client, frame);
+}
+
+void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
+{
+    if (frame.value(QStringLiteral("type")).toString() != QLatin1String("auth")) {
+        client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("请先登录"))));
+        return;
+    }
+    const QString token = frame.value(QStringLiteral("token")).toString();
+    const std::optional<StoredUser> user = m_accounts.authenticate(token);
+    if (!user) {
+        // "kicked" makes the client sign out; a retry with the same token could never succeed.
+        client.closeWith(WireEvents::text({{QStringLiteral("type"), QStringLiteral("kicked")},
+                                           {QStringLiteral("error"), QStringLiteral("登录已失效，请重新登录")}}));
+        return;
+    }
+    const QString userId = user->user.id;
+    const int maxOnline = m_hall.maxOnline(); // 0: no limit
+    if (!isOnline(userId) && !user->isAdmin() && maxOnline > 0 && m_onlineOrder.size() >= maxOnline) {
+        client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("在线人数已达上限，请稍后再试"))));
+        return;
+    }
+    if (m_byUser.value(userId).size() >= m_limits.connectionsPerUser) {
+        client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("同时在线的连接太多，请关闭其他设备后再试"))));
+        return;
+    }
+    client.signIn(userId, SecureRandom::tokenHash(token));
+    if (!m_byUser.contains(userId)) {
+        m_onlineOrder << userId;
+        schedulePresence();
+    }
+    m_byUser[userId] << &client;
+    if (m_hello)
+        send(client, m_hello(*user));
+    schedulePresence(); // the new connection learns who is online, too
+}
+
+void ChatHub::sendText(ChatClient &client, const QString &text)
+{
+    QWebSocket *socket = client.socket();
+    if (!socket || !socket->isValid())
+        return;
+    // A reader that stopped reading would otherwise make the server buffer without bound.
+    if (client.queuedBytes() > m_limits.maxQueuedBytesPerSocket) {
+        socket->abort();
+        return;
+    }
+    client.sendText(text);
+}
+
+void ChatHub::send(ChatClient &client, const QJsonObject &event)
+{
+    sendText(client, WireEvents::text(event));
+}
+
+void ChatHub::sendToUser(const QString &userId, const QJsonObject &event)
+{
+    sendToUsers({userId}, event);
+}
+
+void ChatHub::sendToUsers(const QStringList &userIds, const QJsonObject &event)
+{
+    const QString text = WireEvents::text(event);
+    QSet<QString> seen;
+    for (const QString &userId : userIds) {
+        if (seen.contains(userId))
+            continue;
+        seen.insert(userId);
+        for (ChatClient *client : m_byUser.value(userId))
+            sendText(*client, text);
+    }
+}
+
+void ChatHub::broadcast(const QJsonObject &event)
+{
+    const QString text = WireEvents::text(event);
+    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
+    const QList<ChatClient *> clients = m_clients;
+    for (ChatClient *client : clients)
+        if (client->isAuthenticated())
+            sendText(*client, text);
+}
+
+void ChatHub::closeUser(const QString &userId, const QJsonObject &event)
+{
+    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
+    for (ChatClient *client : m_byUser.value(userId))
+        client->closeWith(text);
+}
+
+void ChatHub::closeSessions(const QStringList &tokenHashes, const QJsonObject &event)
+{
+    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
+    const QList<ChatClient *> clients = m_clients;
+    for (ChatClient *client : clients)
+        if (client->isAuthenticated() && tokenHashes.contains(client->tokenHash()))
+            client->closeWith(text);
+}
+
+void ChatHub::schedulePresence()
+{
+    if (!m_presenceTimer.isActive())
+        m_presenceTimer.start();
+}
+
+void ChatHub::sendPresence()
+{
+    QJsonArray online;
+    for (const QString &userId : std::as_const(m_onlineOrder))
+        online.append(QJsonObject{{QStringLiteral("id"), userId}});
+    broadcast({{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
+}

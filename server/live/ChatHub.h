@@ -1,0 +1,67 @@
+#pragma once
+// The WebSocket side of the server: takes connections, demands the "auth" frame first and in time,
+// sends the hello snapshot, dispatches commands with a per-user rate limit, fans events out to
+// users' connections and announces presence.
+#include "live/ChatContext.h"
+#include "core/RateLimiter.h"
+
+#include <QJsonObject>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QStringList>
+#include <QTimer>
+#include <memory>
+
+class QSslSocket;
+class QWebSocket;
+struct StoredUser;
+
+class ChatHub : public QObject
+{
+    Q_OBJECT
+public:
+    using HelloSource = std::function<QJsonObject(const StoredUser &user)>;
+
+    ChatHub(AccountService &accounts, HallSettings &hall, const Clock &clock, const Limits &limits,
+            QObject *parent = nullptr);
+    ~ChatHub() override;
+
+    void setCommands(CommandTable commands) { m_commands = std::move(commands); }
+    void setHelloSource(HelloSource source) { m_hello = std::move(source); }
+
+    // `transport` is the TLS socket under the WebSocket (may be null), watched for unsent output.
+    void adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport);
+
+    void send(ChatClient &client, const QJsonObject &event);
+    void sendToUser(const QString &userId, const QJsonObject &event);
+    void sendToUsers(const QStringList &userIds, const QJsonObject &event);
+    // Every signed-in connection.
+    void broadcast(const QJsonObject &event);
+    // Sends the event (unless empty) to every connection of the user, then closes them.
+    void closeUser(const QString &userId, const QJsonObject &event);
+    // The same for the connections signed in with the given token hashes.
+    void closeSessions(const QStringList &tokenHashes, const QJsonObject &event);
+
+    bool isOnline(const QString &userId) const { return m_byUser.contains(userId); }
+    QStringList onlineUsers() const { return m_onlineOrder; }
+
+private:
+    void onText(ChatClient *client, const QString &text);
+    void authenticate(ChatClient &client, const QJsonObject &frame);
+    void drop(ChatClient *client);
+    void sendText(ChatClient &client, const QString &text);
+    void schedulePresence();
+    void sendPresence();
+
+    AccountService &m_accounts;
+    HallSettings &m_hall;
+    const Limits &m_limits;
+    CommandTable m_commands;
+    HelloSource m_hello;
+    QList<ChatClient *> m_clients;
+    QHash<QString, QList<ChatClient *>> m_byUser;
+    QStringList m_onlineOrder; // users in the order they came online
+    RateLimiter m_commandAllowance; // per user, over all their connections
+    QTimer m_presenceTimer;
+};

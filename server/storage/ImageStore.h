@@ -1,0 +1,35 @@
+#pragma once
+// Uploaded images, checked to decode as JPEG, PNG, GIF or WebP within the size limits and stored once
+// under the SHA-256 of their bytes; served back from "/uploads/<hash>.<ext>".
+#include "core/Outcome.h"
+
+#include <QByteArray>
+#include <QString>
+
+struct Limits;
+
+class ImageStore
+{
+public:
+    ImageStore(const QString &directory, const Limits &limits);
+
+    // Base64 text from a request body; answers the server path of the stored image.
+    Outcome<QString> storeBase64(const QString &base64);
+    Outcome<QString> storeBytes(const QByteArray &bytes);
+    // True for a path this store handed out and still holds.
+    bool holds(const QString &path) const;
+
+    struct File
+    {
+        QByteArray bytes;
+        QByteArray contentType;
+    };
+    // A stored file by its name (the last path segment); empty bytes when there is none.
+    File read(const QString &name) const;
+
+    static QString urlPrefix() { return QStringLiteral("/uploads/"); }
+
+private:
+    QString m_directory;
+    const Limits &m_limits;
+};
