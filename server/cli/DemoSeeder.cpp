@@ -69,12 +69,12 @@ QList<DemoSeeder::Account> DemoSeeder::accounts()
             {QStringLiteral("小明"), QStringLiteral("xiaoming123")}};
 }
 
-bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
+bool DemoSeeder::seed(const QString &dataDir, const QString &databaseUrl, bool *seeded, QString *error)
 {
     *seeded = false;
     QDir().mkpath(dataDir);
     Database db;
-    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!db.open(Database::location(dataDir, databaseUrl))) {
         *error = db.errorText();
         return false;
     }

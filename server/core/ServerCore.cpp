@@ -97,7 +97,7 @@ bool ServerCore::start()
     const Clock &clock = m_options.clock ? *m_options.clock : systemClock;
     m_parts = std::make_unique<Parts>(m_options, clock);
     Parts &parts = *m_parts;
-    if (!parts.db.open(QDir(m_options.dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!parts.db.open(Database::location(m_options.dataDir, m_options.databaseUrl))) {
         m_error = QStringLiteral("cannot open the database: %1").arg(parts.db.errorText());
         return false;
     }

@@ -2,6 +2,7 @@
 
 #include "DevCertificates.h"
 #include "storage/FriendStore.h"
+#include "TestDatabase.h"
 #include "TlsTrust.h"
 #include "storage/UserStore.h"
 
@@ -37,6 +38,7 @@ ServerFixture::ServerFixture(Limits limits)
     const DevCertificates &certs = certificates();
     ServerOptions options;
     options.dataDir = m_dir.path();
+    options.databaseUrl = TestDatabase::urlFor(m_dir.path());
     options.address = QHostAddress::LocalHost;
     options.certificate = certs.serverCertificate;
     options.privateKey = certs.serverKey;
