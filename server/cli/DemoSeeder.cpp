@@ -88,7 +88,7 @@ bool DemoSeeder::seed(const QString &dataDir, const QString &databaseUrl, bool *
         *error = QStringLiteral("the database already has users; demo data goes only into a new data folder");
         return false;
     }
-    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), limits);
+    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), db, limits);
 
     QList<User> users;
     const QList<QPair<QColor, QColor>> palette = {{"#f59e0b", "#ef4444"}, {"#3b82f6", "#8b5cf6"}, {"#10b981", "#3b82f6"},

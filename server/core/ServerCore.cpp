@@ -38,7 +38,7 @@ struct ServerCore::Parts
 {
     Parts(const ServerOptions &options, const Clock &clock)
         : accounts(db, clock, options.limits, PasswordHasher(options.passwordCost)), messages(db), friends(db),
-          groups(db), moments(db), hall(db), images(QDir(options.dataDir).filePath(QStringLiteral("uploads")), options.limits),
+          groups(db), moments(db), hall(db), images(QDir(options.dataDir).filePath(QStringLiteral("uploads")), db, options.limits),
           updates(options.updatesDir.isEmpty() ? QDir(options.dataDir).filePath(QStringLiteral("updates")) : options.updatesDir),
           hub(accounts, hall, clock, options.limits),
           context{accounts, messages, friends, groups, moments, hall, images, hub, clock, options.limits},

@@ -34,6 +34,11 @@ CREATE TABLE moment_comments(mid TEXT NOT NULL REFERENCES moments(id) ON DELETE 
   text TEXT NOT NULL, time INTEGER NOT NULL);
 CREATE INDEX moment_comments_mid ON moment_comments(mid);
 )"),
+        QStringLiteral(R"(
+CREATE TABLE login_failures(key TEXT NOT NULL, time INTEGER NOT NULL);
+CREATE INDEX login_failures_key ON login_failures(key, time);
+CREATE INDEX login_failures_time ON login_failures(time);
+)"),
     };
     return steps;
 }
@@ -75,6 +80,13 @@ CREATE TABLE moment_comments(rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY K
   mid TEXT NOT NULL REFERENCES moments(id) ON DELETE CASCADE, author TEXT NOT NULL, text TEXT NOT NULL,
   time BIGINT NOT NULL);
 CREATE INDEX moment_comments_mid ON moment_comments(mid);
+)"),
+        // Uploads live in the database too, so that any node serves what another one received.
+        QStringLiteral(R"(
+CREATE TABLE login_failures(key TEXT NOT NULL, time BIGINT NOT NULL);
+CREATE INDEX login_failures_key ON login_failures(key, time);
+CREATE INDEX login_failures_time ON login_failures(time);
+CREATE TABLE images(name TEXT PRIMARY KEY, bytes BYTEA NOT NULL);
 )"),
     };
     return steps;

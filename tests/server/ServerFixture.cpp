@@ -33,12 +33,13 @@ Limits ServerFixture::testLimits()
     return limits;
 }
 
-ServerFixture::ServerFixture(Limits limits)
+ServerFixture::ServerFixture(Limits limits, const ServerFixture *sameSite)
+    : m_databaseUrl(sameSite ? sameSite->m_databaseUrl : TestDatabase::urlFor(m_dir.path()))
 {
     const DevCertificates &certs = certificates();
     ServerOptions options;
     options.dataDir = m_dir.path();
-    options.databaseUrl = TestDatabase::urlFor(m_dir.path());
+    options.databaseUrl = m_databaseUrl;
     options.address = QHostAddress::LocalHost;
     options.certificate = certs.serverCertificate;
     options.privateKey = certs.serverKey;

@@ -20,7 +20,8 @@ public:
     };
 
     static Limits testLimits();
-    explicit ServerFixture(Limits limits = testLimits());
+    // `sameSite`: another node of that fixture's site, sharing its database.
+    explicit ServerFixture(Limits limits = testLimits(), const ServerFixture *sameSite = nullptr);
 
     bool started() const { return m_started; }
     QUrl baseUrl() const;
@@ -40,6 +41,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_databaseUrl;
     ManualClock m_clock;
     std::unique_ptr<ServerCore> m_core;
     bool m_started = false;

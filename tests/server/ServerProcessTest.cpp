@@ -52,6 +52,11 @@ private:
         return reply.json.value(QStringLiteral("token")).toString();
     }
 
+    static int latestVersion(const Database &db)
+    {
+        return int((db.backend() == Database::Backend::Postgres ? Schema::postgresSteps() : Schema::sqliteSteps()).size());
+    }
+
 private Q_SLOTS:
     void commandLineManagesUsersAndSeedsOnce()
     {
@@ -168,7 +173,7 @@ private Q_SLOTS:
         // Reopening runs no migration twice: the schema stays at its version.
         Database db;
         QVERIFY(db.open(Database::location(server.dataPath(), TestDatabase::urlFor(server.dataPath()))));
-        QCOMPARE(db.schemaVersion(), 1);
+        QCOMPARE(db.schemaVersion(), latestVersion(db));
     }
 
     void nodesStartingTogetherMigrateOnce()
@@ -187,8 +192,7 @@ private Q_SLOTS:
         }
         Database db;
         QVERIFY(db.open(Database::location(data.path(), TestDatabase::urlFor(data.path()))));
-        const QStringList &steps = db.backend() == Database::Backend::Postgres ? Schema::postgresSteps() : Schema::sqliteSteps();
-        QCOMPARE(db.schemaVersion(), steps.size());
+        QCOMPARE(db.schemaVersion(), latestVersion(db));
     }
 };
 
