@@ -69,6 +69,7 @@ struct ServerCore::Parts
     ContentApi contentApi;
     QHttpServer http;
     QTimer sessionPruning;
+    std::unique_ptr<SiteBus> bus; // on PostgreSQL, where other nodes may share the site
 };
 
 ServerCore::ServerCore(ServerOptions options, QObject *parent) : QObject(parent), m_options(std::move(options)) {}
@@ -100,6 +101,14 @@ bool ServerCore::start()
     if (!parts.db.open(Database::location(m_options.dataDir, m_options.databaseUrl))) {
         m_error = QStringLiteral("cannot open the database: %1").arg(parts.db.errorText());
         return false;
+    }
+    if (parts.db.backend() == Database::Backend::Postgres) {
+        parts.bus = std::make_unique<SiteBus>(parts.db, Database::location(m_options.dataDir, m_options.databaseUrl));
+        if (!parts.bus->start()) {
+            m_error = QStringLiteral("cannot listen for the other nodes' events: %1").arg(parts.bus->errorText());
+            return false;
+        }
+        parts.hub.setBus(parts.bus.get());
     }
 
     parts.accounts.pruneSessions();

@@ -153,41 +153,66 @@ void ChatHub::sendToUser(const QString &userId, const QJsonObject &event)
 
 void ChatHub::sendToUsers(const QStringList &userIds, const QJsonObject &event)
 {
-    const QString text = WireEvents::text(event);
-    QSet<QString> seen;
-    for (const QString &userId : userIds) {
-        if (seen.contains(userId))
-            continue;
-        seen.insert(userId);
-        for (ChatClient *client : m_byUser.value(userId))
-            sendText(*client, text);
-    }
+    deliver(SiteBus::Kind::Users, userIds, event);
 }
 
 void ChatHub::broadcast(const QJsonObject &event)
 {
-    const QString text = WireEvents::text(event);
-    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
-    const QList<ChatClient *> clients = m_clients;
-    for (ChatClient *client : clients)
-        if (client->isAuthenticated())
-            sendText(*client, text);
+    deliver(SiteBus::Kind::Everyone, {}, event);
 }
 
 void ChatHub::closeUser(const QString &userId, const QJsonObject &event)
 {
-    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
-    for (ChatClient *client : m_byUser.value(userId))
-        client->closeWith(text);
+    deliver(SiteBus::Kind::CloseUsers, {userId}, event);
 }
 
 void ChatHub::closeSessions(const QStringList &tokenHashes, const QJsonObject &event)
 {
-    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
+    deliver(SiteBus::Kind::CloseSessions, tokenHashes, event);
+}
+
+void ChatHub::setBus(SiteBus *bus)
+{
+    m_bus = bus;
+    connect(bus, &SiteBus::received, this, &ChatHub::deliverHere);
+}
+
+void ChatHub::deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)
+{
+    deliverHere(kind, targets, event);
+    if (m_bus)
+        m_bus->publish(kind, targets, event);
+}
+
+void ChatHub::deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)
+{
+    const bool closing = kind == SiteBus::Kind::CloseUsers || kind == SiteBus::Kind::CloseSessions;
+    const QString text = closing && event.isEmpty() ? QString() : WireEvents::text(event);
+    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
     const QList<ChatClient *> clients = m_clients;
-    for (ChatClient *client : clients)
-        if (client->isAuthenticated() && tokenHashes.contains(client->tokenHash()))
-            client->closeWith(text);
+    if (kind == SiteBus::Kind::Everyone || kind == SiteBus::Kind::CloseSessions) {
+        for (ChatClient *client : clients) {
+            if (!client->isAuthenticated())
+                continue;
+            if (kind == SiteBus::Kind::Everyone)
+                sendText(*client, text);
+            else if (targets.contains(client->tokenHash()))
+                client->closeWith(text);
+        }
+        return;
+    }
+    QSet<QString> seen;
+    for (const QString &userId : targets) {
+        if (seen.contains(userId))
+            continue;
+        seen.insert(userId);
+        for (ChatClient *client : m_byUser.value(userId)) {
+            if (closing)
+                client->closeWith(text);
+            else
+                sendText(*client, text);
+        }
+    }
 }
 
 void ChatHub::schedulePresence()
@@ -201,5 +226,6 @@ void ChatHub::sendPresence()
     QJsonArray online;
     for (const QString &userId : std::as_const(m_onlineOrder))
         online.append(QJsonObject{{QStringLiteral("id"), userId}});
-    broadcast({{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
+    // Presence lists this node's connections.
+    deliverHere(SiteBus::Kind::Everyone, {}, {{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
 }

@@ -4,6 +4,7 @@
 // users' connections and announces presence.
 #include "live/ChatContext.h"
 #include "core/RateLimiter.h"
+#include "live/SiteBus.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -29,6 +30,9 @@ public:
 
     void setCommands(CommandTable commands) { m_commands = std::move(commands); }
     void setHelloSource(HelloSource source) { m_hello = std::move(source); }
+    // On a site of several nodes: what goes to other users' connections goes through the bus too, and
+    // what other nodes publish reaches the connections here.
+    void setBus(SiteBus *bus);
 
     // `transport` is the TLS socket under the WebSocket (may be null), watched for unsent output.
     void adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport);
@@ -51,6 +55,9 @@ private:
     void authenticate(ChatClient &client, const QJsonObject &frame);
     void drop(ChatClient *client);
     void sendText(ChatClient &client, const QString &text);
+    void deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
+    // To this node's connections only.
+    void deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
     void schedulePresence();
     void sendPresence();
 
@@ -59,6 +66,7 @@ private:
     const Limits &m_limits;
     CommandTable m_commands;
     HelloSource m_hello;
+    SiteBus *m_bus = nullptr;
     QList<ChatClient *> m_clients;
     QHash<QString, QList<ChatClient *>> m_byUser;
     QStringList m_onlineOrder; // users in the order they came online

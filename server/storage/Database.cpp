@@ -12,6 +12,13 @@ namespace {
 QAtomicInt connectionCounter;
 // Any constant shared by every node: the key of the advisory lock that serialises migrations.
 constexpr qint64 MigrationLockKey = 0x7a65706d6967; // "zepmig"
+
+// Settings of every PostgreSQL connection. A writer waits for another at most as long as SQLite's
+// busy timeout, then fails.
+QStringList sessionSettings()
+{
+    return {QStringLiteral("SET client_min_messages = warning"), QStringLiteral("SET lock_timeout = 5000")};
+}
 } // namespace
 
 Database::Database()
@@ -80,8 +87,17 @@ bool Database::openPostgres(const QUrl &url)
         m_error = m_db.lastError().text();
         return false;
     }
-    // A writer waits for another at most as long as SQLite's busy timeout, then fails.
-    return runAll({QStringLiteral("SET client_min_messages = warning"), QStringLiteral("SET lock_timeout = 5000")});
+    return runAll(sessionSettings());
+}
+
+bool Database::reconnect()
+{
+    m_db.close();
+    if (!m_db.open()) {
+        m_error = m_db.lastError().text();
+        return false;
+    }
+    return m_backend == Backend::Sqlite || runAll(sessionSettings());
 }
 
 int Database::schemaVersion()
@@ -143,6 +159,16 @@ bool Database::runAll(const QStringList &statements)
 
 QSqlQuery Database::run(const QString &sql, const QVariantList &bindings)
 {
+    QSqlQuery query = attempt(sql, bindings);
+    // A PostgreSQL server that dropped the connection (restarted, failed over) is reached again, and the
+    // statement retried; not inside a transaction, whose earlier statements went with the connection.
+    if (!query.isActive() && m_backend == Backend::Postgres && !m_inTransaction && !m_db.isOpen() && reconnect())
+        query = attempt(sql, bindings);
+    return query;
+}
+
+QSqlQuery Database::attempt(const QString &sql, const QVariantList &bindings)
+{
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
     if (!query.prepare(sql)) {
@@ -166,15 +192,20 @@ QVariant Database::scalar(const QString &sql, const QVariantList &bindings)
 
 bool Database::transaction()
 {
-    return m_db.transaction();
+    if (m_backend == Backend::Postgres && !m_db.isOpen())
+        reconnect();
+    m_inTransaction = m_db.transaction();
+    return m_inTransaction;
 }
 
 bool Database::commit()
 {
+    m_inTransaction = false;
     return m_db.commit();
 }
 
 void Database::rollback()
 {
+    m_inTransaction = false;
     m_db.rollback();
 }

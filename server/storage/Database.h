@@ -27,6 +27,10 @@ public:
     // Opens (creating a SQLite file if needed) and migrates; false with errorText() on failure.
     bool open(const QString &location);
     Backend backend() const { return m_backend; }
+    // Closes and opens the connection again after the server dropped it.
+    bool reconnect();
+    // For notifications (PostgreSQL's LISTEN), which arrive through the driver.
+    QSqlDriver *driver() const { return m_db.driver(); }
     QString errorText() const { return m_error; }
     int schemaVersion();
 
@@ -45,6 +49,7 @@ private:
     bool openSqlite(const QString &path);
     bool openPostgres(const QUrl &url);
     bool migrate();
+    QSqlQuery attempt(const QString &sql, const QVariantList &bindings);
     // Runs statements in order up to the first failure, whose text goes to m_error.
     bool runAll(const QStringList &statements);
     // Rolls back the open transaction, keeping the error that caused it.
@@ -54,4 +59,5 @@ private:
     QSqlDatabase m_db;
     QString m_error;
     Backend m_backend = Backend::Sqlite;
+    bool m_inTransaction = false;
 };

@@ -81,8 +81,12 @@ CREATE TABLE moment_comments(rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY K
   time BIGINT NOT NULL);
 CREATE INDEX moment_comments_mid ON moment_comments(mid);
 )"),
-        // Uploads live in the database too, so that any node serves what another one received.
+        // Uploads live in the database too, so that any node serves what another one received; events
+        // carry what one node sends to the connections of the others.
         QStringLiteral(R"(
+CREATE TABLE events(seq BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, node TEXT NOT NULL, kind INTEGER NOT NULL,
+  targets TEXT NOT NULL, payload TEXT NOT NULL, created_at BIGINT NOT NULL);
+CREATE INDEX events_created ON events(created_at);
 CREATE TABLE login_failures(key TEXT NOT NULL, time BIGINT NOT NULL);
 CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);

@@ -1,5 +1,6 @@
 // Several server nodes on one PostgreSQL database: what one node stores, every other node sees.
 #include "ServerFixture.h"
+#include "storage/Database.h"
 
 #include <QtTest>
 
@@ -39,6 +40,42 @@ private Q_SLOTS:
             QCOMPARE((i % 2 ? throughA : throughB).post(QStringLiteral("/api/login"), credentials(QStringLiteral("guess"))).status, 401);
         QCOMPARE(throughB.post(QStringLiteral("/api/login"), credentials(QStringLiteral("pass1234"))).status, 429);
         QCOMPARE(throughA.post(QStringLiteral("/api/login"), credentials(QStringLiteral("pass1234"))).status, 429);
+    }
+
+    void eventsThroughOneNodeReachTheOthersConnectionsOnceInOrder()
+    {
+        ServerFixture a;
+        ServerFixture b(ServerFixture::testLimits(), &a);
+        const auto root = a.signUp(QStringLiteral("root"), true);
+        const auto alice = a.signUp(QStringLiteral("alice"));
+        const auto bob = b.signUp(QStringLiteral("bob"));
+        a.befriend(alice, bob);
+        auto admin = a.connect(root);
+        auto onA = a.connect(alice);
+        auto onB = b.connect(bob);
+
+        const QStringList texts = {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")};
+        for (const QString &text : texts)
+            onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), text}}));
+        onA->send(frame(QStringLiteral("dm"), {{QStringLiteral("to"), bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}));
+        for (const QString &text : texts)
+            QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), text);
+        QCOMPARE(onB->waitFor(QStringLiteral("dm")).value(QStringLiteral("content")).toString(), QStringLiteral("私聊"));
+        QVERIFY(onB->quietFor(QStringLiteral("global"), 300)); // each once
+
+        // Every database connection of both nodes drops, as when the database restarts: the nodes
+        // reconnect, and what was published meanwhile still arrives.
+        QVERIFY(a.core().database().exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                        "WHERE datname = current_database() AND pid <> pg_backend_pid()")));
+        onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("断线后")}}));
+        QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), QStringLiteral("断线后"));
+        onB->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("回来了")}}));
+        for (const QString &text : texts + QStringList{QStringLiteral("断线后"), QStringLiteral("回来了")})
+            QCOMPARE(onA->waitFor(QStringLiteral("global"), 10000).value(QStringLiteral("content")).toString(), text);
+
+        admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
+        QCOMPARE(errorOf(onB->waitFor(QStringLiteral("banned"))), QStringLiteral("账号已被封禁"));
+        QVERIFY(onB->waitClosed());
     }
 };
 
