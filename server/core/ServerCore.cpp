@@ -49,6 +49,9 @@ struct ServerCore::Parts
     }
 
     Database db;
+    // On PostgreSQL, where other nodes may share the site; they outlive the connections that use them.
+    std::unique_ptr<SiteBus> bus;
+    std::unique_ptr<SitePresence> presence;
     AccountService accounts;
     MessageStore messages;
     FriendStore friends;
@@ -69,7 +72,6 @@ struct ServerCore::Parts
     ContentApi contentApi;
     QHttpServer http;
     QTimer sessionPruning;
-    std::unique_ptr<SiteBus> bus; // on PostgreSQL, where other nodes may share the site
 };
 
 ServerCore::ServerCore(ServerOptions options, QObject *parent) : QObject(parent), m_options(std::move(options)) {}
@@ -108,7 +110,12 @@ bool ServerCore::start()
             m_error = QStringLiteral("cannot listen for the other nodes' events: %1").arg(parts.bus->errorText());
             return false;
         }
-        parts.hub.setBus(parts.bus.get());
+        parts.presence = std::make_unique<SitePresence>(parts.db, parts.bus->nodeId(), m_options.limits.nodeTimeoutMs);
+        if (!parts.presence->start()) {
+            m_error = QStringLiteral("cannot record this node: %1").arg(parts.db.errorText());
+            return false;
+        }
+        parts.hub.setSite(parts.bus.get(), parts.presence.get());
     }
 
     parts.accounts.pruneSessions();

@@ -14,7 +14,8 @@ class SiteBus : public QObject
 {
     Q_OBJECT
 public:
-    enum class Kind { Users, Everyone, CloseUsers, CloseSessions };
+    // Presence: who is online changed; every node sends its connections the new list.
+    enum class Kind { Users, Everyone, CloseUsers, CloseSessions, Presence };
 
     // `writer` is the node's own connection; the bus opens a second one, at `location`, to listen on.
     SiteBus(Database &writer, const QString &location, QObject *parent = nullptr);

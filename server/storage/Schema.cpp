@@ -82,11 +82,16 @@ CREATE TABLE moment_comments(rowid BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY K
 CREATE INDEX moment_comments_mid ON moment_comments(mid);
 )"),
         // Uploads live in the database too, so that any node serves what another one received; events
-        // carry what one node sends to the connections of the others.
+        // carry what one node sends to the connections of the others; nodes and presence say who is
+        // online on which live node.
         QStringLiteral(R"(
 CREATE TABLE events(seq BIGINT GENERATED ALWAYS AS IDENTITY PRIMARY KEY, node TEXT NOT NULL, kind INTEGER NOT NULL,
   targets TEXT NOT NULL, payload TEXT NOT NULL, created_at BIGINT NOT NULL);
 CREATE INDEX events_created ON events(created_at);
+CREATE TABLE nodes(id TEXT PRIMARY KEY, seen_at BIGINT NOT NULL);
+CREATE TABLE presence(node TEXT NOT NULL REFERENCES nodes(id) ON DELETE CASCADE, user_id TEXT NOT NULL,
+  since BIGINT NOT NULL, PRIMARY KEY(node, user_id));
+CREATE INDEX presence_user ON presence(user_id);
 CREATE TABLE login_failures(key TEXT NOT NULL, time BIGINT NOT NULL);
 CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);

@@ -33,8 +33,8 @@ Limits ServerFixture::testLimits()
     return limits;
 }
 
-ServerFixture::ServerFixture(Limits limits, const ServerFixture *sameSite)
-    : m_databaseUrl(sameSite ? sameSite->m_databaseUrl : TestDatabase::urlFor(m_dir.path()))
+ServerFixture::ServerFixture(Limits limits, const QString &databaseUrl)
+    : m_databaseUrl(databaseUrl.isEmpty() ? TestDatabase::urlFor(m_dir.path()) : databaseUrl)
 {
     const DevCertificates &certs = certificates();
     ServerOptions options;

@@ -20,13 +20,14 @@ public:
     };
 
     static Limits testLimits();
-    // `sameSite`: another node of that fixture's site, sharing its database.
-    explicit ServerFixture(Limits limits = testLimits(), const ServerFixture *sameSite = nullptr);
+    // `databaseUrl`: another node of the site whose database that is; empty: a database of its own.
+    explicit ServerFixture(Limits limits = testLimits(), const QString &databaseUrl = {});
 
     bool started() const { return m_started; }
     QUrl baseUrl() const;
     QUrl wsUrl() const;
     QString dataDir() const { return m_dir.path(); }
+    QString databaseUrl() const { return m_databaseUrl; }
     ServerCore &core() { return *m_core; }
     ManualClock &clock() { return m_clock; }
 

@@ -1,11 +1,31 @@
 // Several server nodes on one PostgreSQL database: what one node stores, every other node sees.
+#include "SeededAccounts.h"
 #include "ServerFixture.h"
+#include "ServerProcess.h"
+#include "TestDatabase.h"
 #include "storage/Database.h"
+#include "storage/HallSettings.h"
+
+#include <QJsonArray>
 
 #include <QtTest>
 
 namespace {
 const QString TinyGif = QStringLiteral("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
+
+// Waits for the presence event that lists exactly these users (earlier ones may still be on the way).
+bool seesOnline(WsProbe &probe, const QStringList &expected)
+{
+    for (QJsonObject presence = probe.waitFor(QStringLiteral("presence"), 8000); !presence.isEmpty();
+         presence = probe.waitFor(QStringLiteral("presence"), 8000)) {
+        QStringList ids;
+        for (const QJsonValue &user : presence.value(QStringLiteral("online")).toArray())
+            ids << user.toObject().value(QStringLiteral("id")).toString();
+        if (ids == expected)
+            return true;
+    }
+    return false;
+}
 
 QJsonObject credentials(const QString &password)
 {
@@ -21,7 +41,7 @@ private Q_SLOTS:
     void uploadsAndSignInFailuresAreSharedByEveryNode()
     {
         ServerFixture a;
-        ServerFixture b(ServerFixture::testLimits(), &a);
+        ServerFixture b(ServerFixture::testLimits(), a.databaseUrl());
         QVERIFY(a.started() && b.started());
         const auto alice = a.signUp(QStringLiteral("alice"));
         RestProbe throughA(a.baseUrl());
@@ -45,7 +65,7 @@ private Q_SLOTS:
     void eventsThroughOneNodeReachTheOthersConnectionsOnceInOrder()
     {
         ServerFixture a;
-        ServerFixture b(ServerFixture::testLimits(), &a);
+        ServerFixture b(ServerFixture::testLimits(), a.databaseUrl());
         const auto root = a.signUp(QStringLiteral("root"), true);
         const auto alice = a.signUp(QStringLiteral("alice"));
         const auto bob = b.signUp(QStringLiteral("bob"));
@@ -76,6 +96,41 @@ private Q_SLOTS:
         admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
         QCOMPARE(errorOf(onB->waitFor(QStringLiteral("banned"))), QStringLiteral("账号已被封禁"));
         QVERIFY(onB->waitClosed());
+    }
+
+    void presenceAndTheOnlineLimitSpanNodesAndOutliveNoDeadNode()
+    {
+        // Node A is the real server process, so that it can die without a word.
+        ServerProcess a;
+        Limits limits = ServerFixture::testLimits();
+        limits.nodeTimeoutMs = 1000;
+        QVERIFY(a.start({QStringLiteral("--limit"), QStringLiteral("nodeTimeoutMs=%1").arg(limits.nodeTimeoutMs)}));
+        SeededAccounts seeded(a.dataPath());
+        const auto alice = seeded.add(QStringLiteral("alice"));
+        const auto bob = seeded.add(QStringLiteral("bob"));
+        const auto carol = seeded.add(QStringLiteral("carol"));
+        QVERIFY(HallSettings(seeded.database()).setMaxOnline(2));
+        ServerFixture b(limits, TestDatabase::urlFor(a.dataPath()));
+        WsProbe onA(a.socketURL());
+        QVERIFY(onA.open());
+        QVERIFY(!onA.signIn(alice.token).isEmpty());
+        WsProbe onB(b.wsUrl());
+        QVERIFY(onB.open());
+        QVERIFY(!onB.signIn(bob.token).isEmpty());
+        QVERIFY(seesOnline(onB, {alice.id, bob.id}));
+        QVERIFY(seesOnline(onA, {alice.id, bob.id}));
+
+        WsProbe third(b.wsUrl());
+        QVERIFY(third.open());
+        third.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), carol.token}}));
+        QCOMPARE(errorOf(third.waitFor(QStringLiteral("error"))), QStringLiteral("在线人数已达上限，请稍后再试"));
+
+        // Killed, node A cleans nothing up: once its heartbeat is overdue, B announces its users gone.
+        a.stop();
+        QVERIFY(seesOnline(onB, {bob.id}));
+        WsProbe later(b.wsUrl());
+        QVERIFY(later.open());
+        QVERIFY(!later.signIn(carol.token).isEmpty()); // the dead node's users no longer count
     }
 };
 
