@@ -1,5 +1,6 @@
 // The update checker against a local HTTPS update server: the silent check's daily throttle, the
-// interactive sequence of alerts, and the package download.
+// interactive sequence of alerts, and the package download: into the user's cache folder, only over
+// https, checked against the listed SHA-256.
 #include "AppUpdateChecker.h"
 #include "DevCertificates.h"
 #include "LocalHttpsServer.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,6 +33,7 @@ class UpdateCheckerTest : public QObject
     LocalHttpsServer m_server;
     QNetworkAccessManager m_network;
     QTemporaryDir m_temp;
+    QTemporaryDir m_cache;
     QDateTime m_now;
     QStringList m_handedOver;
 
@@ -43,10 +46,11 @@ class UpdateCheckerTest : public QObject
     }
 
     // Runs the interactive check up to the "new version" alert for a package at `url`.
-    void offer(AppUpdateChecker &checker, const QString &version, const QString &url)
+    void offer(AppUpdateChecker &checker, const QString &version, const QString &url, const QByteArray &sha256 = {})
     {
+        const QByteArray hash = sha256.isEmpty() ? QByteArray() : ",\"sha256\":\"" + sha256 + '"';
         m_server.setResponse(versionPath, {200, "application/json",
-                                           QStringLiteral(R"({"version":"%1","url":"%2"})").arg(version, url).toUtf8()});
+                                           QStringLiteral(R"({"version":"%1","url":"%2")").arg(version, url).toUtf8() + hash + '}'});
         checker.checkAndPrompt();
         QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
     }
@@ -64,8 +68,10 @@ private Q_SLOTS:
         QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
         TlsTrust::addCaCertificates({certificates->caCertificate});
         QVERIFY(m_server.start(certificates.value()));
-        QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", QFile::encodeName(m_temp.path())); // packages land here, not in the real /tmp
+        QVERIFY(m_temp.isValid() && m_cache.isValid());
+        // Packages belong in the cache folder; the temporary folder must stay empty.
+        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
         QCOMPARE(QDir::tempPath(), QDir(m_temp.path()).canonicalPath());
     }
 
@@ -224,13 +230,18 @@ private Q_SLOTS:
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
         QCOMPARE(progress.first(), QStringLiteral("0%"));
         QCOMPARE(progress.last(), QStringLiteral("100%"));
-        const QString expected = QDir::tempPath() + QStringLiteral("/Zephlin-1.10.0.ipa");
+        const QString expected = PackageDownload::destinationFor(QStringLiteral("1.10.0"));
+        QVERIFY(expected.startsWith(m_cache.path() + QLatin1Char('/')));
         QCOMPARE(m_handedOver, QStringList{expected});
         QVERIFY(checker->alertMessage().contains(expected));
         QCOMPARE(fileBytes(expected), package);
-        // Only the package is left behind: the partial download file was renamed, not copied.
-        QCOMPARE(QDir(QDir::tempPath()).entryList({QStringLiteral("Zephlin-*")}, QDir::Files),
-                 QStringList{QStringLiteral("Zephlin-1.10.0.ipa")});
+        // Only the package is left behind, in a folder of the user's own: the partial download file
+        // was renamed, not copied, and nothing went through the shared temporary folder.
+        const QFileInfo folder(QFileInfo(expected).absolutePath());
+        QVERIFY(!(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)));
+        QCOMPARE(QDir(folder.filePath()).entryList(QDir::Files), QStringList{QStringLiteral("Zephlin-1.10.0.ipa")});
+        QVERIFY(QDir(QDir::tempPath()).isEmpty());
         checker->chooseButton(0);
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
     }
@@ -238,6 +249,7 @@ private Q_SLOTS:
     void downloadReplacesEarlierPackage()
     {
         const QString path = PackageDownload::destinationFor(QStringLiteral("3.0"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile earlier(path);
         QVERIFY(earlier.open(QIODevice::WriteOnly));
         earlier.write("the earlier, longer download of the same version");
@@ -248,6 +260,49 @@ private Q_SLOTS:
         checker->chooseButton(0);
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
         QCOMPARE(fileBytes(path), QByteArray("new"));
+    }
+
+    // The package is checked against the version file's SHA-256 and fetched only over https (or
+    // the update server's own scheme).
+    void downloadIsVerified_data()
+    {
+        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QByteArray>("sha256");
+        QTest::addColumn<QString>("message"); // empty when the package is accepted
+        const QByteArray body("signed package");
+        const QByteArray good = QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex();
+        QTest::newRow("matching hash") << "https" << good << QString();
+        QTest::newRow("matching hash in capitals") << "https" << good.toUpper() << QString();
+        QTest::newRow("other hash") << "https" << QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex()
+                                    << "下载失败: 安装包校验失败，文件可能已损坏或被篡改";
+        QTest::newRow("plain http") << "http" << QByteArray() << "下载失败: 安装包地址不安全，仅支持 https";
+    }
+    void downloadIsVerified()
+    {
+        QFETCH(QString, scheme);
+        QFETCH(QByteArray, sha256);
+        QFETCH(QString, message);
+        const QString path = QStringLiteral("/signed.ipa");
+        m_server.setResponse(path, {200, "application/octet-stream", "signed package"});
+        auto checker = makeChecker();
+        QString url = m_server.url(path);
+        url.replace(0, 5, scheme);
+        offer(*checker, QStringLiteral("6.0"), url, sha256);
+        const int requests = m_server.requestCount(path);
+        checker->chooseButton(0);
+        const QString destination = PackageDownload::destinationFor(QStringLiteral("6.0"));
+        if (message.isEmpty()) {
+            QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
+            QCOMPARE(fileBytes(destination), QByteArray("signed package"));
+            QVERIFY(QFile::remove(destination));
+            return;
+        }
+        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
+        QCOMPARE(checker->alertMessage(), message);
+        QVERIFY(!QFile::exists(destination));
+        QVERIFY(m_handedOver.isEmpty());
+        if (scheme == QLatin1String("http"))
+            QCOMPARE(m_server.requestCount(path), requests);
     }
 
     void downloadFailures()
@@ -289,9 +344,9 @@ private Q_SLOTS:
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
     }
 
-    void packageNameStaysInTemporaryFolder()
+    void packageNameStaysInItsFolder()
     {
-        const QString temp = QDir::tempPath();
+        const QString temp = QFileInfo(PackageDownload::destinationFor(QStringLiteral("1.4.2"))).absolutePath();
         QCOMPARE(PackageDownload::destinationFor(QStringLiteral("1.4.2")), temp + QStringLiteral("/Zephlin-1.4.2.ipa"));
         const QString hostile = PackageDownload::destinationFor(QStringLiteral("../../etc/x"));
         QCOMPARE(QFileInfo(hostile).absolutePath(), temp);
