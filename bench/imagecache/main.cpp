@@ -62,7 +62,7 @@ void residentAfterLargeImages(LocalHttpsServer &server, QNetworkAccessManager &n
     {
         ImageCacheManager cache(fresh.path(), &network);
         for (int i = 0; i < images; ++i) {
-            const QString path = QStringLiteral("/large-%1-%2.png").arg(QLatin1String(label)).arg(i);
+            const QString path = QStringLiteral("/large-%1x%2-%3.png").arg(viewSize.width()).arg(viewSize.height()).arg(i);
             server.setResponse(path, {200, "image/png", png});
             QFuture<QImage> loaded = cache.loadImage(server.url(path), viewSize);
             waitFor([&] { return loaded.isFinished(); });
