@@ -79,6 +79,7 @@ private Q_SLOTS:
     {
         m_now = QDateTime(QDate(2026, 9, 13), QTime(8, 0), Qt::UTC);
         m_handedOver.clear();
+        m_server.setHolding(false);
     }
 
     void silentCheckRunsOncePerDayAndReportsOnlyNewerVersions()
@@ -262,33 +263,44 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path), QByteArray("new"));
     }
 
-    // The package is checked against the version file's SHA-256 and fetched only over https (or
-    // the update server's own scheme).
-    void downloadIsVerified_data()
+    // A download ends in the package or in the error alert saying why: an error page (404, 500) is
+    // no package, nor is one that does not match the listed SHA-256 or would come over plain http
+    // (the update server's own scheme is https); a server that stops answering fails after the
+    // request timeout.
+    void downloadOutcomes_data()
     {
-        QTest::addColumn<QString>("scheme");
+        QTest::addColumn<QString>("url"); // %1: this server over https, %2: over http, %3: a closed port
         QTest::addColumn<QByteArray>("sha256");
         QTest::addColumn<QString>("message"); // empty when the package is accepted
-        const QByteArray body("signed package");
-        const QByteArray good = QCryptographicHash::hash(body, QCryptographicHash::Sha256).toHex();
-        QTest::newRow("matching hash") << "https" << good << QString();
-        QTest::newRow("matching hash in capitals") << "https" << good.toUpper() << QString();
-        QTest::newRow("other hash") << "https" << QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex()
-                                    << "下载失败: 安装包校验失败，文件可能已损坏或被篡改";
-        QTest::newRow("plain http") << "http" << QByteArray() << "下载失败: 安装包地址不安全，仅支持 https";
+        const QByteArray good = QCryptographicHash::hash("signed package", QCryptographicHash::Sha256).toHex();
+        const auto row = [](const char *name, const char *url, const QByteArray &sha256, const char *message) {
+            QTest::newRow(name) << QString::fromLatin1(url) << sha256 << QString::fromUtf8(message);
+        };
+        row("matching hash", "%1/signed.ipa", good, "");
+        row("matching hash in capitals", "%1/signed.ipa", good.toUpper(), "");
+        row("other hash", "%1/signed.ipa", QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex(),
+            "下载失败: 安装包校验失败，文件可能已损坏或被篡改");
+        row("plain http", "%2/signed.ipa", {}, "下载失败: 安装包地址不安全，仅支持 https");
+        row("not found", "%1/gone.ipa", {}, "下载失败: HTTP错误 404");
+        row("server error", "%1/broken.ipa", {}, "下载失败: HTTP错误 500");
+        row("refused", "%3/p.ipa", {}, "下载失败: 无法连接到服务器");
+        row("stalls", "%1/stalls.ipa", {}, "下载失败: 请求超时");
     }
-    void downloadIsVerified()
+    void downloadOutcomes()
     {
-        QFETCH(QString, scheme);
+        QFETCH(QString, url);
         QFETCH(QByteArray, sha256);
         QFETCH(QString, message);
-        const QString path = QStringLiteral("/signed.ipa");
-        m_server.setResponse(path, {200, "application/octet-stream", "signed package"});
+        m_server.setResponse(QStringLiteral("/signed.ipa"), {200, "application/octet-stream", "signed package"});
+        m_server.setResponse(QStringLiteral("/broken.ipa"), {500, "text/html", "<html>boom</html>"});
         auto checker = makeChecker();
-        QString url = m_server.url(path);
-        url.replace(0, 5, scheme);
+        checker->setRequestTimeout(std::chrono::milliseconds(300));
+        QString http = m_server.baseURL();
+        http.replace(QStringLiteral("https:"), QStringLiteral("http:"));
+        url.replace(QStringLiteral("%1"), m_server.baseURL()).replace(QStringLiteral("%2"), http).replace(QStringLiteral("%3"), closedPort());
         offer(*checker, QStringLiteral("6.0"), url, sha256);
-        const int requests = m_server.requestCount(path);
+        const int requests = m_server.totalRequests();
+        m_server.setHolding(url.endsWith(QLatin1String("stalls.ipa")));
         checker->chooseButton(0);
         const QString destination = PackageDownload::destinationFor(QStringLiteral("6.0"));
         if (message.isEmpty()) {
@@ -298,47 +310,19 @@ private Q_SLOTS:
             return;
         }
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
+        QCOMPARE(checker->alertTitle(), QStringLiteral("错误"));
         QCOMPARE(checker->alertMessage(), message);
+        QCOMPARE(checker->alertButtons(), QStringList{QStringLiteral("确定")});
         QVERIFY(!QFile::exists(destination));
         QVERIFY(m_handedOver.isEmpty());
-        if (scheme == QLatin1String("http"))
-            QCOMPARE(m_server.requestCount(path), requests);
+        if (url.startsWith(QLatin1String("http:")))
+            QCOMPARE(m_server.totalRequests(), requests); // never fetched
     }
 
-    void downloadFailures()
+    // A package address that is no URL: the alert closes, nothing is fetched.
+    void unparsablePackageAddressShowsNothing()
     {
-        // The server answers 404 with an HTML page: that page must not be offered as the package.
         auto checker = makeChecker();
-        offer(*checker, QStringLiteral("4.0"), m_server.url(QStringLiteral("/gone.ipa")));
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QCOMPARE(checker->alertTitle(), QStringLiteral("错误"));
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: HTTP错误 404"));
-        QCOMPARE(checker->alertButtons(), QStringList{QStringLiteral("确定")});
-        QVERIFY(!QFile::exists(PackageDownload::destinationFor(QStringLiteral("4.0"))));
-
-        m_server.setResponse(QStringLiteral("/broken.ipa"), {500, "text/html", "<html>boom</html>"});
-        offer(*checker, QStringLiteral("4.1"), m_server.url(QStringLiteral("/broken.ipa")));
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: HTTP错误 500"));
-
-        offer(*checker, QStringLiteral("5.0"), closedPort() + QStringLiteral("/p.ipa"));
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 无法连接到服务器"));
-
-        // A package server that stops answering fails after the request timeout.
-        checker->setRequestTimeout(std::chrono::milliseconds(300));
-        offer(*checker, QStringLiteral("5.0"), m_server.url(QStringLiteral("/stalls.ipa")));
-        m_server.setHolding(true);
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        m_server.setHolding(false);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 请求超时"));
-        QVERIFY(m_handedOver.isEmpty());
-
-        // A package address that is no URL: the alert closes, nothing is fetched.
         offer(*checker, QStringLiteral("5.1"), QStringLiteral("https://bad host/p.ipa"));
         checker->chooseButton(0);
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
