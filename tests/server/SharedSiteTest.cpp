@@ -81,6 +81,13 @@ private Q_SLOTS:
         for (const QString &text : texts)
             QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), text);
         QCOMPARE(onB->waitFor(QStringLiteral("dm")).value(QStringLiteral("content")).toString(), QStringLiteral("私聊"));
+        onA->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("徒步")},
+                                                         {QStringLiteral("members"), QJsonArray{bob.id}}}));
+        const QString gid = onA->waitFor(QStringLiteral("group-created")).value(QStringLiteral("group")).toObject()
+                                .value(QStringLiteral("id")).toString();
+        QVERIFY(!gid.isEmpty());
+        onA->send(frame(QStringLiteral("group"), {{QStringLiteral("gid"), gid}, {QStringLiteral("content"), QStringLiteral("群聊")}}));
+        QCOMPARE(onB->waitFor(QStringLiteral("group")).value(QStringLiteral("content")).toString(), QStringLiteral("群聊"));
         QVERIFY(onB->quietFor(QStringLiteral("global"), 300)); // each once
 
         // Every database connection of both nodes drops, as when the database restarts: the nodes
@@ -125,12 +132,29 @@ private Q_SLOTS:
         third.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), carol.token}}));
         QCOMPARE(errorOf(third.waitFor(QStringLiteral("error"))), QStringLiteral("在线人数已达上限，请稍后再试"));
 
-        // Killed, node A cleans nothing up: once its heartbeat is overdue, B announces its users gone.
+        // Killed mid-traffic, node A cleans nothing up: once its heartbeat is overdue, B announces its
+        // users gone. Alice comes back through B and finds every message A confirmed, each once.
+        QStringList confirmed;
+        for (int i = 0; i < 20; ++i)
+            onA.send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QString::number(i)}}));
+        for (QJsonObject echo = onA.waitFor(QStringLiteral("global"), 1000); !echo.isEmpty() && confirmed.size() < 10;
+             echo = onA.waitFor(QStringLiteral("global"), 1000))
+            confirmed << echo.value(QStringLiteral("id")).toString();
+        QCOMPARE(confirmed.size(), 10);
         a.stop();
         QVERIFY(seesOnline(onB, {bob.id}));
         WsProbe later(b.wsUrl());
         QVERIFY(later.open());
         QVERIFY(!later.signIn(carol.token).isEmpty()); // the dead node's users no longer count
+        QVERIFY(HallSettings(seeded.database()).setMaxOnline(0));
+        WsProbe back(b.wsUrl());
+        QVERIFY(back.open());
+        QStringList kept;
+        for (const QJsonValue &message : back.signIn(alice.token).value(QStringLiteral("globalMsgs")).toArray())
+            kept << message.toObject().value(QStringLiteral("id")).toString();
+        for (const QString &id : std::as_const(confirmed))
+            QCOMPARE(kept.count(id), 1);
+        QCOMPARE(QSet<QString>(kept.begin(), kept.end()).size(), kept.size());
     }
 };
 
