@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
+#include <utility>
 
 ChatHub::ChatHub(AccountService &accounts, HallSettings &hall, const Clock &clock, const Limits &limits,
                  QObject *parent)
@@ -92,7 +93,45 @@ void ChatHub::onText(ChatClient *client, const QString &text)
         send(*client, WireEvents::error(QStringLiteral("不支持的操作")));
         return;
     }
-    (*handler)(*client, frame);
+    asOneChange([&] { (*handler)(*client, frame); }, client);
+}
+
+bool ChatHub::asOneChange(const std::function<void()> &work, ChatClient *requester)
+{
+    if (!m_bus || m_held) {
+        work();
+        return true;
+    }
+    m_held.emplace();
+    const bool begun = m_bus->begin();
+    if (begun)
+        work();
+    const QList<Held> held = *std::exchange(m_held, std::nullopt);
+    // The event rows go last, so that the lock that orders them is held only from there to the commit.
+    for (const Held &item : held) {
+        if (begun && !item.client)
+            m_bus->publish(item.kind, item.targets, item.event);
+    }
+    if (begun && m_bus->commit()) {
+        for (const Held &item : held) {
+            if (item.client)
+                send(*item.client, item.event);
+            else
+                deliverHere(item.kind, item.targets, item.event);
+        }
+        return true;
+    }
+    // Neither the change nor its events took place: the requester hears the reason it was given, if
+    // any, and nothing else.
+    for (const Held &item : held) {
+        if (item.client && item.event.value(QStringLiteral("type")) == QLatin1String("error")) {
+            send(*item.client, item.event);
+            return false;
+        }
+    }
+    if (requester)
+        send(*requester, WireEvents::error(QStringLiteral("操作失败，请重试")));
+    return false;
 }
 
 void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
@@ -147,6 +186,8 @@ void ChatHub::sendText(ChatClient &client, const QString &text)
 
 void ChatHub::send(ChatClient &client, const QJsonObject &event)
 {
+    if (m_held)
+        return m_held->append({&client, SiteBus::Kind::Users, {}, event});
     sendText(client, WireEvents::text(event));
 }
 
@@ -173,6 +214,16 @@ void ChatHub::closeUser(const QString &userId, const QJsonObject &event)
 void ChatHub::closeSessions(const QStringList &tokenHashes, const QJsonObject &event)
 {
     deliver(SiteBus::Kind::CloseSessions, tokenHashes, event);
+}
+
+void ChatHub::announceFeedChange(const QString &authorId)
+{
+    deliver(SiteBus::Kind::Feeds, {authorId}, {});
+}
+
+void ChatHub::sendHere(const QString &userId, const QJsonObject &event)
+{
+    deliverHere(SiteBus::Kind::Users, {userId}, event);
 }
 
 void ChatHub::setSite(SiteBus *bus, SitePresence *presence)
@@ -202,6 +253,8 @@ void ChatHub::announceOnlineChange()
 
 void ChatHub::deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)
 {
+    if (m_held)
+        return m_held->append({nullptr, kind, targets, event});
     deliverHere(kind, targets, event);
     if (m_bus)
         m_bus->publish(kind, targets, event);
@@ -211,6 +264,10 @@ void ChatHub::deliverHere(SiteBus::Kind kind, const QStringList &targets, const 
 {
     if (kind == SiteBus::Kind::Presence)
         return schedulePresence();
+    if (kind == SiteBus::Kind::Feeds) {
+        emit feedsDue(targets);
+        return;
+    }
     const bool closing = kind == SiteBus::Kind::CloseUsers || kind == SiteBus::Kind::CloseSessions;
     const QString text = closing && event.isEmpty() ? QString() : WireEvents::text(event);
     // A copy: dropping a reader that fell behind removes it from m_clients on the spot.

@@ -14,6 +14,7 @@
 #include <QStringList>
 #include <QTimer>
 #include <memory>
+#include <optional>
 
 class QSslSocket;
 class QWebSocket;
@@ -49,10 +50,34 @@ public:
     // The same for the connections signed in with the given token hashes.
     void closeSessions(const QStringList &tokenHashes, const QJsonObject &event);
 
+    // The moments of the author changed: on every node, that node's readers of them are due fresh feeds.
+    void announceFeedChange(const QString &authorId);
+    // To this node's connections of the user only, for what every node sends its own (the feeds).
+    void sendHere(const QString &userId, const QJsonObject &event);
+    bool isConnectedHere(const QString &userId) const { return m_byUser.contains(userId); }
+
+    // Runs `work` as one unit of work on a site of several nodes: the stores' changes and the events it
+    // publishes commit together or not at all, and this node's connections hear of them only once
+    // committed. False when it rolled back; `requester` is then told why. On a single node, or inside
+    // another unit, just runs it.
+    bool asOneChange(const std::function<void()> &work, ChatClient *requester = nullptr);
+
     bool isOnline(const QString &userId) const;
     QStringList onlineUsers() const;
 
+Q_SIGNALS:
+    void feedsDue(const QStringList &authorIds);
+
 private:
+    // What a command sends while its unit of work is open: to one connection, or fanned out.
+    struct Held
+    {
+        ChatClient *client; // null when fanned out
+        SiteBus::Kind kind;
+        QStringList targets;
+        QJsonObject event;
+    };
+
     void onText(ChatClient *client, const QString &text);
     void authenticate(ChatClient &client, const QJsonObject &frame);
     void drop(ChatClient *client);
@@ -78,4 +103,5 @@ private:
     QStringList m_onlineOrder; // users in the order they came online
     RateLimiter m_commandAllowance; // per user, over all their connections
     QTimer m_presenceTimer;
+    std::optional<QList<Held>> m_held; // while a command's unit of work is open
 };

@@ -25,6 +25,7 @@ MomentCommands::MomentCommands(ChatContext &context)
     m_feedTimer.setSingleShot(true);
     m_feedTimer.setInterval(m_context.limits.feedDelayMs);
     QObject::connect(&m_feedTimer, &QTimer::timeout, &m_feedTimer, [this] { sendFeeds(); });
+    QObject::connect(&context.hub, &ChatHub::feedsDue, &m_feedTimer, [this](const QStringList &authorIds) { queueFeeds(authorIds); });
 }
 
 void MomentCommands::registerWith(CommandTable &table)
@@ -38,7 +39,13 @@ void MomentCommands::registerWith(CommandTable &table)
 
 void MomentCommands::publishFeed(const QString &authorId)
 {
-    m_changedAuthors.insert(authorId);
+    m_context.hub.announceFeedChange(authorId);
+}
+
+void MomentCommands::queueFeeds(const QStringList &authorIds)
+{
+    for (const QString &authorId : authorIds)
+        m_changedAuthors.insert(authorId);
     if (!m_feedTimer.isActive())
         m_feedTimer.start();
 }
@@ -54,9 +61,9 @@ void MomentCommands::sendFeeds()
     m_changedAuthors.clear();
     MomentFeed feeds(m_context.moments, m_context.limits);
     for (const QString &reader : std::as_const(readers))
-        if (m_context.hub.isOnline(reader))
-            m_context.hub.sendToUser(reader, {{QStringLiteral("type"), QStringLiteral("moments")},
-                                              {QStringLiteral("moments"), feeds.jsonOf(reader)}});
+        if (m_context.hub.isConnectedHere(reader))
+            m_context.hub.sendHere(reader, {{QStringLiteral("type"), QStringLiteral("moments")},
+                                            {QStringLiteral("moments"), feeds.jsonOf(reader)}});
 }
 
 std::optional<Moment> MomentCommands::visible(ChatClient &client, const QJsonObject &frame)

@@ -1,7 +1,7 @@
 #pragma once
 // "moment-like", "moment-comment", "moment-comment-delete" and "moment-delete", on posts the caller
 // can see. The client never patches its feed, so a change goes out as a whole "moments" feed to the
-// author and the author's friends, each receiving their own.
+// author and the author's friends, each receiving their own from the node they are connected to.
 #include "live/ChatContext.h"
 #include "Moment.h"
 #include "core/RateLimiter.h"
@@ -16,10 +16,11 @@ public:
     explicit MomentCommands(ChatContext &context);
     void registerWith(CommandTable &table);
 
-    // Sends fresh feeds to the author and the author's friends soon; changes close together share one round.
+    // Fresh feeds go to the author and the author's friends soon; changes close together share one round.
     void publishFeed(const QString &authorId);
 
 private:
+    void queueFeeds(const QStringList &authorIds);
     void like(ChatClient &client, const QJsonObject &frame);
     void comment(ChatClient &client, const QJsonObject &frame);
     void deleteComment(ChatClient &client, const QJsonObject &frame);

@@ -1,8 +1,9 @@
 #pragma once
 // Fan-out between the nodes of one site on PostgreSQL. A node appends every event meant for other
-// users' connections to the ordered "events" table and NOTIFYs; every other node reads the rows it
-// has not seen, in order, and hands them to its own connections. A node whose listening connection
-// dropped reconnects and catches up from the table; rows older than a few minutes are pruned.
+// users' connections to the ordered "events" table, in the transaction of the change that caused it
+// (ChatHub::asOneChange), and NOTIFYs; every other node reads the rows it has not seen, in order, and
+// hands them to its own connections. A node whose listening connection dropped reconnects and catches
+// up from the table; rows older than a few minutes are pruned.
 #include "storage/Database.h"
 
 #include <QJsonObject>
@@ -14,8 +15,9 @@ class SiteBus : public QObject
 {
     Q_OBJECT
 public:
-    // Presence: who is online changed; every node sends its connections the new list.
-    enum class Kind { Users, Everyone, CloseUsers, CloseSessions, Presence };
+    // Presence: who is online changed; every node sends its connections the new list. Feeds: the moments
+    // of the `targets` authors changed; every node sends its own readers of them fresh feeds.
+    enum class Kind { Users, Everyone, CloseUsers, CloseSessions, Presence, Feeds };
 
     // `writer` is the node's own connection; the bus opens a second one, at `location`, to listen on.
     SiteBus(Database &writer, const QString &location, QObject *parent = nullptr);
@@ -23,6 +25,11 @@ public:
     bool start();
     QString errorText() const { return m_listener.errorText(); }
     QString nodeId() const { return m_nodeId; }
+
+    // One unit of work on the node's connection: the changes written until commit(), and the event rows
+    // published meanwhile, are committed together or not at all.
+    bool begin() { return m_writer.transaction(); }
+    bool commit() { return m_writer.commit(); }
 
     // `targets`: user ids for Users and CloseUsers, token hashes for CloseSessions, none for Everyone.
     void publish(Kind kind, const QStringList &targets, const QJsonObject &event);

@@ -20,12 +20,18 @@ QString text(const QJsonObject &body, const char *key)
 void AccountApi::registerRoutes(QHttpServer &server)
 {
     const auto post = QHttpServerRequest::Method::Post;
-    server.route("/api/login", post, [this](const QHttpServerRequest &r) { return login(r); });
+    // What closes other connections or tells other users commits together with the events it sends.
+    const auto changing = [this](QHttpServerResponse (AccountApi::*handler)(const QHttpServerRequest &)) {
+        return [this, handler](const QHttpServerRequest &r) {
+            return RestSupport::asOneChange(m_context.hub, [&] { return (this->*handler)(r); });
+        };
+    };
+    server.route("/api/login", post, changing(&AccountApi::login));
     server.route("/api/register", post, [this](const QHttpServerRequest &r) { return registerUser(r); });
-    server.route("/api/logout", post, [this](const QHttpServerRequest &r) { return logout(r); });
+    server.route("/api/logout", post, changing(&AccountApi::logout));
     server.route("/api/me", post, [this](const QHttpServerRequest &r) { return me(r); });
-    server.route("/api/change-username", post, [this](const QHttpServerRequest &r) { return changeUsername(r); });
-    server.route("/api/change-password", post, [this](const QHttpServerRequest &r) { return changePassword(r); });
+    server.route("/api/change-username", post, changing(&AccountApi::changeUsername));
+    server.route("/api/change-password", post, changing(&AccountApi::changePassword));
 }
 
 QHttpServerResponse AccountApi::login(const QHttpServerRequest &request)

@@ -59,7 +59,7 @@ QHttpServerResponse ContentApi::withCaller(const QHttpServerRequest &request,
     const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(*body));
     if (!user)
         return RestSupport::unauthorized();
-    return handle(Caller{*body, user->user.id});
+    return RestSupport::asOneChange(m_context.hub, [&] { return handle(Caller{*body, user->user.id}); });
 }
 
 Outcome<QString> ContentApi::storeImage(const Caller &caller, const QJsonValue &base64)

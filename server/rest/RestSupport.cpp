@@ -1,5 +1,7 @@
 #include "rest/RestSupport.h"
 
+#include "live/ChatHub.h"
+
 #include <QJsonDocument>
 
 Outcome<QJsonObject> RestSupport::jsonBody(const QHttpServerRequest &request, qint64 maxBytes)
@@ -72,4 +74,12 @@ void RestSupport::setSessionCookie(QHttpServerResponse &response, const QString 
     const QByteArray value = cookieName() + '=' + token.toLatin1()
         + "; Path=/; HttpOnly; Secure; SameSite=Strict; Max-Age=" + QByteArray::number(token.isEmpty() ? 0 : maxAgeSeconds);
     response.addHeader(QByteArrayLiteral("Set-Cookie"), value);
+}
+
+QHttpServerResponse RestSupport::asOneChange(ChatHub &hub, const std::function<QHttpServerResponse()> &handle)
+{
+    std::optional<QHttpServerResponse> response;
+    if (!hub.asOneChange([&] { response.emplace(handle()); }))
+        return error({500, QStringLiteral("保存失败，请重试")});
+    return std::move(*response);
 }

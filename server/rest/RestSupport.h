@@ -7,7 +7,10 @@
 #include <QHttpServerRequest>
 #include <QHttpServerResponse>
 #include <QJsonObject>
+#include <functional>
 #include <optional>
+
+class ChatHub;
 
 class RestSupport
 {
@@ -23,6 +26,10 @@ public:
     static QString cookieToken(const QHttpServerRequest &request);
     static QString header(const QHttpServerRequest &request, const QByteArray &name);
     static QString address(const QHttpServerRequest &request);
+
+    // Answers the request as one unit of work with the events it publishes (see ChatHub::asOneChange);
+    // an error when that rolled back.
+    static QHttpServerResponse asOneChange(ChatHub &hub, const std::function<QHttpServerResponse()> &handle);
 
     static QHttpServerResponse json(const QJsonObject &object, int status = 200);
     // {"error": text} with the status; only string members, as the client expects of an error.

@@ -162,7 +162,7 @@ QSqlQuery Database::run(const QString &sql, const QVariantList &bindings)
     QSqlQuery query = attempt(sql, bindings);
     // A PostgreSQL server that dropped the connection (restarted, failed over) is reached again, and the
     // statement retried; not inside a transaction, whose earlier statements went with the connection.
-    if (!query.isActive() && m_backend == Backend::Postgres && !m_inTransaction && !m_db.isOpen() && reconnect())
+    if (!query.isActive() && m_backend == Backend::Postgres && m_depth == 0 && !m_db.isOpen() && reconnect())
         query = attempt(sql, bindings);
     return query;
 }
@@ -179,6 +179,7 @@ QSqlQuery Database::attempt(const QString &sql, const QVariantList &bindings)
         query.addBindValue(value);
     if (!query.exec()) {
         qWarning().noquote() << "SQL failed:" << query.lastError().text() << sql;
+        m_doomed = m_depth > 0;
         return QSqlQuery(m_db);
     }
     return query;
@@ -192,20 +193,42 @@ QVariant Database::scalar(const QString &sql, const QVariantList &bindings)
 
 bool Database::transaction()
 {
-    if (m_backend == Backend::Postgres && !m_db.isOpen())
-        reconnect();
-    m_inTransaction = m_db.transaction();
-    return m_inTransaction;
+    if (m_depth > 0) {
+        ++m_depth;
+        return true;
+    }
+    // A PostgreSQL connection the server dropped is found out by the BEGIN, which is retried once
+    // reached again: nothing of the transaction is lost yet.
+    const bool begun = m_db.transaction() || (m_backend == Backend::Postgres && reconnect() && m_db.transaction());
+    if (!begun)
+        return false;
+    m_depth = 1;
+    m_doomed = false;
+    return true;
 }
 
 bool Database::commit()
 {
-    m_inTransaction = false;
+    // A doomed inner unit stays open for the rollback its caller owes.
+    if (m_depth > 1) {
+        m_depth -= m_doomed ? 0 : 1;
+        return !m_doomed;
+    }
+    m_depth = 0;
+    if (m_doomed) {
+        m_db.rollback();
+        return false;
+    }
     return m_db.commit();
 }
 
 void Database::rollback()
 {
-    m_inTransaction = false;
+    if (m_depth > 1) {
+        --m_depth;
+        m_doomed = true;
+        return;
+    }
+    m_depth = 0;
     m_db.rollback();
 }

@@ -41,6 +41,9 @@ public:
     // The first column of the first row, or an invalid QVariant.
     QVariant scalar(const QString &sql, const QVariantList &bindings = {});
 
+    // Transactions nest: an inner one joins the outermost, and only the outermost commits. A failed
+    // statement or an inner rollback dooms the whole, so that the outermost commit rolls back instead
+    // and reports failure: one unit of work is committed entirely or not at all.
     bool transaction();
     bool commit();
     void rollback();
@@ -59,5 +62,6 @@ private:
     QSqlDatabase m_db;
     QString m_error;
     Backend m_backend = Backend::Sqlite;
-    bool m_inTransaction = false;
+    int m_depth = 0;
+    bool m_doomed = false;
 };

@@ -105,6 +105,48 @@ private Q_SLOTS:
         QVERIFY(onB->waitClosed());
     }
 
+    void aChangeAndItsEventsCommitTogetherOrNotAtAll()
+    {
+        ServerFixture a;
+        ServerFixture b(ServerFixture::testLimits(), a.databaseUrl());
+        const auto root = a.signUp(QStringLiteral("root"), true);
+        const auto alice = a.signUp(QStringLiteral("alice"));
+        const auto bob = b.signUp(QStringLiteral("bob"));
+        a.befriend(alice, bob);
+        auto admin = a.connect(root);
+        auto onA = a.connect(alice);
+        auto onB = b.connect(bob);
+        Database &db = a.core().database();
+        const struct
+        {
+            WsProbe *sender;
+            QJsonObject command;
+            QString changed; // counts the rows of the change
+            QString event; // what bob's connection on the other node hears of it
+        } cases[] = {
+            {onA.get(), frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("大厅")}}),
+             QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = '大厅'"), QStringLiteral("global")},
+            {onA.get(), frame(QStringLiteral("dm"), {{QStringLiteral("to"), bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}),
+             QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = '私聊'"), QStringLiteral("dm")},
+            {admin.get(), frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}),
+             QStringLiteral("SELECT COUNT(*) FROM users WHERE username = 'bob' AND banned = 1"), QStringLiteral("banned")},
+        };
+        for (const auto &step : cases) {
+            // The event table takes no more rows, as when the node fails between writing the change and its event.
+            QVERIFY(db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('events', 'seq'), 9223372036854775807)")));
+            step.sender->send(step.command);
+            QCOMPARE(errorOf(step.sender->waitFor(QStringLiteral("error"))), QStringLiteral("操作失败，请重试"));
+            QCOMPARE(db.scalar(step.changed).toInt(), 0);
+            QVERIFY(onB->quietFor(step.event, 300));
+
+            QVERIFY(db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('events', 'seq'), "
+                                           "(SELECT COALESCE(MAX(seq), 0) + 1 FROM events), false)")));
+            step.sender->send(step.command);
+            QVERIFY(!onB->waitFor(step.event).isEmpty());
+            QCOMPARE(db.scalar(step.changed).toInt(), 1);
+        }
+    }
+
     void presenceAndTheOnlineLimitSpanNodesAndOutliveNoDeadNode()
     {
         // Node A is the real server process, so that it can die without a word.
