@@ -414,7 +414,6 @@ void ScreenshotTour::planContactScreens(const QString &suffix)
                         call(QStringLiteral("createGroupSheet"), "submit");
                     }, 300, QStringLiteral("create-group-no-friends") + suffix});
     m_steps.append({always, [this, userId] {
-                        setProperty(QStringLiteral("createGroupSheet"), "message", QString());
                         setProperty(QStringLiteral("createGroupSheet"), "selectedMembers",
                                     QStringList{userId(QStringLiteral("bob")), userId(QStringLiteral("carol"))});
                     }, 300, QStringLiteral("create-group-filled") + suffix});
