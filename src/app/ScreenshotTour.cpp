@@ -440,7 +440,7 @@ void ScreenshotTour::planContactScreens(const QString &suffix)
                     [show, chatView] { show(chatView, "showGroupSettings", true); }, 600,
                     QStringLiteral("group-settings-owner") + suffix});
     m_steps.append({always, [this, show, settings] {
-                        setProperty(settings, "newName", QStringLiteral("周末徒步"));
+                        setProperty(settings, "newName", QStringLiteral("周末徒步俱乐部"));
                         show(settings, "showRename", true);
                     }, 500, QStringLiteral("group-rename") + suffix});
     m_steps.append({always, [this, show, settings] {
