@@ -78,7 +78,8 @@ public:
 
     // Checks the stored token against the server (three attempts, retryDelay apart) and fills the
     // current user; after three failures the token is dropped. `done` runs once at the end, while
-    // context lives. Nothing happens (but `done`) without a token.
+    // context lives. Nothing happens (but `done`) without a token. A call while a check runs joins
+    // it: the application starts the check before its window loads, the root view waits for it.
     void restoreSession(QObject *context = nullptr, std::function<void()> done = {});
     // Signs out locally and tells the server.
     Q_INVOKABLE void logout();
@@ -93,7 +94,14 @@ Q_SIGNALS:
     void maxOnlineChanged();
 
 private:
-    void attemptRestore(int attempt, QPointer<QObject> context, std::function<void()> done);
+    struct RestoreWaiter
+    {
+        QPointer<QObject> context;
+        bool hasContext = false;
+        std::function<void()> done;
+    };
+    void attemptRestore(int attempt);
+    void finishRestore();
     void observeNotifications();
 
     QString tokenText() const { return m_token.value_or(QString()); }
@@ -108,6 +116,8 @@ private:
     void setFontSizeName(const QString &name);
 
     Services m_services;
+    // Callers of the restore under way; empty when none runs.
+    QList<RestoreWaiter> m_restoreWaiters;
     std::optional<QString> m_token;
     std::optional<User> m_currentUser;
     Theme m_theme = Theme::Dark;
