@@ -226,7 +226,9 @@ void AppState::attemptRestore(int attempt)
             // The wait dies with the session state; then nothing further happens.
             QTimer::singleShot(m_services.retryDelay, this, [this, attempt] { attemptRestore(attempt + 1); });
         } else {
-            setToken(std::nullopt);
+            // A refused session ends like a sign-out, so the next account sees nothing of this one;
+            // the server already refused the token, so it is not told.
+            signOutLocally();
             finishRestore();
         }
     });
@@ -243,6 +245,12 @@ void AppState::finishRestore()
 
 void AppState::logout()
 {
+    signOutLocally();
+    m_services.restLogout();
+}
+
+void AppState::signOutLocally()
+{
     m_services.ws->disconnectFromServer();
     setToken(std::nullopt);
     setCurrentUser(std::nullopt);
@@ -254,5 +262,4 @@ void AppState::logout()
     SettingsStore &settings = SettingsStore::shared();
     for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
         settings.remove(QString::fromLatin1(key));
-    m_services.restLogout();
 }

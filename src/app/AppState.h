@@ -77,9 +77,10 @@ public:
     static std::optional<FontSize> fontSizeFromName(const QString &name);
 
     // Checks the stored token against the server (three attempts, retryDelay apart) and fills the
-    // current user; after three failures the token is dropped. `done` runs once at the end, while
-    // context lives. Nothing happens (but `done`) without a token. A call while a check runs joins
-    // it: the application starts the check before its window loads, the root view waits for it.
+    // current user; after three failures the session ends as by logout(), without telling the
+    // server. `done` runs once at the end, while context lives. Nothing happens (but `done`)
+    // without a token. A call while a check runs joins it: the application starts the check
+    // before its window loads, the root view waits for it.
     void restoreSession(QObject *context = nullptr, std::function<void()> done = {});
     // Signs out locally and tells the server.
     Q_INVOKABLE void logout();
@@ -102,6 +103,8 @@ private:
     };
     void attemptRestore(int attempt);
     void finishRestore();
+    // Everything of logout() but telling the server.
+    void signOutLocally();
     void observeNotifications();
 
     QString tokenText() const { return m_token.value_or(QString()); }
