@@ -5,6 +5,7 @@
 #include "AppUpdateChecker.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
+#include "RootController.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
 #include "ServerSettings.h"
@@ -56,6 +57,7 @@ ZephlinApplication::~ZephlinApplication() = default;
 
 bool ZephlinApplication::showRootView()
 {
+    RootController::restoreEarly(*m_appState);
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});

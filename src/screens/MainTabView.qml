@@ -17,9 +17,14 @@ Rectangle {
     required property AppState appState
     required property ChatViewModel chat
     // The room whose chat is shown over the tabs, opened from the tab that set it.
-    readonly property var activeRoom: messagesView.activeRoom ? messagesView.activeRoom : contactsView.activeRoom
+    readonly property var activeRoom: messagesTab.item && messagesTab.item.activeRoom ? messagesTab.item.activeRoom
+                                    : contactsTab.item ? contactsTab.item.activeRoom : null
     property int selectedTab: 0
     property bool showMoments: false
+    // A tab's page is built the first time it is shown and then kept with its state: building all
+    // four at once delayed the first sight of the main screen.
+    property int builtTabs: 1 << selectedTab
+    onSelectedTabChanged: builtTabs |= 1 << selectedTab
     color: Theme.zpBG
 
     readonly property var tabs: [
@@ -52,23 +57,35 @@ Rectangle {
             Layout.fillHeight: true
             currentIndex: main.selectedTab
 
-            MessagesView {
-                id: messagesView
-                appState: main.appState
-                chat: main.chat
+            Loader {
+                id: messagesTab
+                active: main.builtTabs & 1
+                sourceComponent: MessagesView {
+                    appState: main.appState
+                    chat: main.chat
+                }
             }
-            ContactsView {
-                id: contactsView
-                appState: main.appState
-                chat: main.chat
+            Loader {
+                id: contactsTab
+                active: main.builtTabs & 2
+                sourceComponent: ContactsView {
+                    appState: main.appState
+                    chat: main.chat
+                }
             }
-            DiscoverView {
-                showMoments: main.showMoments
-                onShowMomentsChanged: main.showMoments = showMoments
+            Loader {
+                active: main.builtTabs & 4
+                sourceComponent: DiscoverView {
+                    showMoments: main.showMoments
+                    onShowMomentsChanged: main.showMoments = showMoments
+                }
             }
-            ProfileView {
-                appState: main.appState
-                chat: main.chat
+            Loader {
+                active: main.builtTabs & 8
+                sourceComponent: ProfileView {
+                    appState: main.appState
+                    chat: main.chat
+                }
             }
         }
 
@@ -129,8 +146,10 @@ Rectangle {
             room: main.activeRoom
             focus: true
             onClosed: {
-                messagesView.closeRoom()
-                contactsView.closeRoom()
+                for (const tab of [messagesTab.item, contactsTab.item]) {
+                    if (tab)
+                        tab.closeRoom()
+                }
             }
         }
         onLoaded: {
@@ -140,17 +159,23 @@ Rectangle {
         NumberAnimation { id: slideIn; target: chatPresenter; property: "x"; from: main.width; to: 0; duration: 220; easing.type: Easing.OutCubic }
     }
 
-    // The moments feed slides in over the tabs.
-    MomentsView {
+    // The moments feed slides in over the tabs; it is built when first opened.
+    Loader {
         id: moments
-        appState: main.appState
-        chat: main.chat
-        isPresented: main.showMoments
         width: parent.width
         height: parent.height
         x: main.showMoments ? 0 : parent.width
         visible: x < parent.width
-        onClosed: main.showMoments = false
+        active: false
+        Binding on active { when: main.showMoments; value: true; restoreMode: Binding.RestoreNone }
         Behavior on x { NumberAnimation { duration: 250; easing.type: Easing.OutCubic } }
+        sourceComponent: MomentsView {
+            appState: main.appState
+            chat: main.chat
+            isPresented: main.showMoments
+            onClosed: main.showMoments = false
+        }
+        // Built already presented: the feed takes the focus itself only on later openings.
+        onLoaded: item.forceActiveFocus()
     }
 }
