@@ -5,6 +5,7 @@
 #include "AppUpdateChecker.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
+#include "PasswordFieldAccessible.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
 #include "ServerSettings.h"
@@ -29,6 +30,8 @@ void ZephlinApplication::configure(QGuiApplication &app)
     font.setStyleHint(QFont::SansSerif);
     app.setFont(font);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
+    // Screen readers hear password fields as masked, never their text.
+    PasswordFieldAccessible::install();
 }
 
 ZephlinApplication::ZephlinApplication(const Options &options, QObject *parent) : QObject(parent)
