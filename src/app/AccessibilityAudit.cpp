@@ -80,7 +80,7 @@ QList<QQuickItem *> paintOrder(const QQuickItem *item)
 class Walk
 {
 public:
-    explicit Walk(QQuickWindow *window) : m_window(window) { collectLayers(window->contentItem()); }
+    explicit Walk(QQuickWindow *window) : m_window(window) { collectLayers(window->contentItem(), false); }
 
     QStringList run()
     {
@@ -91,18 +91,18 @@ public:
 
 private:
     // Screens and popups in painting order. A screen is an opaque rectangle filling the window: what
-    // it covers is hidden. A popup (the app's are all modal) covers for Tab only: the screen under
-    // a dialog stays in view, dimmed, as sighted users see it.
-    void collectLayers(QQuickItem *item)
+    // it covers is hidden. A popup (the app's are all modal, some fill the window) covers for Tab
+    // only: it is a dialog, announced as one, over the screen it belongs to.
+    void collectLayers(QQuickItem *item, bool inPopup)
     {
         if (!item->isVisible())
             return;
         m_order.append(item);
         const bool popup = item->inherits("QQuickPopupItem");
-        if (popup || fillsWindow(item))
+        if (popup || (!inPopup && fillsWindow(item)))
             m_layers.append({item, int(m_order.size()) - 1, !popup});
         for (QQuickItem *child : paintOrder(item))
-            collectLayers(child);
+            collectLayers(child, inPopup || popup);
     }
 
     bool fillsWindow(const QQuickItem *item) const
@@ -219,6 +219,7 @@ void AccessibilityAudit::enable()
 {
     if (QPlatformAccessibility *platform = QGuiApplicationPrivate::platformIntegration()->accessibility())
         platform->setActive(true);
+    QCoreApplication::processEvents();
 }
 
 QStringList AccessibilityAudit::check(QQuickWindow *window)

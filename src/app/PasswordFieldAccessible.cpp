@@ -1,6 +1,8 @@
 #include "PasswordFieldAccessible.h"
 
+#include <QGuiApplication>
 #include <QQuickItem>
+#include <QTimer>
 #include <QQuickWindow>
 
 namespace {
@@ -10,26 +12,46 @@ constexpr int normalEcho = 0;
 
 PasswordFieldAccessible::PasswordFieldAccessible(QQuickItem *field) : QAccessibleObject(field) {}
 
+namespace {
+// The latest factory is asked first, and Qt Quick installs its own again when an assistive
+// technology switches accessibility on: this one goes back in front right after.
+class Reinstaller : public QAccessible::ActivationObserver
+{
+public:
+    void accessibilityActiveChanged(bool active) override
+    {
+        if (active)
+            QTimer::singleShot(0, qApp, &PasswordFieldAccessible::install);
+    }
+};
+} // namespace
+
 void PasswordFieldAccessible::install()
 {
-    static bool installed = false;
-    if (!installed)
-        QAccessible::installFactory(&PasswordFieldAccessible::create);
-    installed = true;
+    static Reinstaller reinstaller;
+    QAccessible::removeActivationObserver(&reinstaller);
+    QAccessible::installActivationObserver(&reinstaller);
+    QAccessible::removeFactory(&PasswordFieldAccessible::create);
+    QAccessible::installFactory(&PasswordFieldAccessible::create);
 }
 
 QAccessibleInterface *PasswordFieldAccessible::create(const QString &, QObject *object)
 {
     auto *item = qobject_cast<QQuickItem *>(object);
-    if (!item || !item->inherits("QQuickTextInput") || item->property("echoMode").toInt() == normalEcho)
+    // Every single-line field: its echo mode may turn to a masking one after it was first asked for.
+    if (!item || !item->inherits("QQuickTextInput"))
         return nullptr;
     return new PasswordFieldAccessible(item);
 }
 
 QQuickItem *PasswordFieldAccessible::field() const { return static_cast<QQuickItem *>(object()); }
 
+bool PasswordFieldAccessible::isMasked() const { return field()->property("echoMode").toInt() != normalEcho; }
+
 QString PasswordFieldAccessible::masked() const
 {
+    if (!isMasked())
+        return field()->property("text").toString();
     const QString mask = field()->property("passwordCharacter").toString();
     return QString(characterCount(), mask.isEmpty() ? QChar(0x2022) : mask.at(0));
 }
@@ -60,9 +82,11 @@ QAccessibleInterface *PasswordFieldAccessible::parent() const
 QString PasswordFieldAccessible::text(QAccessible::Text kind) const
 {
     switch (kind) {
-    case QAccessible::Name:
+    case QAccessible::Name: {
         // Qt Quick keeps a password field's `Accessible.name` to itself; the placeholder says what it is.
-        return field()->property("placeholderText").toString();
+        const QString name = isMasked() ? QString() : attached("name").toString();
+        return name.isEmpty() ? field()->property("placeholderText").toString() : name;
+    }
     case QAccessible::Description:
         return attached("description").toString();
     case QAccessible::Value:
@@ -85,7 +109,7 @@ QAccessible::State PasswordFieldAccessible::state() const
 {
     const QQuickItem *item = field();
     QAccessible::State state;
-    state.passwordEdit = true;
+    state.passwordEdit = isMasked();
     state.editable = true;
     state.focusable = true;
     state.focused = item->hasActiveFocus();

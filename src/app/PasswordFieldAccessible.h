@@ -1,7 +1,7 @@
 #pragma once
-// What assistive technologies see of a masked text field: a named password field whose text and
-// value are the mask characters, never the typed secret (Qt Quick's own interface hands the clear
-// text out). Installed as an accessibility factory, it takes over text inputs with a masking echo mode.
+// What assistive technologies see of a single-line text field. Masked, it is a named password field
+// whose text and value are the mask characters, never the typed secret (Qt Quick's own interface
+// hands the clear text out). Installed as an accessibility factory, it takes over every text input.
 #include <QAccessibleObject>
 
 class QQuickItem;
@@ -42,6 +42,7 @@ public:
 
 private:
     QQuickItem *field() const;
+    bool isMasked() const;
     QString masked() const;
     QVariant attached(const char *property) const;
 };

@@ -30,8 +30,6 @@ void ZephlinApplication::configure(QGuiApplication &app)
     font.setStyleHint(QFont::SansSerif);
     app.setFont(font);
     QQuickStyle::setStyle(QStringLiteral("Basic"));
-    // Screen readers hear password fields as masked, never their text.
-    PasswordFieldAccessible::install();
 }
 
 ZephlinApplication::ZephlinApplication(const Options &options, QObject *parent) : QObject(parent)
@@ -63,6 +61,9 @@ bool ZephlinApplication::showRootView()
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Zephlin/Screens/RootView.qml")));
+    // Screen readers hear password fields as masked, never their text (installed after the window
+    // has brought Qt Quick's own factory).
+    PasswordFieldAccessible::install();
     return window() != nullptr;
 }
 

@@ -14,7 +14,7 @@ Rectangle {
     color: Theme.zpBG
 
     // Keyboard users start in the user name field.
-    Component.onCompleted: loginUsername.forceActiveFocus()
+    Component.onCompleted: Qt.callLater(loginUsername.forceActiveFocus)
 
     AuthViewModel {
         id: form
