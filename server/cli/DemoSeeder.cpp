@@ -70,12 +70,12 @@ QList<DemoSeeder::Account> DemoSeeder::accounts()
             {QStringLiteral("小明"), QStringLiteral("xiaoming123")}};
 }
 
-bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
+bool DemoSeeder::seed(const QString &dataDir, const QString &databaseUrl, bool *seeded, QString *error)
 {
     *seeded = false;
     QDir().mkpath(dataDir);
     Database db;
-    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!db.open(Database::location(dataDir, databaseUrl))) {
         *error = db.errorText();
         return false;
     }
@@ -89,7 +89,7 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         *error = QStringLiteral("the database already has users; demo data goes only into a new data folder");
         return false;
     }
-    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), limits);
+    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), db, limits);
 
     QList<User> users;
     const QList<QPair<QColor, QColor>> palette = {{"#f59e0b", "#ef4444"}, {"#3b82f6", "#8b5cf6"}, {"#10b981", "#3b82f6"},
@@ -185,6 +185,25 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         ChatMessage forecast = message(bot.value(), QStringLiteral("☀️ 周六香山：晴，12–21°C，适合徒步"), now - 9 * minute);
         forecast.gid = group.id;
         messages.insert(forecast, MessageStore::groupRoom(group.id));
+    }
+
+    // A group of bob's where alice is only a member, for the member's side of the group settings;
+    // the administrator is in it too, so that his contacts tab has a group.
+    ChatGroup photos;
+    photos.id = SecureRandom::id(QStringLiteral("g"));
+    photos.name = QStringLiteral("摄影小组");
+    photos.owner = bob.id;
+    photos.members = {bob.id, alice.id, carol.id, ming.id, admin.id};
+    photos.createdAt = now - 500 * minute;
+    if (const Outcome<QString> photosAvatar = images.storeBytes(picture(8, 256, 256, "#8b5cf6", "#ec4899")))
+        photos.avatar = photosAvatar.value();
+    groups.create(photos);
+    const QList<QPair<User, QString>> photoLines = {{bob, QStringLiteral("下周拍夜景，三脚架都带上")},
+                                                    {ming, QStringLiteral("新人报到，求推荐机位")}};
+    for (qsizetype i = 0; i < photoLines.size(); ++i) {
+        ChatMessage m = message(photoLines[i].first, photoLines[i].second, now - (60 - i * 5) * minute);
+        m.gid = photos.id;
+        messages.insert(m, MessageStore::groupRoom(photos.id));
     }
 
     MomentStore moments(db);
