@@ -1,5 +1,6 @@
 #include "ScreenshotTour.h"
 
+#include "AccessibilityAudit.h"
 #include "AppLogger.h"
 #include "AppState.h"
 #include "AppUpdateChecker.h"
@@ -62,10 +63,17 @@ bool ScreenshotTour::onRoute(int route) const
 
 void ScreenshotTour::start()
 {
-    QDir().mkpath(m_options.directory);
+    if (!m_options.directory.isEmpty())
+        QDir().mkpath(m_options.directory);
+    if (m_options.audit)
+        AccessibilityAudit::enable();
     // The splash is shown once per process, so it is taken first, as the app starts.
     m_steps.append({[] { return true; }, [] {}, 300, QStringLiteral("splash")});
     planVariant(QStringLiteral("dark"), QStringLiteral("md"));
+    if (m_options.singleVariant) {
+        runNext();
+        return;
+    }
     planVariant(QStringLiteral("light"), QStringLiteral("md"));
     planVariant(QStringLiteral("dark"), QStringLiteral("xl"));
     planVariant(QStringLiteral("light"), QStringLiteral("xl"));
@@ -478,7 +486,9 @@ void ScreenshotTour::runNext()
         return;
     if (m_steps.isEmpty()) {
         AppLogger::shared().log(QStringLiteral("screenshot tour: saved %1 pictures to %2").arg(m_saved).arg(m_options.directory));
-        Q_EMIT finished(0);
+        for (const QString &finding : std::as_const(m_findings))
+            AppLogger::shared().log(QStringLiteral("accessibility: ") + finding);
+        Q_EMIT finished(m_findings.isEmpty() ? 0 : 1);
         return;
     }
     const Step step = m_steps.takeFirst();
@@ -496,8 +506,11 @@ void ScreenshotTour::runNext()
         }
         step.act();
         QTimer::singleShot(step.settleMs, this, [this, step] {
+            ++m_done;
             if (!step.shot.isEmpty())
                 shoot(step.shot);
+            if (m_options.audit)
+                audit(step.shot.isEmpty() ? QStringLiteral("step %1").arg(m_done) : step.shot);
             runNext();
         });
     };
@@ -511,11 +524,19 @@ void ScreenshotTour::shoot(const QString &name)
         fail(QStringLiteral("no window"));
         return;
     }
+    if (m_options.directory.isEmpty())
+        return;
     const QString path = m_options.directory + QLatin1Char('/') + name + QStringLiteral(".png");
     if (window->grabWindow().save(path))
         ++m_saved;
     else
         fail(QStringLiteral("could not save ") + path);
+}
+
+void ScreenshotTour::audit(const QString &step)
+{
+    for (const QString &finding : AccessibilityAudit::check(m_app.window()))
+        m_findings.append(step + QStringLiteral(": ") + finding);
 }
 
 void ScreenshotTour::fail(const QString &why)

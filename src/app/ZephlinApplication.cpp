@@ -5,6 +5,7 @@
 #include "AppUpdateChecker.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
+#include "PasswordFieldAccessible.h"
 #include "RootController.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
@@ -62,6 +63,9 @@ bool ZephlinApplication::showRootView()
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Zephlin/Screens/RootView.qml")));
+    // Screen readers hear password fields as masked, never their text (installed after the window
+    // has brought Qt Quick's own factory).
+    PasswordFieldAccessible::install();
     return window() != nullptr;
 }
 

@@ -25,7 +25,29 @@ Rectangle {
     // four at once delayed the first sight of the main screen.
     property int builtTabs: 1 << selectedTab
     onSelectedTabChanged: builtTabs |= 1 << selectedTab
+    // A page over the tabs in place hides them, so that neither Tab nor a screen reader reaches them.
+    readonly property bool covered: (!!activeRoom && chatPresenter.item !== null && !slideIn.running)
+                                   || (showMoments && moments.x === 0)
+    // The last focused control of the tabs; focus goes back there when a page over them closes.
+    property Item focusBeforePage: null
     color: Theme.zpBG
+
+    Connections {
+        target: main.Window.window
+        function onActiveFocusItemChanged() {
+            for (let item = main.Window.activeFocusItem; item; item = item.parent) {
+                if (item === tabsColumn) {
+                    main.focusBeforePage = main.Window.activeFocusItem
+                    return
+                }
+            }
+        }
+    }
+    function restoreFocus() {
+        const target = focusBeforePage && focusBeforePage.visible ? focusBeforePage : tabRepeater.itemAt(selectedTab)
+        if (target)
+            target.forceActiveFocus(Qt.OtherFocusReason)
+    }
 
     readonly property var tabs: [
         { label: "消息", kind: "message" },
@@ -38,6 +60,8 @@ Rectangle {
     Component.onCompleted: {
         if (appState.token.length > 0)
             WebSocketService.connectToServer(appState.token)
+        // Signed in, keyboard users start on the current tab.
+        Qt.callLater(restoreFocus)
     }
     Connections {
         target: Qt.application
@@ -49,8 +73,10 @@ Rectangle {
     }
 
     ColumnLayout {
+        id: tabsColumn
         anchors.fill: parent
         spacing: 0
+        visible: !main.covered
 
         StackLayout {
             Layout.fillWidth: true
@@ -98,7 +124,10 @@ Rectangle {
             RowLayout {
                 anchors.fill: parent
                 spacing: 0
+                Accessible.role: Accessible.PageTabList
+                Accessible.name: "主标签"
                 Repeater {
+                    id: tabRepeater
                     model: main.tabs
                     delegate: AbstractButton {
                         id: tabButton
@@ -110,7 +139,13 @@ Rectangle {
                         text: modelData.label
                         Accessible.name: modelData.label
                         Accessible.role: Accessible.PageTab
+                        Accessible.selectable: true
+                        Accessible.selected: active
+                        Accessible.onPressAction: clicked()
+                        Keys.onReturnPressed: clicked()
+                        Keys.onEnterPressed: clicked()
                         onClicked: main.selectedTab = index
+                        background: FocusRing { control: tabButton; anchors.margins: 3; radius: 8 }
                         contentItem: Column {
                             spacing: 2
                             topPadding: 6
@@ -140,6 +175,7 @@ Rectangle {
         height: parent.height
         z: 1
         active: !!main.activeRoom
+        onActiveChanged: if (!active) Qt.callLater(main.restoreFocus)
         sourceComponent: ChatView {
             appState: main.appState
             chat: main.chat
@@ -174,6 +210,7 @@ Rectangle {
             chat: main.chat
             isPresented: main.showMoments
             onClosed: main.showMoments = false
+            onIsPresentedChanged: if (!isPresented) Qt.callLater(main.restoreFocus)
         }
         // Built already presented: the feed takes the focus itself only on later openings.
         onLoaded: item.forceActiveFocus()

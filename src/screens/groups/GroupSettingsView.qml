@@ -81,6 +81,7 @@ Sheet {
                         Accessible.name: "更换群头像"
                         Accessible.ignored: !settings.isOwner
                         activeFocusOnTab: settings.isOwner
+                        Accessible.onPressAction: sheet.pickPicture()
                         Keys.onReturnPressed: sheet.pickPicture()
                         Keys.onEnterPressed: sheet.pickPicture()
                         onClicked: sheet.pickPicture()
