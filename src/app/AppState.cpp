@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QStringDecoder>
 #include <QTimer>
+#include <utility>
 
 namespace {
 const QString themeKey = QStringLiteral("zp_theme");
@@ -206,35 +207,40 @@ QVariantMap AppState::currentUserVariant() const
 
 void AppState::restoreSession(QObject *context, std::function<void()> done)
 {
-    attemptRestore(1, context, std::move(done));
+    m_restoreWaiters.append({context, context != nullptr, std::move(done)});
+    if (m_restoreWaiters.size() == 1)
+        attemptRestore(1);
 }
 
-void AppState::attemptRestore(int attempt, QPointer<QObject> context, std::function<void()> done)
+void AppState::attemptRestore(int attempt)
 {
-    const auto finish = [context, hasContext = !context.isNull(), done] {
-        if (done && (!hasContext || context))
-            done();
-    };
     if (!m_token) {
-        finish();
+        finishRestore();
         return;
     }
-    m_services.fetchMe(*m_token, this, [this, attempt, context, done, finish](Result<User> answer) {
+    m_services.fetchMe(*m_token, this, [this, attempt](Result<User> answer) {
         if (answer) {
             setCurrentUser(answer.value());
-            finish();
+            finishRestore();
         } else if (attempt < restoreAttempts) {
             // The wait dies with the session state; then nothing further happens.
-            QTimer::singleShot(m_services.retryDelay, this, [this, attempt, context, done] {
-                attemptRestore(attempt + 1, context, done);
-            });
+            QTimer::singleShot(m_services.retryDelay, this, [this, attempt] { attemptRestore(attempt + 1); });
         } else {
             // A refused session ends like a sign-out, so the next account sees nothing of this one;
             // the server already refused the token, so it is not told.
             signOutLocally();
-            finish();
+            finishRestore();
         }
     });
+}
+
+void AppState::finishRestore()
+{
+    const QList<RestoreWaiter> waiters = std::exchange(m_restoreWaiters, {});
+    for (const RestoreWaiter &waiter : waiters) {
+        if (waiter.done && (!waiter.hasContext || waiter.context))
+            waiter.done();
+    }
 }
 
 void AppState::logout()

@@ -79,7 +79,8 @@ public:
     // Checks the stored token against the server (three attempts, retryDelay apart) and fills the
     // current user; after three failures the session ends as by logout(), without telling the
     // server. `done` runs once at the end, while context lives. Nothing happens (but `done`)
-    // without a token.
+    // without a token. A call while a check runs joins it: the application starts the check
+    // before its window loads, the root view waits for it.
     void restoreSession(QObject *context = nullptr, std::function<void()> done = {});
     // Signs out locally and tells the server.
     Q_INVOKABLE void logout();
@@ -94,7 +95,14 @@ Q_SIGNALS:
     void maxOnlineChanged();
 
 private:
-    void attemptRestore(int attempt, QPointer<QObject> context, std::function<void()> done);
+    struct RestoreWaiter
+    {
+        QPointer<QObject> context;
+        bool hasContext = false;
+        std::function<void()> done;
+    };
+    void attemptRestore(int attempt);
+    void finishRestore();
     // Everything of logout() but telling the server.
     void signOutLocally();
     void observeNotifications();
@@ -111,6 +119,8 @@ private:
     void setFontSizeName(const QString &name);
 
     Services m_services;
+    // Callers of the restore under way; empty when none runs.
+    QList<RestoreWaiter> m_restoreWaiters;
     std::optional<QString> m_token;
     std::optional<User> m_currentUser;
     Theme m_theme = Theme::Dark;

@@ -51,6 +51,12 @@ RootController::Route RootController::route() const
     return Route::SignIn;
 }
 
+void RootController::restoreEarly(AppState &appState)
+{
+    if (!s_hasRestored)
+        appState.restoreSession();
+}
+
 void RootController::start()
 {
     if (s_hasRestored) {

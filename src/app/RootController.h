@@ -36,6 +36,9 @@ public:
     // The start-up task: restore the session, hold the splash a little longer, then route.
     // Runs once per process however many root views call it.
     Q_INVOKABLE void start();
+    // Begins the start-up task's session check before the first root view loads, so that its round
+    // trip overlaps the loading; start() then waits for that check instead of sending another.
+    static void restoreEarly(AppState &appState);
 
     // Lets a test or a second window start afresh.
     static void resetForTesting();

@@ -19,12 +19,16 @@ public:
         QString directory;
         QString username; // a demo account that signs in for the main screens
         QString password;
+        bool audit = false;         // the accessibility audit after every step
+        bool singleVariant = false; // dark theme at the default font size only
     };
 
     ScreenshotTour(ZephlinApplication &app, Options options, QObject *parent = nullptr);
 
-    // Runs asynchronously; emits finished(exit code) when done.
+    // Runs asynchronously; emits finished(exit code) when done. An empty directory saves no pictures.
     void start();
+    // The audit's findings, each prefixed by the step it was made at.
+    QStringList findings() const { return m_findings; }
 
 Q_SIGNALS:
     void finished(int exitCode);
@@ -43,12 +47,14 @@ private:
     void planProfile(const QString &suffix);
     void planChatScreens(const QString &suffix);
     void planContactScreens(const QString &suffix);
+    void planContactsWithoutRequests(const QString &suffix);
     void openRoom(const QVariant &room);
     QObject *composer() const;
     void compose(const QString &text);
     QVariantMap firstChatRecord(const char *list) const;
     void runNext();
     void shoot(const QString &name);
+    void audit(const QString &step);
     void fail(const QString &why);
     QObject *find(const QString &objectName) const;
     void setProperty(const QString &objectName, const char *property, const QVariant &value);
@@ -58,6 +64,8 @@ private:
     ZephlinApplication &m_app;
     Options m_options;
     QList<Step> m_steps;
+    QStringList m_findings;
     int m_saved = 0;
+    int m_done = 0;
     bool m_failed = false;
 };

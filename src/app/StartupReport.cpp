@@ -27,6 +27,8 @@ StartupReport::StartupReport(ZephlinApplication &app, QObject *parent) : QObject
     QQuickWindow *window = m_app.window();
     connect(window, &QQuickWindow::frameSwapped, this, [] { say("first-frame"); }, Qt::SingleShotConnection);
     auto *controller = window->findChild<RootController *>(QStringLiteral("rootController"));
+    // Emitted before the route changes, so before the next screen is built.
+    connect(controller, &RootController::isCheckingLoginChanged, this, [] { say("splash-done"); });
     connect(controller, &RootController::routeChanged, this, &StartupReport::routed);
 }
 

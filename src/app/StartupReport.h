@@ -1,6 +1,7 @@
 #pragma once
-// Start-up milestones for measuring: prints "startup: first-frame", then "startup: main-tabs" or
-// "startup: sign-in" once the splash is gone, with the peak memory, and quits. Used by the
+// Start-up milestones for measuring: prints "startup: first-frame", "startup: splash-done" when
+// the splash ends, then "startup: main-tabs" or "startup: sign-in" once the next screen has
+// rendered, with the peak memory, and quits. Used by the
 // start-up benchmark through --startup-report.
 #include <QObject>
 

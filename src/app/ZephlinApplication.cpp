@@ -5,6 +5,8 @@
 #include "AppUpdateChecker.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
+#include "PasswordFieldAccessible.h"
+#include "RootController.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
 #include "ServerSettings.h"
@@ -56,10 +58,14 @@ ZephlinApplication::~ZephlinApplication() = default;
 
 bool ZephlinApplication::showRootView()
 {
+    RootController::restoreEarly(*m_appState);
     m_engine = std::make_unique<QQmlApplicationEngine>();
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Zephlin/Screens/RootView.qml")));
+    // Screen readers hear password fields as masked, never their text (installed after the window
+    // has brought Qt Quick's own factory).
+    PasswordFieldAccessible::install();
     return window() != nullptr;
 }
 

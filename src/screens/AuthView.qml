@@ -13,6 +13,9 @@ Rectangle {
     property bool showServerConfig: false
     color: Theme.zpBG
 
+    // Keyboard users start in the user name field.
+    Component.onCompleted: Qt.callLater(loginUsername.forceActiveFocus)
+
     AuthViewModel {
         id: form
         objectName: "authForm"
@@ -26,6 +29,8 @@ Rectangle {
     ColumnLayout {
         anchors.fill: parent
         spacing: 0
+        // Hidden under the server settings, so neither Tab nor a screen reader reaches it there.
+        visible: !serverConfig.item
 
         Item { Layout.fillHeight: true }
 
@@ -35,6 +40,7 @@ Rectangle {
             font: Theme.zp(30, Font.Bold, 2)
             color: Theme.zpText
             Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
         Text {
             Layout.alignment: Qt.AlignHCenter
@@ -42,6 +48,8 @@ Rectangle {
             text: "简约 · 轻量 · 随时聊天"
             font: Theme.zp(14)
             color: Theme.zpTextDim
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Rectangle {
@@ -65,6 +73,8 @@ Rectangle {
                 RowLayout {
                     Layout.fillWidth: true
                     spacing: 0
+                    Accessible.role: Accessible.PageTabList
+                    Accessible.name: "登录或注册"
                     AuthTabButton {
                         objectName: "loginTab"
                         title: "登录"
@@ -85,11 +95,13 @@ Rectangle {
                     Layout.fillWidth: true
                     spacing: 12
                     AppTextField {
+                        id: loginUsername
                         objectName: "loginUsername"
                         Layout.fillWidth: true
                         placeholderText: "用户名"
                         text: form.loginUsername
                         onTextChanged: form.loginUsername = text
+                        onAccepted: form.doLogin()
                     }
                     AppTextField {
                         objectName: "loginPassword"
@@ -98,6 +110,7 @@ Rectangle {
                         placeholderText: "密码"
                         text: form.loginPassword
                         onTextChanged: form.loginPassword = text
+                        onAccepted: form.doLogin()
                     }
                     MessageLine { message: form.message }
                     PrimaryButton {
@@ -120,6 +133,7 @@ Rectangle {
                         placeholderText: "用户名（2-20位字母/数字/中文）"
                         text: form.regUsername
                         onTextChanged: form.regUsername = text
+                        onAccepted: form.doRegister()
                     }
                     AppTextField {
                         objectName: "regPassword"
@@ -128,6 +142,7 @@ Rectangle {
                         placeholderText: "密码（4-64位）"
                         text: form.regPassword
                         onTextChanged: form.regPassword = text
+                        onAccepted: form.doRegister()
                     }
                     AppTextField {
                         objectName: "regPassword2"
@@ -136,6 +151,7 @@ Rectangle {
                         placeholderText: "确认密码"
                         text: form.regPassword2
                         onTextChanged: form.regPassword2 = text
+                        onAccepted: form.doRegister()
                     }
                     MessageLine { message: form.message }
                     PrimaryButton {
@@ -152,6 +168,8 @@ Rectangle {
                         color: Theme.zpTextDim
                         horizontalAlignment: Text.AlignHCenter
                         wrapMode: Text.Wrap
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: text
                     }
                 }
             }
@@ -163,17 +181,25 @@ Rectangle {
             text: "无需手机号与实名，注册即可开聊"
             font: Theme.zp(12)
             color: Theme.zpTextDim
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Item { Layout.fillHeight: true }
 
         AbstractButton {
+            id: serverButton
             objectName: "serverSettingsButton"
             Layout.alignment: Qt.AlignHCenter
             Layout.bottomMargin: 20
             text: "服务器设置"
+            Accessible.role: Accessible.Button
             Accessible.name: text
+            Accessible.onPressAction: clicked()
+            Keys.onReturnPressed: clicked()
+            Keys.onEnterPressed: clicked()
             contentItem: Text { text: "服务器设置"; font: Theme.zp(12); color: Theme.zpTextDim }
+            background: FocusRing { control: serverButton; radius: 6 }
             onClicked: auth.showServerConfig = true
         }
     }
@@ -184,6 +210,11 @@ Rectangle {
         objectName: "serverConfigSheet"
         anchors.fill: parent
         active: auth.showServerConfig
-        sourceComponent: ServerConfigView { onClosed: auth.showServerConfig = false }
+        sourceComponent: ServerConfigView {
+            onClosed: {
+                auth.showServerConfig = false
+                serverButton.forceActiveFocus(Qt.OtherFocusReason)
+            }
+        }
     }
 }

@@ -27,6 +27,7 @@ Rectangle {
                 font: Theme.zp(22, Font.Bold)
                 color: Theme.zpText
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
             Item { Layout.fillWidth: true }
         }

@@ -10,6 +10,14 @@ Rectangle {
     signal closed()
     property alias serverURL: urlField.text
     color: Theme.zpBG
+    focus: true
+    Keys.onEscapePressed: sheet.closed()
+    Component.onCompleted: urlField.forceActiveFocus()
+
+    function save() {
+        ServerSettings.save(urlField.text)
+        sheet.closed()
+    }
 
     ColumnLayout {
         anchors.fill: parent
@@ -19,14 +27,12 @@ Rectangle {
         Item {
             Layout.fillWidth: true
             Layout.preferredHeight: 52
-            AbstractButton {
+            HeaderTextButton {
                 objectName: "serverConfigCancel"
                 anchors.left: parent.left
-                anchors.leftMargin: 16
+                anchors.leftMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
                 text: "取消"
-                Accessible.name: text
-                contentItem: Text { text: "取消"; font: Theme.zp(16); color: Theme.zpTextDim }
                 onClicked: sheet.closed()
             }
             Text {
@@ -35,19 +41,16 @@ Rectangle {
                 font: Theme.zp(17, Font.DemiBold)
                 color: Theme.zpText
                 Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
-            AbstractButton {
+            HeaderTextButton {
                 objectName: "saveButton"
                 anchors.right: parent.right
-                anchors.rightMargin: 16
+                anchors.rightMargin: 8
                 anchors.verticalCenter: parent.verticalCenter
                 text: "保存"
-                Accessible.name: text
-                contentItem: Text { text: "保存"; font: Theme.zp(16, Font.DemiBold); color: "#07c160" }
-                onClicked: {
-                    ServerSettings.save(urlField.text)
-                    sheet.closed()
-                }
+                emphasized: true
+                onClicked: sheet.save()
             }
         }
 
@@ -58,6 +61,8 @@ Rectangle {
             text: "服务器地址"
             font: Theme.zp(13)
             color: Theme.zpTextDim
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Rectangle {
@@ -80,14 +85,20 @@ Rectangle {
                     placeholderText: ServerSettings.defaultURL
                     text: ServerSettings.storedURL()
                     inputMethodHints: Qt.ImhNoAutoUppercase | Qt.ImhNoPredictiveText | Qt.ImhUrlCharactersOnly
+                    Accessible.name: "服务器地址"
+                    Accessible.description: wsPreview.text
+                    onAccepted: sheet.save()
                 }
                 Text {
+                    id: wsPreview
                     objectName: "wsPreview"
                     Layout.fillWidth: true
                     text: "WebSocket地址将自动推导：" + ServerSettings.derivedWSURL(urlField.text)
                     font: Theme.zp(12)
                     color: Theme.zpTextDim
                     wrapMode: Text.WrapAnywhere
+                    Accessible.role: Accessible.StaticText
+                    Accessible.name: text
                 }
             }
         }

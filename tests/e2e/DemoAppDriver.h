@@ -28,8 +28,8 @@ public:
         return true;
     }
 
-    // A fresh application signed in through the sign-in screen; its chat state, or null.
-    ChatViewModel *signIn(const QString &username, const QString &password)
+    // A fresh application showing the sign-in screen, or null.
+    ZephlinApplication *launch()
     {
         RootController::resetForTesting();
         ZephlinApplication::Options options;
@@ -37,8 +37,15 @@ public:
         m_app = std::make_unique<ZephlinApplication>(options);
         if (!m_app->showRootView())
             return nullptr;
-        const auto route = [this] { return item(QStringLiteral("rootController"))->property("route").toInt(); };
-        if (!QTest::qWaitFor([&] { return route() == int(RootController::Route::SignIn); }, 10000))
+        return QTest::qWaitFor([&] { return route() == int(RootController::Route::SignIn); }, 10000) ? m_app.get() : nullptr;
+    }
+
+    int route() const { return item(QStringLiteral("rootController"))->property("route").toInt(); }
+
+    // A fresh application signed in through the sign-in screen; its chat state, or null.
+    ChatViewModel *signIn(const QString &username, const QString &password)
+    {
+        if (!launch())
             return nullptr;
         item(QStringLiteral("loginUsername"))->setProperty("text", username);
         item(QStringLiteral("loginPassword"))->setProperty("text", password);

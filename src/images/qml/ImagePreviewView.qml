@@ -17,6 +17,9 @@ Popup {
     padding: 0
     modal: true
     closePolicy: Popup.CloseOnEscape
+    // Focus moves in, so Tab and Escape act on the preview, not on the screen under it.
+    focus: true
+    onOpened: contentItem.forceActiveFocus(Qt.PopupFocusReason)
 
     background: Rectangle {
         color: "black"

@@ -64,8 +64,13 @@ FocusScope {
     function scrollToEndAnimated() {
         if (messageList.count === 0)
             return
-        // The room's rows arriving as the screen opens are not news: no animation then.
-        if (initialScroll.running) {
+        // The room's rows arriving as the screen opens are not news, and a message arriving while the
+        // end is in view is simply placed there: an animation would redraw every row on screen for a
+        // quarter of a second, for each message.
+        const animate = !initialScroll.running && !messageList.followsEnd
+        messageList.followsEnd = true
+        if (!animate) {
+            scrollAnimation.stop()
             showEnd()
             return
         }

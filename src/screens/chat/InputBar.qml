@@ -112,6 +112,9 @@ Rectangle {
                     event.accepted = mentionOpen
                     if (mentionOpen) bar.composer.dismissMention()
                 }
+                // Tab leaves the field instead of typing a tab, so keyboard users can get out.
+                Keys.onTabPressed: nextItemInFocusChain(true).forceActiveFocus(Qt.TabFocusReason)
+                Keys.onBacktabPressed: nextItemInFocusChain(false).forceActiveFocus(Qt.BacktabFocusReason)
                 Keys.onPressed: event => {
                     if (event.matches(StandardKey.Paste) && bar.composer.draftImages.addFromClipboard())
                         event.accepted = true

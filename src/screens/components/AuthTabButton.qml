@@ -13,6 +13,11 @@ AbstractButton {
     implicitHeight: label.implicitHeight + 22
     Accessible.name: title
     Accessible.role: Accessible.PageTab
+    Accessible.selectable: true
+    Accessible.selected: active
+    Accessible.onPressAction: tab.clicked()
+    Keys.onReturnPressed: tab.clicked()
+    Keys.onEnterPressed: tab.clicked()
 
     contentItem: Text {
         id: label
@@ -30,5 +35,6 @@ AbstractButton {
             height: 2
             color: tab.active ? "#07c160" : "transparent"
         }
+        FocusRing { control: tab; radius: 6 }
     }
 }

@@ -9,7 +9,11 @@ AbstractButton {
     property bool destructive: false
     Layout.fillWidth: true
     implicitHeight: 48
+    Accessible.role: Accessible.Button
     Accessible.name: text
+    Accessible.onPressAction: button.clicked()
+    Keys.onReturnPressed: button.clicked()
+    Keys.onEnterPressed: button.clicked()
 
     contentItem: Text {
         text: button.text
@@ -21,5 +25,6 @@ AbstractButton {
     background: Rectangle {
         color: button.down ? Theme.zpPanel2 : "transparent"
         Rectangle { width: parent.width; height: 1; color: Theme.zpBorder }
+        FocusRing { control: button; radius: 6 }
     }
 }

@@ -10,11 +10,16 @@ AbstractButton {
     required property string glyph
     required property string label
     implicitHeight: row.implicitHeight + 28
+    Accessible.role: Accessible.Button
     Accessible.name: label
+    Accessible.onPressAction: item.clicked()
+    Keys.onReturnPressed: item.clicked()
+    Keys.onEnterPressed: item.clicked()
 
     background: Rectangle {
         radius: 12
         color: item.down ? Theme.zpPanel2 : Theme.zpPanel
+        FocusRing { control: item; radius: 14 }
     }
     contentItem: RowLayout {
         id: row

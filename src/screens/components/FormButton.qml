@@ -25,7 +25,6 @@ AbstractButton {
     background: Rectangle {
         radius: 10
         color: button.down ? Theme.zpPanel2 : Theme.zpPanel
-        border.width: button.visualFocus ? 1 : 0
-        border.color: Theme.accent
+        FocusRing { control: button; radius: 10 }
     }
 }

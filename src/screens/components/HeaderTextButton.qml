@@ -22,7 +22,6 @@ AbstractButton {
     background: Rectangle {
         radius: 6
         color: button.down ? Theme.zpPanel2 : "transparent"
-        border.width: button.visualFocus ? 1 : 0
-        border.color: Theme.accent
+        FocusRing { control: button; radius: 6 }
     }
 }

@@ -25,7 +25,6 @@ AbstractButton {
     background: Rectangle {
         radius: 8
         color: button.down ? Theme.zpPanel2 : "transparent"
-        border.width: button.visualFocus ? 2 : 0
-        border.color: Theme.accent
+        FocusRing { control: button; radius: 8 }
     }
 }

@@ -12,6 +12,9 @@ Button {
     text: title
     implicitHeight: label.implicitHeight + 24
     Accessible.name: title
+    Accessible.onPressAction: button.clicked()
+    Keys.onReturnPressed: button.clicked()
+    Keys.onEnterPressed: button.clicked()
 
     contentItem: Text {
         id: label
@@ -24,5 +27,6 @@ Button {
     background: Rectangle {
         radius: 8
         color: button.isDisabled ? "#8e8e93" : (button.down ? Qt.darker(Theme.accent, 1.1) : Theme.accent)
+        FocusRing { control: button; radius: 8 }
     }
 }

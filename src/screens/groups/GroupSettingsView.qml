@@ -81,6 +81,7 @@ Sheet {
                         Accessible.name: "更换群头像"
                         Accessible.ignored: !settings.isOwner
                         activeFocusOnTab: settings.isOwner
+                        Accessible.onPressAction: sheet.pickPicture()
                         Keys.onReturnPressed: sheet.pickPicture()
                         Keys.onEnterPressed: sheet.pickPicture()
                         onClicked: sheet.pickPicture()
@@ -110,15 +111,20 @@ Sheet {
                 }
 
                 FormSectionTitle { title: "群成员" }
-                Repeater {
-                    objectName: "memberRows"
-                    model: settings.members
-                    delegate: GroupMemberRow {
-                        required property var modelData
-                        Layout.fillWidth: true
-                        member: modelData
-                        removable: settings.isOwner && !modelData.isOwner
-                        onRemove: WebSocketService.groupRemoveMember(sheet.gid, modelData.id)
+                // One panel: the rows touch.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Repeater {
+                        objectName: "memberRows"
+                        model: settings.members
+                        delegate: GroupMemberRow {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            member: modelData
+                            removable: settings.isOwner && !modelData.isOwner
+                            onRemove: WebSocketService.groupRemoveMember(sheet.gid, modelData.id)
+                        }
                     }
                 }
 

@@ -46,6 +46,7 @@ Sheet {
                 text: "确认更改"
                 implicitHeight: confirmLabel.implicitHeight + 24
                 Accessible.name: text
+                Accessible.onPressAction: clicked()
                 Keys.onReturnPressed: clicked()
                 Keys.onEnterPressed: clicked()
                 onClicked: sheet.form.submit()

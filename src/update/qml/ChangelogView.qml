@@ -15,6 +15,9 @@ Popup {
     height: parent ? parent.height : 0
     padding: 0
     modal: true
+    // Focus moves in, so Tab and Escape act on the changelog, not on the screen under it.
+    focus: true
+    onOpened: contentItem.forceActiveFocus(Qt.PopupFocusReason)
 
     background: Rectangle {
         color: Theme.zpBG

@@ -15,6 +15,9 @@ Popup {
     modal: true
     closePolicy: Popup.NoAutoClose
     visible: AppUpdateChecker.alertVisible
+    focus: true
+    // Keyboard users land on the first button; Tab stays inside while it is open.
+    onOpened: if (buttons.count > 0) buttons.itemAt(0).forceActiveFocus(Qt.PopupFocusReason)
 
     background: Rectangle {
         color: Theme.zpPanel
@@ -34,6 +37,8 @@ Popup {
             color: Theme.zpText
             font: Theme.zp(17, Font.DemiBold)
             wrapMode: Text.Wrap
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
         }
 
         Text {
@@ -44,6 +49,8 @@ Popup {
             color: Theme.zpText
             font: Theme.zp(13)
             wrapMode: Text.Wrap
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
         }
 
         Row {
@@ -52,6 +59,7 @@ Popup {
             visible: AppUpdateChecker.alertButtons.length > 0
 
             Repeater {
+                id: buttons
                 model: AppUpdateChecker.alertButtons
 
                 delegate: Button {
@@ -60,6 +68,9 @@ Popup {
                     objectName: "alertButton" + index
                     text: modelData
                     highlighted: index === 0
+                    Accessible.onPressAction: clicked()
+                    Keys.onReturnPressed: clicked()
+                    Keys.onEnterPressed: clicked()
                     onClicked: AppUpdateChecker.chooseButton(index)
                 }
             }
