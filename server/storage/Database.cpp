@@ -179,7 +179,8 @@ QSqlQuery Database::attempt(const QString &sql, const QVariantList &bindings)
         query.addBindValue(value);
     if (!query.exec()) {
         qWarning().noquote() << "SQL failed:" << query.lastError().text() << sql;
-        m_doomed = m_depth > 0;
+        // PostgreSQL has aborted the transaction: its commit must report failure.
+        m_doomed = m_depth > 0 && m_backend == Backend::Postgres;
         return QSqlQuery(m_db);
     }
     return query;

@@ -41,9 +41,9 @@ public:
     // The first column of the first row, or an invalid QVariant.
     QVariant scalar(const QString &sql, const QVariantList &bindings = {});
 
-    // Transactions nest: an inner one joins the outermost, and only the outermost commits. A failed
-    // statement or an inner rollback dooms the whole, so that the outermost commit rolls back instead
-    // and reports failure: one unit of work is committed entirely or not at all.
+    // Transactions nest: an inner one joins the outermost, and only the outermost commits. An inner
+    // rollback, or on PostgreSQL any failed statement, dooms the whole, so that the outermost commit
+    // rolls back instead and reports failure: one unit of work is committed entirely or not at all.
     bool transaction();
     bool commit();
     void rollback();

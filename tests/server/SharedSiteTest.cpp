@@ -27,6 +27,27 @@ bool seesOnline(WsProbe &probe, const QStringList &expected)
     return false;
 }
 
+// Two nodes of one site: an administrator and alice connected to A, her friend bob to B.
+struct TwoNodes
+{
+    ServerFixture a;
+    ServerFixture b{ServerFixture::testLimits(), a.databaseUrl()};
+    ServerFixture::Account root = a.signUp(QStringLiteral("root"), true);
+    ServerFixture::Account alice = a.signUp(QStringLiteral("alice"));
+    ServerFixture::Account bob = b.signUp(QStringLiteral("bob"));
+    std::unique_ptr<WsProbe> admin;
+    std::unique_ptr<WsProbe> onA;
+    std::unique_ptr<WsProbe> onB;
+
+    TwoNodes()
+    {
+        a.befriend(alice, bob);
+        admin = a.connect(root);
+        onA = a.connect(alice);
+        onB = b.connect(bob);
+    }
+};
+
 QJsonObject credentials(const QString &password)
 {
     return {{QStringLiteral("username"), QStringLiteral("alice")}, {QStringLiteral("password"), password}};
@@ -64,59 +85,42 @@ private Q_SLOTS:
 
     void eventsThroughOneNodeReachTheOthersConnectionsOnceInOrder()
     {
-        ServerFixture a;
-        ServerFixture b(ServerFixture::testLimits(), a.databaseUrl());
-        const auto root = a.signUp(QStringLiteral("root"), true);
-        const auto alice = a.signUp(QStringLiteral("alice"));
-        const auto bob = b.signUp(QStringLiteral("bob"));
-        a.befriend(alice, bob);
-        auto admin = a.connect(root);
-        auto onA = a.connect(alice);
-        auto onB = b.connect(bob);
-
+        TwoNodes site;
         const QStringList texts = {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")};
         for (const QString &text : texts)
-            onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), text}}));
-        onA->send(frame(QStringLiteral("dm"), {{QStringLiteral("to"), bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}));
+            site.onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), text}}));
+        site.onA->send(frame(QStringLiteral("dm"), {{QStringLiteral("to"), site.bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}));
         for (const QString &text : texts)
-            QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), text);
-        QCOMPARE(onB->waitFor(QStringLiteral("dm")).value(QStringLiteral("content")).toString(), QStringLiteral("私聊"));
-        onA->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("徒步")},
-                                                         {QStringLiteral("members"), QJsonArray{bob.id}}}));
-        const QString gid = onA->waitFor(QStringLiteral("group-created")).value(QStringLiteral("group")).toObject()
-                                .value(QStringLiteral("id")).toString();
+            QCOMPARE(site.onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), text);
+        QCOMPARE(site.onB->waitFor(QStringLiteral("dm")).value(QStringLiteral("content")).toString(), QStringLiteral("私聊"));
+        site.onA->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("徒步")},
+                                                              {QStringLiteral("members"), QJsonArray{site.bob.id}}}));
+        const QString gid = site.onA->waitFor(QStringLiteral("group-created")).value(QStringLiteral("group")).toObject()
+                                     .value(QStringLiteral("id")).toString();
         QVERIFY(!gid.isEmpty());
-        onA->send(frame(QStringLiteral("group"), {{QStringLiteral("gid"), gid}, {QStringLiteral("content"), QStringLiteral("群聊")}}));
-        QCOMPARE(onB->waitFor(QStringLiteral("group")).value(QStringLiteral("content")).toString(), QStringLiteral("群聊"));
-        QVERIFY(onB->quietFor(QStringLiteral("global"), 300)); // each once
+        site.onA->send(frame(QStringLiteral("group"), {{QStringLiteral("gid"), gid}, {QStringLiteral("content"), QStringLiteral("群聊")}}));
+        QCOMPARE(site.onB->waitFor(QStringLiteral("group")).value(QStringLiteral("content")).toString(), QStringLiteral("群聊"));
+        QVERIFY(site.onB->quietFor(QStringLiteral("global"), 300)); // each once
 
         // Every database connection of both nodes drops, as when the database restarts: the nodes
         // reconnect, and what was published meanwhile still arrives.
-        QVERIFY(a.core().database().exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
-                                                        "WHERE datname = current_database() AND pid <> pg_backend_pid()")));
-        onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("断线后")}}));
-        QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), QStringLiteral("断线后"));
-        onB->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("回来了")}}));
+        QVERIFY(site.a.core().database().exec(QStringLiteral("SELECT pg_terminate_backend(pid) FROM pg_stat_activity "
+                                                             "WHERE datname = current_database() AND pid <> pg_backend_pid()")));
+        site.onA->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("断线后")}}));
+        QCOMPARE(site.onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), QStringLiteral("断线后"));
+        site.onB->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("回来了")}}));
         for (const QString &text : texts + QStringList{QStringLiteral("断线后"), QStringLiteral("回来了")})
-            QCOMPARE(onA->waitFor(QStringLiteral("global"), 10000).value(QStringLiteral("content")).toString(), text);
+            QCOMPARE(site.onA->waitFor(QStringLiteral("global"), 10000).value(QStringLiteral("content")).toString(), text);
 
-        admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
-        QCOMPARE(errorOf(onB->waitFor(QStringLiteral("banned"))), QStringLiteral("账号已被封禁"));
-        QVERIFY(onB->waitClosed());
+        site.admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
+        QCOMPARE(errorOf(site.onB->waitFor(QStringLiteral("banned"))), QStringLiteral("账号已被封禁"));
+        QVERIFY(site.onB->waitClosed());
     }
 
     void aChangeAndItsEventsCommitTogetherOrNotAtAll()
     {
-        ServerFixture a;
-        ServerFixture b(ServerFixture::testLimits(), a.databaseUrl());
-        const auto root = a.signUp(QStringLiteral("root"), true);
-        const auto alice = a.signUp(QStringLiteral("alice"));
-        const auto bob = b.signUp(QStringLiteral("bob"));
-        a.befriend(alice, bob);
-        auto admin = a.connect(root);
-        auto onA = a.connect(alice);
-        auto onB = b.connect(bob);
-        Database &db = a.core().database();
+        TwoNodes site;
+        Database &db = site.a.core().database();
         const struct
         {
             WsProbe *sender;
@@ -124,11 +128,11 @@ private Q_SLOTS:
             QString changed; // counts the rows of the change
             QString event; // what bob's connection on the other node hears of it
         } cases[] = {
-            {onA.get(), frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("大厅")}}),
+            {site.onA.get(), frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("大厅")}}),
              QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = '大厅'"), QStringLiteral("global")},
-            {onA.get(), frame(QStringLiteral("dm"), {{QStringLiteral("to"), bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}),
+            {site.onA.get(), frame(QStringLiteral("dm"), {{QStringLiteral("to"), site.bob.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}),
              QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = '私聊'"), QStringLiteral("dm")},
-            {admin.get(), frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}),
+            {site.admin.get(), frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}),
              QStringLiteral("SELECT COUNT(*) FROM users WHERE username = 'bob' AND banned = 1"), QStringLiteral("banned")},
         };
         for (const auto &step : cases) {
@@ -137,12 +141,12 @@ private Q_SLOTS:
             step.sender->send(step.command);
             QCOMPARE(errorOf(step.sender->waitFor(QStringLiteral("error"))), QStringLiteral("操作失败，请重试"));
             QCOMPARE(db.scalar(step.changed).toInt(), 0);
-            QVERIFY(onB->quietFor(step.event, 300));
+            QVERIFY(site.onB->quietFor(step.event, 300));
 
             QVERIFY(db.exec(QStringLiteral("SELECT setval(pg_get_serial_sequence('events', 'seq'), "
                                            "(SELECT COALESCE(MAX(seq), 0) + 1 FROM events), false)")));
             step.sender->send(step.command);
-            QVERIFY(!onB->waitFor(step.event).isEmpty());
+            QVERIFY(!site.onB->waitFor(step.event).isEmpty());
             QCOMPARE(db.scalar(step.changed).toInt(), 1);
         }
     }
