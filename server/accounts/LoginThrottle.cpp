@@ -25,6 +25,13 @@ void LoginThrottle::recordFailure(const QString &key)
     recent(key).append(m_clock.nowMs());
 }
 
+void LoginThrottle::withdraw(const QString &key)
+{
+    QList<qint64> &times = recent(key);
+    if (!times.isEmpty())
+        times.removeLast();
+}
+
 void LoginThrottle::clear(const QString &key)
 {
     m_failures.remove(key);
