@@ -400,8 +400,9 @@ private Q_SLOTS:
             }
         }
         RestProbe rest(QUrl(server.baseURL() + u'/'));
-        const RestReply signIn = rest.post(QStringLiteral("/api/login"), credentials);
-        QCOMPARE(signIn.status, 200);
+        // Sign-ins still at work count against the address until they are verified.
+        RestReply signIn;
+        QTRY_COMPARE_WITH_TIMEOUT((signIn = rest.post(QStringLiteral("/api/login"), credentials)).status, 200, 30000);
         const QJsonObject upload{{QStringLiteral("token"), signIn.json.value(QStringLiteral("token"))}, {QStringLiteral("data"), pngBase64()}};
         QTRY_COMPARE_WITH_TIMEOUT(rest.post(QStringLiteral("/api/upload-msg-image"), upload).status, 200, 30000);
     }
