@@ -28,6 +28,7 @@ const QHash<QString, Field> &fields()
         {QStringLiteral("maxFeedBytes"), &Limits::maxFeedBytes},
         {QStringLiteral("momentActionBurst"), &Limits::momentActionBurst},
         {QStringLiteral("momentActionsPerSecond"), &Limits::momentActionsPerSecond},
+        {QStringLiteral("nodeTimeoutMs"), &Limits::nodeTimeoutMs},
         {QStringLiteral("passwordQueue"), &Limits::passwordQueue},
         {QStringLiteral("passwordThreads"), &Limits::passwordThreads},
         {QStringLiteral("registrationsPerAddress"), &Limits::registrationsPerAddress},
