@@ -43,6 +43,11 @@ CREATE TABLE moment_comments(mid TEXT NOT NULL REFERENCES moments(id) ON DELETE 
   text TEXT NOT NULL, time INTEGER NOT NULL);
 CREATE INDEX moment_comments_mid ON moment_comments(mid);
 )"),
+        // The sender's own id of a message: a message sent again after a lost echo is found by it.
+        QStringLiteral(R"(
+ALTER TABLE messages ADD COLUMN client_id TEXT;
+CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
+)"),
     };
     return steps;
 }
