@@ -121,6 +121,11 @@ TestCase {
         compare(frames[0].type, "global")
         compare(frames[0].content, "line one\ntwo")
         compare(field.text, "")
+        // Confirmed, so that no pending message outlives the test in the shared cache.
+        TestSupport.deliver("{'type':'global','id':'s1','from':'me','content':'line one','time':9,'clientId':'"
+            + frames[0].clientId + "'}")
+        tryCompare(host.view.messageList, "count", 5)
+        verify(!row(host.view, 4).isPending)
     }
 
     function test_actionsRecallCopyAndClose() {
