@@ -98,7 +98,8 @@ Item {
             height: bubbleContent.height + 18
             radius: 10
             color: row.isMe ? Theme.accent : Theme.zpBorder
-            opacity: row.isPending ? 0.75 : 1
+            // Dimmed while on its way; a failed one shows whole, beside its mark.
+            opacity: row.isPending && !row.isFailed ? 0.75 : 1
 
             MouseArea {
                 anchors.fill: parent
