@@ -29,8 +29,9 @@ std::unique_ptr<QFile> createFile(const QString &path, const QByteArray &content
 } // namespace
 
 LogStore::LogStore(const QString &directory, std::unique_ptr<LogCipher> cipher,
-                   std::function<void(const LogEntry &)> enqueue)
-    : m_directory(directory), m_cipher(std::move(cipher)), m_enqueue(std::move(enqueue))
+                   std::function<void(const LogEntry &)> enqueue, ReadBack readBack)
+    : m_directory(directory), m_cipher(std::move(cipher)), m_enqueue(std::move(enqueue)),
+      m_readBack(std::move(readBack))
 {
 }
 
@@ -205,7 +206,7 @@ LogStore::ExportOutcome LogStore::exportAll()
         return outcome;
     file.reset();
 
-    const qsizetype readBack = LogShardFile::read(path).records.size();
+    const qsizetype readBack = m_readBack(path).records.size();
     if (readBack != blobs.size()) {
         outcome.failure = QStringLiteral("export verify failed: %1/%2").arg(readBack).arg(blobs.size());
         return outcome;
@@ -214,7 +215,7 @@ LogStore::ExportOutcome LogStore::exportAll()
         if (other != name)
             QFile::remove(pathOf(other));
     }
-    if (LogShardFile::read(path).records.size() != blobs.size()) {
+    if (m_readBack(path).records.size() != blobs.size()) {
         outcome.failure = QStringLiteral("export file missing right after cleanup");
         return outcome;
     }

@@ -5,6 +5,7 @@
 // Every member runs on the logger's worker thread only, so nothing here locks.
 #include "LogCipher.h"
 #include "LogEntry.h"
+#include "LogShardFile.h"
 
 #include <QFile>
 #include <QHash>
@@ -38,10 +39,14 @@ public:
         QString failure;  // why the export failed; empty on success and when there was nothing
     };
 
+    // Reads a written file back for the export's two checks. Replaceable because only a disk that
+    // loses or changes what was just written fails them, and tests must be able to play that disk.
+    using ReadBack = std::function<LogShardFile::Contents(const QString &path)>;
+
     // cipher may be null (an unusable log key): every entry then counts as an encryption failure.
     // enqueue hands the store's own entries back to the logger's queue, behind the current task.
     LogStore(const QString &directory, std::unique_ptr<LogCipher> cipher,
-             std::function<void(const LogEntry &)> enqueue);
+             std::function<void(const LogEntry &)> enqueue, ReadBack readBack = &LogShardFile::read);
     ~LogStore();
 
     // Counts the shards left by earlier runs, opens a fresh shard and prunes.
@@ -62,6 +67,7 @@ private:
     QString m_directory;
     std::unique_ptr<LogCipher> m_cipher;
     std::function<void(const LogEntry &)> m_enqueue;
+    ReadBack m_readBack;
     std::unique_ptr<QFile> m_active;
     QString m_activeName;
     int m_activeCount = 0;

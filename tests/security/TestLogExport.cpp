@@ -1,5 +1,6 @@
 // Exporting the encrypted log, and reading it back with the decoder and its command.
 #include "LogTestSupport.h"
+#include "LogStore.h"
 #include "SecureLogger.h"
 
 #include <QFileInfo>
@@ -114,6 +115,47 @@ private Q_SLOTS:
         QCOMPARE(failure->level, QStringLiteral("ERROR"));
         QVERIFY2(failure->message.startsWith(QStringLiteral("export failed: ")) && failure->message.size() > 15,
                  qPrintable(failure->message));
+    }
+
+    // A disk that loses part of the export right after writing it (first read-back) or after the old
+    // shards were removed (second read-back): no file is handed out and nothing claims success.
+    void exportChecksCatchADiskThatLosesWhatWasWritten_data()
+    {
+        QTest::addColumn<int>("failingRead");
+        QTest::addColumn<QString>("failure");
+        QTest::addColumn<int>("shardsLeft");
+        QTest::newRow("verify") << 1 << QStringLiteral("export verify failed: 2/3") << 2;
+        QTest::newRow("after cleanup") << 2 << QStringLiteral("export file missing right after cleanup") << 1;
+    }
+
+    void exportChecksCatchADiskThatLosesWhatWasWritten()
+    {
+        QFETCH(int, failingRead);
+        QFETCH(QString, failure);
+        QFETCH(int, shardsLeft);
+        int reads = 0;
+        const auto lossyDisk = [&](const QString &path) {
+            LogShardFile::Contents contents = LogShardFile::read(path);
+            if (++reads == failingRead)
+                contents.records.removeLast();
+            return contents;
+        };
+        QList<LogEntry> queued;
+        LogStore store(m_dir->path(), LogCipher::fromPublicKey(devPublicKey()),
+                       [&](const LogEntry &entry) { queued.append(entry); }, lossyDisk);
+        store.start();
+        for (int i = 0; i < 3; ++i)
+            store.append({LogEntry::now(), LogLevel::Info, QStringLiteral("App"), QStringLiteral("m%1").arg(i)});
+        const QStringList before = shardPaths(m_dir->path());
+
+        const LogStore::ExportOutcome outcome = store.exportAll();
+        QCOMPARE(outcome.failure, failure);
+        QVERIFY(outcome.filePath.isEmpty());
+        QVERIFY(queued.isEmpty()); // no "export check" entry
+        const QStringList after = shardPaths(m_dir->path());
+        QCOMPARE(after.size(), shardsLeft);
+        QCOMPARE(after.contains(before.first()), shardsLeft == 2);
+        QCOMPARE(messages(after.last()), numbered(QStringLiteral("m"), 0, 3));
     }
 
     void exportFromTheWorkerItself()
