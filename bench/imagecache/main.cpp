@@ -1,5 +1,6 @@
-// Image cache figures: memory-hit lookups per second, disk-hit latency of a 200 KB JPEG, and a burst
-// of 100 simultaneous requests for one cold URL against a local HTTPS server (requests made, answers).
+// Image cache figures: memory-hit lookups per second, disk-hit latency of a 200 KB JPEG, a burst of
+// 100 simultaneous requests for one cold URL against a local HTTPS server (requests made, answers),
+// and the memory the cache keeps resident after 100 large images, at full size and at a view's size.
 #include "BenchStats.h"
 #include "DevCertificates.h"
 #include "ImageCacheManager.h"
@@ -13,6 +14,8 @@
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <algorithm>
+#include <malloc.h>
+#include <unistd.h>
 #include <cstdio>
 #include <functional>
 
@@ -34,6 +37,47 @@ QByteArray jpegOfAbout200KB()
             break;
     }
     return best;
+}
+
+// The process's resident memory, with freed heap handed back first so that only live data counts.
+double residentMiB()
+{
+    malloc_trim(0);
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    if (!statm.open(QIODevice::ReadOnly))
+        return 0;
+    const QList<QByteArray> fields = statm.readAll().split(' ');
+    return fields.size() > 1 ? fields.at(1).toDouble() * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0) : 0;
+}
+
+// Loads 100 different large images (each URL its own entry) for views of `viewSize` and reports
+// what the memory level then holds, by its own count and by the process's resident size.
+void residentAfterLargeImages(LocalHttpsServer &server, QNetworkAccessManager &network, const QSize &viewSize, const char *label)
+{
+    constexpr int images = 100;
+    const QSize side(2000, 1500);
+    const QByteArray png = TestImages::encoded(side.width(), side.height());
+    QTemporaryDir fresh;
+    const double before = residentMiB();
+    {
+        ImageCacheManager cache(fresh.path(), &network);
+        for (int i = 0; i < images; ++i) {
+            const QString path = QStringLiteral("/large-%1x%2-%3.png").arg(viewSize.width()).arg(viewSize.height()).arg(i);
+            server.setResponse(path, {200, "image/png", png});
+            QFuture<QImage> loaded = cache.loadImage(server.url(path), viewSize);
+            waitFor([&] { return loaded.isFinished(); });
+            if (loaded.result().isNull())
+                std::abort();
+        }
+        const double resident = residentMiB() - before;
+        const double limit = ImageCacheManager::memoryCostLimit / (1024.0 * 1024.0);
+        std::printf("memory cache after %d images of %dx%d (%.0f KB PNG) %s: %lld images, %.1f MiB decoded, limit %.1f MiB\n",
+                    images, side.width(), side.height(), png.size() / 1024.0, label, qlonglong(cache.memoryCount()),
+                    cache.memoryCost() / (1024.0 * 1024.0), limit);
+        std::printf("memory cache resident size after %d large images %s: %.1f MiB\n", images, label, resident);
+        bench::ratio(qPrintable(QStringLiteral("memory cache resident size to its limit, %1").arg(QLatin1String(label))),
+                     resident / limit);
+    }
 }
 
 } // namespace
@@ -129,5 +173,9 @@ int main(int argc, char **argv)
         std::printf("cold burst of 100 requests, callers answered with the image: %d callers (fewest in any of %d runs)\n",
                     fewestAnswered, runs);
     }
+
+    // Large images: the limit holds decoded pixels, whatever the files weigh.
+    residentAfterLargeImages(server, network, QSize(), "at full size");
+    residentAfterLargeImages(server, network, QSize(400, 300), "shown at 400x300");
     return 0;
 }

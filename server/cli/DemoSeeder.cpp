@@ -13,6 +13,7 @@
 #include "accounts/SecureRandom.h"
 
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
@@ -247,12 +248,18 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         moments.addComment(old.id, {carol.id, std::nullopt, QStringLiteral("好宽敞！"), old.time + 10 * minute});
         moments.addComment(old.id, {bob.id, std::nullopt, QStringLiteral("欢迎来参观"), old.time + 20 * minute});
     }
-    // The update server's version file: a build newer than the demo client, so "检查更新" offers it.
+    // The update server's files: a build newer than the demo client, so "检查更新" offers it, and its
+    // package, whose SHA-256 the version file lists for the client to check.
     QDir updates(QDir(dataDir).filePath(QStringLiteral("updates")));
     updates.mkpath(QStringLiteral("."));
+    const QByteArray package = QByteArrayLiteral("Zephlin 2.1.0 demo package\n");
+    QFile packageFile(updates.filePath(QStringLiteral("Zephlin-2.1.0.ipa")));
+    if (packageFile.open(QIODevice::WriteOnly))
+        packageFile.write(package);
     QFile version(updates.filePath(QStringLiteral("version.json")));
     if (version.open(QIODevice::WriteOnly))
-        version.write(R"({"version":"2.1.0","url":"https://localhost/downloads/zephlin/Zephlin-2.1.0.ipa","notes":"修复若干问题，提升连接稳定性"})");
+        version.write(R"({"version":"2.1.0","url":"https://localhost/downloads/zephlin/Zephlin-2.1.0.ipa","notes":"修复若干问题，提升连接稳定性","sha256":")"
+                      + QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + "\"}");
 
     *seeded = true;
     return true;

@@ -229,13 +229,21 @@ void AppState::attemptRestore(int attempt, QPointer<QObject> context, std::funct
                 attemptRestore(attempt + 1, context, done);
             });
         } else {
-            setToken(std::nullopt);
+            // A refused session ends like a sign-out, so the next account sees nothing of this one;
+            // the server already refused the token, so it is not told.
+            signOutLocally();
             finish();
         }
     });
 }
 
 void AppState::logout()
+{
+    signOutLocally();
+    m_services.restLogout();
+}
+
+void AppState::signOutLocally()
 {
     m_services.ws->disconnectFromServer();
     setToken(std::nullopt);
@@ -248,5 +256,4 @@ void AppState::logout()
     SettingsStore &settings = SettingsStore::shared();
     for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
         settings.remove(QString::fromLatin1(key));
-    m_services.restLogout();
 }

@@ -77,8 +77,9 @@ public:
     static std::optional<FontSize> fontSizeFromName(const QString &name);
 
     // Checks the stored token against the server (three attempts, retryDelay apart) and fills the
-    // current user; after three failures the token is dropped. `done` runs once at the end, while
-    // context lives. Nothing happens (but `done`) without a token.
+    // current user; after three failures the session ends as by logout(), without telling the
+    // server. `done` runs once at the end, while context lives. Nothing happens (but `done`)
+    // without a token.
     void restoreSession(QObject *context = nullptr, std::function<void()> done = {});
     // Signs out locally and tells the server.
     Q_INVOKABLE void logout();
@@ -94,6 +95,8 @@ Q_SIGNALS:
 
 private:
     void attemptRestore(int attempt, QPointer<QObject> context, std::function<void()> done);
+    // Everything of logout() but telling the server.
+    void signOutLocally();
     void observeNotifications();
 
     QString tokenText() const { return m_token.value_or(QString()); }

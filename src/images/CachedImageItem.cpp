@@ -2,16 +2,40 @@
 
 #include <QPainter>
 #include <QPainterPath>
+#include <QGuiApplication>
+#include <QQuickWindow>
 
 CachedImageItem::CachedImageItem(QQuickItem *parent) : QQuickPaintedItem(parent)
 {
     setAntialiasing(true);
-    connect(&m_loader, &ImageLoader::sourceChanged, this, &CachedImageItem::sourceChanged);
     connect(&m_loader, &ImageLoader::loadStateChanged, this, &CachedImageItem::loadStateChanged);
     connect(&m_loader, &ImageLoader::imageChanged, this, [this] {
         Q_EMIT imageChanged();
         update();
     });
+}
+
+void CachedImageItem::setSource(const QString &source)
+{
+    if (source == m_source)
+        return;
+    m_source = source;
+    Q_EMIT sourceChanged();
+    if (isComponentComplete())
+        load();
+}
+
+void CachedImageItem::componentComplete()
+{
+    QQuickPaintedItem::componentComplete();
+    load();
+}
+
+void CachedImageItem::load()
+{
+    const qreal ratio = window() ? window()->effectiveDevicePixelRatio() : qGuiApp->devicePixelRatio();
+    m_loader.setViewSize((QSizeF(width(), height()) * ratio).toSize());
+    m_loader.setSource(m_source);
 }
 
 void CachedImageItem::setContentMode(ContentMode mode)

@@ -1,6 +1,8 @@
 #pragma once
 // Draws the image of an ImageLoader, fitted into or filling its bounds, optionally clipped to a
-// rounded square (avatars). QML: CachedImage.
+// rounded square (avatars). QML: CachedImage. The image is decoded for the item's size in device
+// pixels at the time its source is set (once the item is complete, so that its size is bound);
+// an item without a size yet gets the image at its own size.
 #include "ImageLoader.h"
 
 #include <QQuickPaintedItem>
@@ -22,8 +24,8 @@ public:
 
     explicit CachedImageItem(QQuickItem *parent = nullptr);
 
-    QString source() const { return m_loader.source(); }
-    void setSource(const QString &source) { m_loader.setSource(source); }
+    QString source() const { return m_source; }
+    void setSource(const QString &source);
     ImageLoader::LoadState loadState() const { return m_loader.loadState(); }
     ContentMode contentMode() const { return m_contentMode; }
     void setContentMode(ContentMode mode);
@@ -32,6 +34,7 @@ public:
     QSize imageSize() const { return m_loader.image().size(); }
 
     void paint(QPainter *painter) override;
+    void componentComplete() override;
     // Draws the image fitted into or filling the bounds, clipped to a rounded rectangle.
     static void paintImage(QPainter *painter, const QImage &image, const QRectF &bounds, ContentMode mode,
                            qreal radius);
@@ -44,6 +47,9 @@ Q_SIGNALS:
     void imageChanged();
 
 private:
+    void load();
+
+    QString m_source;
     ImageLoader m_loader;
     ContentMode m_contentMode = Fill;
     qreal m_radius = 0;

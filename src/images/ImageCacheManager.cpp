@@ -1,6 +1,7 @@
 #include "ImageCacheManager.h"
 
 #include "AppPaths.h"
+#include "ImageDecoder.h"
 #include "NetworkSession.h"
 
 #include <QCoreApplication>
@@ -55,46 +56,57 @@ QString ImageCacheManager::cacheKey(const QString &url)
     return QString::fromLatin1(QCryptographicHash::hash(url.toUtf8(), QCryptographicHash::Md5).toHex());
 }
 
+QString ImageCacheManager::memoryKey(const QString &key, const QSize &viewSize)
+{
+    if (viewSize.isEmpty())
+        return key;
+    return key + QStringLiteral("@%1x%2").arg(viewSize.width()).arg(viewSize.height());
+}
+
 QString ImageCacheManager::diskPath(const QString &key) const
 {
     return m_diskCacheDir + QLatin1Char('/') + key;
 }
 
-QImage ImageCacheManager::cachedImage(const QString &url)
+QImage ImageCacheManager::cachedImage(const QString &url, const QSize &viewSize)
 {
     const QString key = cacheKey(url);
-    if (std::optional<QImage> hit = m_memoryCache.find(key))
+    if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, viewSize)))
         return *hit;
-    return readFromDisk(key);
+    return readFromDisk(key, viewSize);
 }
 
-QImage ImageCacheManager::readFromDisk(const QString &key)
+QImage ImageCacheManager::readFromDisk(const QString &key, const QSize &viewSize)
 {
     // A file that does not decode stays where it is; the next download overwrites it. Reading does
     // not touch its modification date, so the trim still sees when it was stored.
     QFile file(diskPath(key));
     if (!file.open(QIODevice::ReadOnly))
         return {};
-    const QByteArray bytes = file.readAll();
-    QImage image = QImage::fromData(bytes);
+    return remember(key, viewSize, file.readAll());
+}
+
+QImage ImageCacheManager::remember(const QString &key, const QSize &viewSize, const QByteArray &bytes)
+{
+    QImage image = ImageDecoder::decode(bytes, viewSize);
     if (!image.isNull())
-        m_memoryCache.insert(key, image, bytes.size());
+        m_memoryCache.insert(memoryKey(key, viewSize), image, ImageDecoder::decodedBytes(image));
     return image;
 }
 
-QFuture<QImage> ImageCacheManager::loadImage(const QString &url)
+QFuture<QImage> ImageCacheManager::loadImage(const QString &url, const QSize &viewSize)
 {
     const QString key = cacheKey(url);
-    if (std::optional<QImage> hit = m_memoryCache.find(key))
+    if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, viewSize)))
         return readyImage(*hit);
-    return QtConcurrent::run(&m_pool, [this, url, key] {
-               const QImage fromDisk = readFromDisk(key);
-               return fromDisk.isNull() ? joinOrStartDownload(url, key) : readyImage(fromDisk);
+    return QtConcurrent::run(&m_pool, [this, url, key, viewSize] {
+               const QImage fromDisk = readFromDisk(key, viewSize);
+               return fromDisk.isNull() ? joinOrStartDownload(url, key, viewSize) : readyImage(fromDisk);
            })
         .unwrap();
 }
 
-QFuture<QImage> ImageCacheManager::joinOrStartDownload(const QString &url, const QString &key)
+QFuture<QImage> ImageCacheManager::joinOrStartDownload(const QString &url, const QString &key, const QSize &viewSize)
 {
     auto promise = std::make_shared<QPromise<QImage>>();
     {
@@ -103,15 +115,15 @@ QFuture<QImage> ImageCacheManager::joinOrStartDownload(const QString &url, const
         // before leaving the table; looking again here keeps a burst of requests to one download.
         const auto running = m_activeTasks.find(key);
         if (running == m_activeTasks.end()) {
-            if (std::optional<QImage> hit = m_memoryCache.find(key))
+            if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, viewSize)))
                 return readyImage(*hit);
         }
         promise->start();
         if (running != m_activeTasks.end()) {
-            running.value().append(promise); // no second download
+            running.value().append({promise, viewSize}); // no second download
             return promise->future();
         }
-        m_activeTasks.insert(key, {promise});
+        m_activeTasks.insert(key, {{promise, viewSize}});
     }
     QMetaObject::invokeMethod(this, [this, url, key] { startDownload(url, key); }, Qt::AutoConnection);
     return promise->future();
@@ -127,8 +139,11 @@ void ImageCacheManager::startDownload(const QString &url, const QString &key)
         reply->deleteLater();
         // Any answer with a body is tried as an image, whatever its status: the decoder decides.
         const bool answered = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid();
-        if (reply->error() != QNetworkReply::NoError && !answered)
-            return finishDownload(key, QImage());
+        if (reply->error() != QNetworkReply::NoError && !answered) {
+            for (const Waiter &waiter : takeWaiters(key))
+                fulfil(*waiter.promise, QImage());
+            return;
+        }
         const QByteArray body = reply->readAll();
         m_pool.start([this, key, body] { storeDownload(key, body); });
     });
@@ -136,27 +151,42 @@ void ImageCacheManager::startDownload(const QString &url, const QString &key)
 
 void ImageCacheManager::storeDownload(const QString &key, const QByteArray &body)
 {
-    const QImage image = QImage::fromData(body);
-    if (image.isNull())
-        return finishDownload(key, image); // nothing kept for a body that is not an image
-    m_memoryCache.insert(key, image, body.size());
-    QSaveFile file(diskPath(key)); // written beside the target and renamed over it
-    if (file.open(QIODevice::WriteOnly) && file.write(body) == body.size())
-        file.commit();
-    finishDownload(key, image);
-    m_pool.start([this] { DiskCacheTrimmer(m_diskCacheDir, m_diskLimits).trimIfNeeded(); }, -1);
-}
-
-void ImageCacheManager::finishDownload(const QString &key, const QImage &image)
-{
-    // The download's own completion ends its entry: requests that joined it never touch the table.
-    QList<Promise> waiters;
+    // One decode per view size asking. The images go into memory before the download leaves the
+    // table, so a request arriving in between finds them instead of starting a second download.
+    QList<std::pair<QSize, QImage>> decoded;
+    const auto imageFor = [&](const QSize &viewSize) {
+        for (const auto &[size, image] : std::as_const(decoded)) {
+            if (size == viewSize)
+                return image;
+        }
+        decoded.append({viewSize, remember(key, viewSize, body)});
+        return decoded.last().second;
+    };
+    QList<QSize> sizes;
     {
         QMutexLocker locker(&m_lock);
-        waiters = m_activeTasks.take(key);
+        for (const Waiter &waiter : m_activeTasks.value(key))
+            sizes.append(waiter.viewSize);
     }
-    for (const Promise &waiter : std::as_const(waiters))
-        fulfil(*waiter, image);
+    bool isImage = false;
+    for (const QSize &size : std::as_const(sizes))
+        isImage = !imageFor(size).isNull() || isImage;
+    if (isImage) { // nothing kept for a body that is not an image, or one too large to decode
+        QSaveFile file(diskPath(key)); // written beside the target and renamed over it
+        if (file.open(QIODevice::WriteOnly) && file.write(body) == body.size())
+            file.commit();
+    }
+    for (const Waiter &waiter : takeWaiters(key))
+        fulfil(*waiter.promise, imageFor(waiter.viewSize));
+    if (isImage)
+        m_pool.start([this] { DiskCacheTrimmer(m_diskCacheDir, m_diskLimits).trimIfNeeded(); }, -1);
+}
+
+QList<ImageCacheManager::Waiter> ImageCacheManager::takeWaiters(const QString &key)
+{
+    // The download's own completion ends its entry: requests that joined it never touch the table.
+    QMutexLocker locker(&m_lock);
+    return m_activeTasks.take(key);
 }
 
 QNetworkAccessManager &ImageCacheManager::network() const

@@ -4,7 +4,9 @@
 // both levels and followed by a background trim of the disk level.
 //
 // Keys are the lowercase MD5 hex of the URL text as given; the disk file of a key holds the bytes
-// exactly as they were received. Failures of any kind end in "no image" (a null QImage).
+// exactly as they were received. The memory level holds decoded images, counted by their decoded
+// size and decoded no larger than the view asking for them (ImageDecoder); views of different sizes
+// keep their own entries. Failures of any kind end in "no image" (a null QImage).
 #include "DiskCacheTrimmer.h"
 #include "MemoryImageCache.h"
 
@@ -26,7 +28,7 @@ class ImageCacheManager : public QObject
 
 public:
     static constexpr qsizetype memoryCountLimit = 500;
-    static constexpr qint64 memoryCostLimit = 52428800; // 50 MiB of encoded bytes
+    static constexpr qint64 memoryCostLimit = 52428800; // 50 MiB of decoded pixels
     static constexpr int requestTimeoutMs = 15000;
 
     static ImageCacheManager &shared();
@@ -37,25 +39,36 @@ public:
                                DiskCacheLimits diskLimits = {}, QObject *parent = nullptr);
 
     static QString cacheKey(const QString &url);
+    // The memory entry of the image under `key` as decoded for a view of `viewSize` pixels.
+    static QString memoryKey(const QString &key, const QSize &viewSize);
     QString diskCacheDir() const { return m_diskCacheDir; }
     QString diskPath(const QString &key) const;
 
     // The synchronous first look of the views: memory, then the disk file (decoded on the calling
-    // thread and promoted to memory). Null on a miss.
-    QImage cachedImage(const QString &url);
+    // thread and promoted to memory). Null on a miss. An empty `viewSize` decodes at full size.
+    QImage cachedImage(const QString &url, const QSize &viewSize = {});
 
     // Memory, disk (read off the calling thread), then the one shared download. Callable from any
     // thread; the future yields a null image when there is nothing to show.
-    QFuture<QImage> loadImage(const QString &url);
+    QFuture<QImage> loadImage(const QString &url, const QSize &viewSize = {});
+
+    // What the memory level holds: entries and their decoded bytes.
+    qsizetype memoryCount() const { return m_memoryCache.count(); }
+    qint64 memoryCost() const { return m_memoryCache.totalCost(); }
 
 private:
-    using Promise = std::shared_ptr<QPromise<QImage>>;
+    struct Waiter
+    {
+        std::shared_ptr<QPromise<QImage>> promise;
+        QSize viewSize;
+    };
 
-    QImage readFromDisk(const QString &key);
-    QFuture<QImage> joinOrStartDownload(const QString &url, const QString &key);
+    QImage readFromDisk(const QString &key, const QSize &viewSize);
+    QImage remember(const QString &key, const QSize &viewSize, const QByteArray &bytes);
+    QFuture<QImage> joinOrStartDownload(const QString &url, const QString &key, const QSize &viewSize);
     void startDownload(const QString &url, const QString &key);
     void storeDownload(const QString &key, const QByteArray &body);
-    void finishDownload(const QString &key, const QImage &image);
+    QList<Waiter> takeWaiters(const QString &key);
     QNetworkAccessManager &network() const;
 
     MemoryImageCache m_memoryCache;
@@ -66,7 +79,7 @@ private:
     // Downloads in flight by key, each with the requests waiting for it (the first is the one that
     // started it). A QFuture takes a single continuation, so every waiter gets a promise of its own.
     QMutex m_lock; // guards m_activeTasks and is never held across a wait
-    QHash<QString, QList<Promise>> m_activeTasks;
+    QHash<QString, QList<Waiter>> m_activeTasks;
 
     // Last, so that it is destroyed first: its destructor waits for the tasks that use the members above.
     QThreadPool m_pool;

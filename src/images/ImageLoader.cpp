@@ -21,13 +21,13 @@ void ImageLoader::setSource(const QString &source)
         return;
     }
     ImageCacheManager &cache = ImageCacheManager::shared();
-    if (const QImage cached = cache.cachedImage(source); !cached.isNull()) {
+    if (const QImage cached = cache.cachedImage(source, m_viewSize); !cached.isNull()) {
         finish(cached);
         return;
     }
     setLoadState(Loading);
     // The context object drops the continuation when the loader is gone.
-    cache.loadImage(source).then(this, [this, generation](const QImage &image) {
+    cache.loadImage(source, m_viewSize).then(this, [this, generation](const QImage &image) {
         if (generation == m_generation)
             finish(image);
     });

@@ -1,7 +1,8 @@
 #pragma once
 // Loads one image for a view through the shared cache. A cached image (memory or disk) is found
 // synchronously when the source is set, so it shows in the first frame and the state goes straight
-// from idle to loaded; only a download passes through loading.
+// from idle to loaded; only a download passes through loading. The image is decoded no larger than
+// the view size given before the source (in pixels; empty: the image's own size).
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -23,6 +24,7 @@ public:
     QString source() const { return m_source; }
     // Starts loading at once; an empty source leaves the loader idle.
     void setSource(const QString &source);
+    void setViewSize(const QSize &viewSize) { m_viewSize = viewSize; }
 
     LoadState loadState() const { return m_loadState; }
     QImage image() const { return m_image; }
@@ -37,6 +39,7 @@ private:
     void setLoadState(LoadState state);
 
     QString m_source;
+    QSize m_viewSize;
     QImage m_image;
     LoadState m_loadState = Idle;
     quint64 m_generation = 0; // a result for an earlier source is dropped

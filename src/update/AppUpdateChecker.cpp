@@ -146,8 +146,13 @@ void AppUpdateChecker::startDownload(const AppUpdateInfo &info)
     const std::optional<QUrl> url = parsedURL(info.url);
     if (!url)
         return present(Idle, QString(), QString());
+    // A package over plain HTTP could be swapped on the way: only https, or whatever the update
+    // server itself is reached by (a self-hosted one on a private network), is fetched.
+    if (url->scheme() != QLatin1String("https") && url->scheme() != QUrl(m_versionURL).scheme())
+        return showError(QStringLiteral("下载失败: 安装包地址不安全，仅支持 https"));
     present(Downloading, QStringLiteral("下载中"), QStringLiteral("0%"));
-    m_download = new PackageDownload(network(), *url, PackageDownload::destinationFor(info.version), m_timeout, this);
+    m_download = new PackageDownload(network(), *url, PackageDownload::destinationFor(info.version),
+                                     info.sha256.value_or(QString()), m_timeout, this);
     // The percentage follows the download: a frozen "0%" on a large package looks like a hang.
     connect(m_download, &PackageDownload::progressChanged, this, [this](int percent) {
         present(Downloading, m_title, QString::number(percent) + QLatin1Char('%'));

@@ -15,6 +15,7 @@ Result<AppUpdateInfo> JsonCodec<AppUpdateInfo>::decode(const QJsonValue &json)
     fields.required(QLatin1StringView("version"), info.version);
     fields.required(QLatin1StringView("url"), info.url);
     fields.optional(QLatin1StringView("notes"), info.notes);
+    fields.optional(QLatin1StringView("sha256"), info.sha256);
     return fields.finish(std::move(info));
 }
 
@@ -23,5 +24,7 @@ QJsonValue JsonCodec<AppUpdateInfo>::encode(const AppUpdateInfo &info)
     QJsonObject object{{QStringLiteral("version"), info.version}, {QStringLiteral("url"), info.url}};
     if (info.notes)
         object.insert(QStringLiteral("notes"), *info.notes);
+    if (info.sha256)
+        object.insert(QStringLiteral("sha256"), *info.sha256);
     return object;
 }

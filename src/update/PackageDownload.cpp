@@ -1,21 +1,27 @@
 #include "PackageDownload.h"
 
+#include "AppPaths.h"
 #include "TransportError.h"
 
-#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QTemporaryFile>
 #include <utility>
 
 PackageDownload::PackageDownload(QNetworkAccessManager &network, const QUrl &url, const QString &destination,
-                                 std::chrono::milliseconds timeout, QObject *parent)
+                                 const QString &sha256, std::chrono::milliseconds timeout, QObject *parent)
     : QObject(parent),
-      m_file(std::make_unique<QTemporaryFile>(QDir::tempPath() + QStringLiteral("/Zephlin-download-XXXXXX"))),
-      m_destination(destination)
+      m_destination(destination),
+      m_expectedSha256(sha256.toLatin1().toLower())
 {
-    if (!m_file->open())
+    // Written beside its final name, so the rename at the end stays within one folder.
+    const QString folder = QFileInfo(destination).absolutePath();
+    m_file = std::make_unique<QTemporaryFile>(folder + QStringLiteral("/Zephlin-download-XXXXXX"));
+    if (!AppPaths::ensurePrivateDir(folder))
+        m_writeError = QStringLiteral("无法创建文件夹 ") + folder;
+    else if (!m_file->open())
         m_writeError = m_file->errorString();
     m_reply = network.get(QNetworkRequest(url));
     TransportError::expireAfter(m_reply, timeout);
@@ -43,12 +49,17 @@ QString PackageDownload::destinationFor(const QString &version)
         if (!c.isLetterOrNumber() && c != u'.' && c != u'-' && c != u'_')
             c = u'_';
     }
-    return QDir::tempPath() + QStringLiteral("/Zephlin-") + safe + QStringLiteral(".ipa");
+    return AppPaths::cacheDir() + QStringLiteral("/updates/Zephlin-") + safe + QStringLiteral(".ipa");
 }
 
 void PackageDownload::onReadyRead()
 {
-    const QByteArray chunk = m_reply->readAll();
+    write(m_reply->readAll());
+}
+
+void PackageDownload::write(const QByteArray &chunk)
+{
+    m_sha256.addData(chunk);
     if (m_writeError.isEmpty() && m_file->write(chunk) != chunk.size())
         m_writeError = m_file->errorString();
 }
@@ -57,9 +68,7 @@ void PackageDownload::onFinished()
 {
     QNetworkReply *reply = std::exchange(m_reply, nullptr);
     reply->deleteLater();
-    if (const QByteArray rest = reply->readAll(); !rest.isEmpty() && m_writeError.isEmpty()
-                                                   && m_file->write(rest) != rest.size())
-        m_writeError = m_file->errorString();
+    write(reply->readAll());
 
     const QVariant status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     if (status.isValid() && status.toInt() >= 400)
@@ -70,6 +79,8 @@ void PackageDownload::onFinished()
         return fail(m_writeError);
     if (!m_file->flush())
         return fail(m_file->errorString());
+    if (!m_expectedSha256.isEmpty() && m_sha256.result().toHex() != m_expectedSha256)
+        return fail(QStringLiteral("安装包校验失败，文件可能已损坏或被篡改"));
 
     // Downloading the same version again replaces the earlier package.
     if (QFile earlier(m_destination); earlier.exists() && !earlier.remove())

@@ -1,10 +1,12 @@
 // The session state: construction from what is stored, write-through, restoring the session with
 // its retries, the notifications it and the root view observe, a refused token write, and signing
-// out (the chat state included).
+// out, by the user or by a token the server refuses at start (the chat state included).
 #include "AppPaths.h"
 #include "AppState.h"
 #include "ChatViewModel.h"
+#include "HttpTestServer.h"
 #include "KeychainHelper.h"
+#include "LoopbackTls.h"
 #include "NotificationCenter.h"
 #include "ProbeKeychainBackend.h"
 #include "RootController.h"
@@ -74,17 +76,12 @@ private Q_SLOTS:
         m_restLogouts = 0;
     }
 
-    void firstStartHasTheDefaultsAndPostsNothing()
+    void firstStartPostsNothingAndWritesOnlyTheAdminFlag()
     {
         QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
         AppState state(services());
         QVERIFY(!state.token());
-        QVERIFY(!state.currentUser());
-        QCOMPARE(state.theme(), AppState::Theme::Dark);
-        QCOMPARE(state.fontSize(), AppState::FontSize::Md);
         QVERIFY(!state.isAdmin());
-        QCOMPARE(state.hallName(), QStringLiteral("公共大厅"));
-        QCOMPARE(state.maxOnline(), 0);
         QCOMPARE(fontNotices(posted), 0);
         QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_theme")));
         QVERIFY(!SettingsStore::shared().contains(QStringLiteral("zp_font")));
@@ -281,14 +278,33 @@ private Q_SLOTS:
         QCOMPARE(objects.size(), 2);
     }
 
-    void logoutSignsOutEverywhereAndKeepsPreferences()
+    // The user signs out, or the server refuses the stored token at start: either way nothing of
+    // the account is left for the next one on this device.
+    void signOutLeavesNothingOfTheAccountAndKeepsPreferences_data()
     {
+        QTest::addColumn<bool>("refusedAtStart");
+        QTest::newRow("logout") << false;
+        QTest::newRow("token refused at start") << true;
+    }
+    void signOutLeavesNothingOfTheAccountAndKeepsPreferences()
+    {
+        QFETCH(bool, refusedAtStart);
+        std::optional<DevCertificates> certificates = loopback::trustedCertificates();
+        QVERIFY(certificates);
+        HttpTestServer server(*certificates);
+        QVERIFY(server.listen() != 0);
+        loopback::setServer(server.baseURL());
+        server.responder = [](const HttpTestServer::Request &) {
+            return HttpTestServer::Response{401, R"({"error":"未登录"})", {}, false};
+        };
+        AppState::Services sessionServices = services();
+        sessionServices.fetchMe = nullptr; // the real /api/me, which the server refuses
+
         ChatServices chatServices;
         chatServices.ws = m_ws.get();
         ChatViewModel chat(chatServices);
-        AppState state(services());
+        AppState state(sessionServices);
         state.setToken(QStringLiteral("tok"));
-        state.setCurrentUser(User{QStringLiteral("alice"), QStringLiteral("Alice")});
         state.setIsAdmin(true);
         state.setTheme(AppState::Theme::Light);
         state.setFontSize(AppState::FontSize::Sm);
@@ -302,7 +318,17 @@ private Q_SLOTS:
         m_ws->connectToServer(QStringLiteral("tok"));
         QVERIFY(m_ws->isConnected());
 
-        state.logout();
+        if (refusedAtStart) {
+            bool done = false;
+            state.restoreSession(this, [&done] { done = true; });
+            QTRY_VERIFY_WITH_TIMEOUT(done, 20000);
+            QCOMPARE(std::count_if(server.requests.cbegin(), server.requests.cend(),
+                                   [](const HttpTestServer::Request &request) { return request.target == "/api/me"; }),
+                     AppState::restoreAttempts);
+        } else {
+            state.setCurrentUser(User{QStringLiteral("alice"), QStringLiteral("Alice")});
+            state.logout();
+        }
         QVERIFY(!m_ws->isConnected());
         QVERIFY(!state.token());
         QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
@@ -311,7 +337,7 @@ private Q_SLOTS:
         QVERIFY(!SettingsStore::shared().boolean(QStringLiteral("zp_is_admin")));
         for (const char *key : {"zp_friends", "zp_groups", "zp_global_msgs", "zp_dm_msgs", "zp_group_msgs", "zp_current_uid"})
             QVERIFY2(!SettingsStore::shared().contains(QString::fromLatin1(key)), key);
-        QCOMPARE(m_restLogouts, 1);
+        QCOMPARE(m_restLogouts, refusedAtStart ? 0 : 1);
         QCOMPARE(state.theme(), AppState::Theme::Light);
         QCOMPARE(state.fontSize(), AppState::FontSize::Sm);
         QCOMPARE(state.hallName(), QStringLiteral("厅"));

@@ -1,6 +1,6 @@
 // The chat screen's input: mention tracking, who can be mentioned, the send gate and the image
 // upload run, against a real TLS WebSocket server on loopback that records the frames sent; and the
-// layout rules of a message (mention runs, image grids, image addresses).
+// mention runs of a message.
 #include "ChatComposer.h"
 #include "ChatFixture.h"
 #include "MessageFormat.h"
@@ -257,19 +257,6 @@ private Q_SLOTS:
         QVERIFY(MessageFormat::mentionMarkup(QStringLiteral("<b>@x</b>"), "#000", "#fff").contains("&lt;b&gt;"));
     }
 
-    void imageGridsAndAddresses()
-    {
-        const QList<std::array<int, 4>> grids = {{1, 1, 160, 160}, {2, 2, 70, 220}, {3, 3, 70, 220}, {4, 3, 70, 220}};
-        for (const auto &[count, columns, cell, maxWidth] : grids) {
-            const MessageFormat::Grid grid = MessageFormat::imageGrid(count);
-            QCOMPARE(grid.columns, columns);
-            QCOMPARE(grid.cell, cell);
-            QCOMPARE(grid.maxWidth, maxWidth);
-        }
-        loopback::setServer(QStringLiteral("https://chat.example:8443"));
-        QCOMPARE(MessageFormat::imageURL(QStringLiteral("/uploads/a.jpg")), QStringLiteral("https://chat.example:8443/uploads/a.jpg"));
-        QCOMPARE(MessageFormat::imageURL(QStringLiteral("https://cdn.example/a.jpg")), QStringLiteral("https://cdn.example/a.jpg"));
-    }
 };
 
 QTEST_MAIN(TestChatComposer)

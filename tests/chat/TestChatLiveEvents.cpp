@@ -37,21 +37,22 @@ private Q_SLOTS:
         ChatViewModel &chat = f.make();
         const char *frame = "{'type':'global','id':'d','from':'b','content':'hi','time':5}";
         f.deliver(frame);
+        f.deliver("{'type':'global','id':'e','from':'c','content':'yo','time':6}");
         QVERIFY(f.settle());
         const int writes = chat.cache().writes();
-        f.deliver(frame);
-        QCOMPARE(chat.globalMessages().size(), 1);
+        f.deliver(frame); // the copy arrives after another message: not the last one listed
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()), (QStringList{QStringLiteral("d"), QStringLiteral("e")}));
         QVERIFY(chat.cache().savePending());
         QVERIFY(f.settle());
         // The value did not change, so nothing was sealed again; the disk holds it once.
         QCOMPARE(chat.cache().writes(), writes);
-        QCOMPARE(SecureStorage::shared().load<QList<ChatMessage>>(QStringLiteral("zp_global_msgs"))->size(), 1);
+        QCOMPARE(SecureStorage::shared().load<QList<ChatMessage>>(QStringLiteral("zp_global_msgs"))->size(), 2);
 
         // A message without an id gets the computed one, and a second copy is a duplicate too.
         f.deliver("{'type':'global','from':'u1','content':'hi','time':5}");
         f.deliver("{'type':'global','from':'u1','content':'hi','time':5}");
         QCOMPARE(chat.globalMessages().last().id, QStringLiteral("u1_hi_5"));
-        QCOMPARE(chat.globalMessages().size(), 2);
+        QCOMPARE(chat.globalMessages().size(), 3);
     }
 
     void directMessagesBothWaysShareTheRoomKey()

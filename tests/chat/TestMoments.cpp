@@ -71,27 +71,6 @@ private Q_SLOTS:
         QCOMPARE(MomentFormat::relativeTime(time, time + ago), label);
     }
 
-    void imageGridTakesColumnsAndCellsByCount_data()
-    {
-        QTest::addColumn<int>("count");
-        QTest::addColumn<int>("columns");
-        QTest::addColumn<int>("cell");
-        QTest::newRow("1") << 1 << 1 << 200;
-        QTest::newRow("2") << 2 << 2 << 90;
-        QTest::newRow("3") << 3 << 3 << 90;
-        QTest::newRow("4") << 4 << 3 << 90;
-        QTest::newRow("9") << 9 << 3 << 90;
-    }
-    void imageGridTakesColumnsAndCellsByCount()
-    {
-        QFETCH(int, count);
-        QFETCH(int, columns);
-        QFETCH(int, cell);
-        const QVariantMap grid = MomentFormat::gridFor(count);
-        QCOMPARE(grid.value(u"columns"_s).toInt(), columns);
-        QCOMPARE(grid.value(u"cell"_s).toInt(), cell);
-    }
-
     void commentsAreDeletableByTheirWriterAndTheMomentsAuthor_data()
     {
         QTest::addColumn<QString>("commenter");

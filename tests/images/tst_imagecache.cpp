@@ -1,5 +1,6 @@
 // The two-level image cache against a local HTTPS server: one download per URL, nothing kept for
-// bodies that are not images, disk hits after a restart, and the disk trim.
+// bodies that are not images, disk hits after a restart, the memory level counting decoded pixels
+// and decoding for the view's size, huge images refused, and the disk trim.
 #include "DevCertificates.h"
 #include "DiskCacheTrimmer.h"
 #include "ImageCacheManager.h"
@@ -8,6 +9,7 @@
 #include "TestImages.h"
 #include "TlsTrust.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFutureWatcher>
@@ -85,6 +87,15 @@ private Q_SLOTS:
         m_server.setResponse(QStringLiteral("/a.png"), {200, "image/png", m_png});
         m_server.setResponse(QStringLiteral("/a.png?v=2"), {200, "image/png", TestImages::encoded(32, 32)});
         m_server.setResponse(QStringLiteral("/html.png"), {200, "text/html", "<html><body>not an image</body></html>"});
+        m_server.setResponse(QStringLiteral("/photo.jpg"), {200, "image/jpeg", TestImages::encoded(1600, 1200, "JPEG")});
+        QImage huge(5000, 5000, QImage::Format_Mono); // 25 megapixels in a few KB
+        huge.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
+        huge.fill(0);
+        QByteArray hugePng;
+        QBuffer buffer(&hugePng);
+        buffer.open(QIODevice::WriteOnly);
+        huge.save(&buffer, "PNG");
+        m_server.setResponse(QStringLiteral("/huge.png"), {200, "image/png", hugePng});
     }
 
     void init()
@@ -250,6 +261,36 @@ private Q_SLOTS:
         QVERIFY(QFile::exists(dir + QLatin1Char('/') + listing.at(2)));
     }
 
+    // The memory level counts what an image takes decoded, and a view smaller than the image gets it
+    // decoded at its own size, kept apart from the full-size entry.
+    void memoryHoldsImagesDecodedForTheirViews_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QSize>("viewSize");
+        QTest::addColumn<QSize>("decoded");
+        QTest::newRow("full size") << "/photo.jpg" << QSize() << QSize(1600, 1200);
+        QTest::newRow("thumbnail") << "/photo.jpg" << QSize(120, 120) << QSize(160, 120); // covers the view
+        QTest::newRow("view larger than the image") << "/a.png" << QSize(640, 480) << QSize(64, 48);
+        QTest::newRow("too many pixels") << "/huge.png" << QSize(100, 100) << QSize(0, 0); // no image
+    }
+    void memoryHoldsImagesDecodedForTheirViews()
+    {
+        QFETCH(QString, path);
+        QFETCH(QSize, viewSize);
+        QFETCH(QSize, decoded);
+        const QString url = m_server.url(path);
+        auto manager = makeManager();
+        QCOMPARE(await(manager->loadImage(url, viewSize)).size(), decoded);
+        const qint64 bytes = qint64(decoded.width()) * decoded.height() * 4;
+        QCOMPARE(manager->memoryCost(), bytes);
+        QCOMPARE(manager->cachedImage(url, viewSize).size(), decoded); // a memory hit
+        // Nothing is kept of an image refused for its size; a restart finds the others on disk.
+        QCOMPARE(cacheFiles(manager->diskCacheDir()).size(), decoded.isEmpty() ? 0 : 1);
+        auto restarted = makeManager();
+        QCOMPARE(restarted->cachedImage(url, viewSize).size(), decoded);
+        QCOMPARE(restarted->memoryCost(), bytes);
+    }
+
     void memoryCacheEnforcesCountAndCost()
     {
         const QImage image(2, 2, QImage::Format_RGB32);
@@ -270,9 +311,6 @@ private Q_SLOTS:
         QVERIFY(!byCost.find(QStringLiteral("b")));
         byCost.insert(QStringLiteral("huge"), image, 11);
         QVERIFY(!byCost.find(QStringLiteral("huge")));
-
-        QCOMPARE(ImageCacheManager::memoryCountLimit, 500);
-        QCOMPARE(ImageCacheManager::memoryCostLimit, 52428800);
     }
 };
 

@@ -105,8 +105,6 @@ private Q_SLOTS:
         QTest::newRow("empty") << QVariant(base) << QVariant(QString()) << none;
         QTest::newRow("https as is") << QVariant(base) << QVariant(QStringLiteral("https://cdn.example.org/a.png"))
                                      << QVariant(QStringLiteral("https://cdn.example.org/a.png"));
-        QTest::newRow("http as is") << QVariant(base) << QVariant(QStringLiteral("http://cdn.example.org/a.png"))
-                                    << QVariant(QStringLiteral("http://cdn.example.org/a.png"));
         QTest::newRow("trailing slash, relative") << QVariant(base + QLatin1Char('/')) << QVariant(QStringLiteral("avatars/7.png"))
                                                   << QVariant(base + QStringLiteral("/avatars/7.png"));
         QTest::newRow("trailing slash, absolute path") << QVariant(base + QLatin1Char('/')) << QVariant(QStringLiteral("/avatars/7.png"))
@@ -137,9 +135,7 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("expected");
-        QTest::newRow("latin") << QStringLiteral("alice") << QStringLiteral("a");
         QTest::newRow("chinese") << QStringLiteral("张三") << QStringLiteral("张");
-        QTest::newRow("emoji") << QStringLiteral("😀bob") << QStringLiteral("😀");
         QTest::newRow("family emoji") << QStringLiteral("👨‍👩‍👧 home") << QStringLiteral("👨‍👩‍👧");
         QTest::newRow("flag") << QStringLiteral("🇨🇳x") << QStringLiteral("🇨🇳");
         QTest::newRow("combining mark") << QStringLiteral("e\u0301x") << QStringLiteral("e\u0301");

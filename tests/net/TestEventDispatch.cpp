@@ -88,56 +88,40 @@ private Q_SLOTS:
         };
         // Parsing and the table itself.
         row("not JSON", "{\"type\":", "");
-        row("empty text", "", "");
-        row("array", R"([{"type":"system"}])", "");
         row("no type", R"({"content":"x"})", "");
-        row("type not a string", R"({"type":5})", "");
         row("unknown type", R"({"type":"mystery"})", "");
         row("type is case-sensitive", R"({"type":"System"})", "");
 
         row("hello", R"({"type":"hello","hallName":"H"})", "onHello(H)");
-        row("hello minimal", R"({"type":"hello"})", "onHello(-)");
         row("hello with a bad nested record", R"({"type":"hello","globalMsgs":[{"from":"u"}]})", "");
 
         row("global with id", R"({"type":"global","id":"m1","from":"u1","content":"hi","time":5})", "onGlobalMessage(m1)");
         row("global computed id", R"({"type":"global","from":"u1","content":"hi","time":5})", "onGlobalMessage(u1_hi_5)");
         row("global without time", R"({"type":"global","from":"u1","content":"hi"})", "");
-        row("dm", R"({"type":"dm","id":"d1","from":"u1","to":"u2","content":"","time":1})", "onDMMessage(d1)");
         row("group", R"({"type":"group","id":"x","from":"u1","gid":"g","content":"c","time":1})", "onGroupMessage(x)");
 
         row("recalled full", R"({"type":"recalled","room":"dm","id":"m","to":"u2"})", "onRecalled(dm,m,u2,-)");
         row("recalled group", R"({"type":"recalled","room":"group","id":"m","gid":"g"})", "onRecalled(group,m,-,g)");
         row("recalled defaults", R"({"type":"recalled","room":1,"to":2})", "onRecalled(,,-,-)");
-        row("recalled odd room", R"({"type":"recalled","room":"moon","id":"m"})", "onRecalled(moon,m,-,-)");
 
         row("error default", R"({"type":"error"})", "onError(未知错误)");
-        row("error not a string", R"({"type":"error","error":5})", "onError(未知错误)");
         row("error text", R"({"type":"error","error":"e"})", "onError(e)");
-        row("banned default", R"({"type":"banned"})", "onBanned(账号已被封禁)");
         row("kicked text", R"({"type":"kicked","error":"x"})", "onKicked(x)");
-        row("kicked default", R"({"type":"kicked"})", "onKicked(你已被移出服务器)");
-        row("system default", R"({"type":"system"})", "onSystem()");
         row("system", R"({"type":"system","content":"c"})", "onSystem(c)");
 
         row("presence ids", R"({"type":"presence","online":[{"id":"a"},{"name":"b"},{"id":3}]})", "onPresence(a)");
-        row("presence order", R"({"type":"presence","online":[{"id":"b"},{"id":"a"}]})", "onPresence(b|a)");
         row("presence empty", R"({"type":"presence","online":[]})", "onPresence()");
         row("presence missing", R"({"type":"presence"})", "");
-        row("presence not objects", R"({"type":"presence","online":["a"]})", "");
 
         row("announcement", R"({"type":"announcement-update","announcement":"A"})", "onAnnouncementUpdate(A)");
         row("announcement missing", R"({"type":"announcement-update"})", "");
-        row("announcement not a string", R"({"type":"announcement-update","announcement":1})", "");
 
         row("friend request", R"({"type":"friend-request","request":{"id":"r","from":"u","time":1}})", "onFriendRequest(r)");
         row("friend request bad", R"({"type":"friend-request","request":{"id":"r"}})", "");
-        row("friend request not object", R"({"type":"friend-request","request":"r"})", "");
         row("friend update", R"({"type":"friend-update","friends":[{"id":"a","username":"A"},{"id":"b","username":"B"}]})",
             "onFriendUpdate(a|b)");
         row("friend update bad element", R"({"type":"friend-update","friends":[{"id":"a"}]})", "");
-        row("friend update not objects", R"({"type":"friend-update","friends":["a"]})", "");
 
-        row("request-respond defaults", R"({"type":"request-respond"})", "onRequestRespond(false,,)");
         row("request-respond", R"({"type":"request-respond","ok":true,"action":"accept","fromName":"Bo"})",
             "onRequestRespond(true,accept,Bo)");
         row("request-sent defaults", R"({"type":"request-sent","ok":"yes"})", "onRequestSent(false,-)");
@@ -145,7 +129,6 @@ private Q_SLOTS:
 
         row("group created", QStringLiteral(R"({"type":"group-created","group":%1})").arg(g), "onGroupCreated(g1:G)");
         row("group created missing", R"({"type":"group-created"})", "");
-        row("group removed defaults", R"({"type":"group-removed"})", "onGroupRemoved(,)");
         row("group removed", R"({"type":"group-removed","gid":"g","error":"bye"})", "onGroupRemoved(g,bye)");
         row("group renamed", QStringLiteral(R"({"type":"group-renamed","gid":"g1","group":%1})").arg(g), "onGroupRenamed(g1,g1:G)");
         row("group renamed without group", R"({"type":"group-renamed","gid":"g1"})", "");
@@ -156,25 +139,19 @@ private Q_SLOTS:
         row("apply sent", R"({"type":"group-apply-sent","gid":"g"})", "onGroupApplySent(g)");
         row("apply request", R"({"type":"group-apply-request","apply":{"id":"a","gid":"g","from":"u","time":1}})",
             "onGroupApplyRequest(a)");
-        row("apply request bad", R"({"type":"group-apply-request","apply":{"id":"a"}})", "");
         row("apply accepted without group", R"({"type":"group-apply-accepted","gid":"g1"})", "onGroupApplyAccepted(g1,-)");
         row("apply accepted bad group", R"({"type":"group-apply-accepted","gid":"g1","group":{"id":1}})",
             "onGroupApplyAccepted(g1,-)");
-        row("apply accepted group not object", R"({"type":"group-apply-accepted","group":[]})", "onGroupApplyAccepted(,-)");
         row("apply accepted", QStringLiteral(R"({"type":"group-apply-accepted","gid":"g1","group":%1})").arg(g),
             "onGroupApplyAccepted(g1,g1:G)");
         row("apply rejected", R"({"type":"group-apply-rejected"})", "onGroupApplyRejected()");
 
         row("moments", R"({"type":"moments","moments":[{"id":"m","author":"u","text":"t","time":1}]})", "onMomentsUpdate(m)");
-        row("moments missing", R"({"type":"moments"})", "");
         row("moments bad element", R"({"type":"moments","moments":[{"id":"m"}]})", "");
 
         row("max-online default", R"({"type":"max-online"})", "onMaxOnlineUpdate(0)");
         row("max-online", R"({"type":"max-online","maxOnline":42})", "onMaxOnlineUpdate(42)");
-        row("max-online string", R"({"type":"max-online","maxOnline":"42"})", "onMaxOnlineUpdate(0)");
         row("max-online fraction", R"({"type":"max-online","maxOnline":4.5})", "onMaxOnlineUpdate(0)");
-        row("max-online huge", R"({"type":"max-online","maxOnline":1e300})", "onMaxOnlineUpdate(0)");
-        row("hall renamed default", R"({"type":"hall-renamed"})", "onHallRenamed(公共大厅)");
         row("hall renamed", R"({"type":"hall-renamed","hallName":"H2"})", "onHallRenamed(H2)");
         row("hall cleared", R"({"type":"hall-cleared","extra":1})", "onHallCleared()");
     }

@@ -1,10 +1,8 @@
-// Connectivity labels and the log lines of their changes, apart from any platform backend.
+// The log lines of connectivity changes, apart from any platform backend.
 #include "LogRecorder.h"
 #include "NetworkMonitor.h"
 
 #include <QTest>
-
-using Medium = QNetworkInformation::TransportMedium;
 
 class TestNetworkMonitor : public QObject
 {
@@ -25,16 +23,6 @@ private:
     }
 
 private Q_SLOTS:
-    void labels()
-    {
-        QCOMPARE(NetworkMonitor::label(true, Medium::WiFi), QStringLiteral("WiFi"));
-        QCOMPARE(NetworkMonitor::label(true, Medium::Cellular), QStringLiteral("蜂窝"));
-        QCOMPARE(NetworkMonitor::label(true, Medium::Ethernet), QStringLiteral("有线"));
-        QCOMPARE(NetworkMonitor::label(true, Medium::Bluetooth), QStringLiteral("已连接"));
-        QCOMPARE(NetworkMonitor::label(true, Medium::Unknown), QStringLiteral("已连接"));
-        QCOMPARE(NetworkMonitor::label(false, Medium::WiFi), QStringLiteral("断开"));
-    }
-
     void stateMachine_data()
     {
         QTest::addColumn<QStringList>("labels");

@@ -77,16 +77,11 @@ private Q_SLOTS:
         m_server.reset();
     }
 
-    void productTimingsAreTheDefaults()
+    void reconnectDelayGrowsWithTheAttemptUpToItsCap()
     {
         const WebSocketTiming timing;
-        QCOMPARE(timing.authDelay, 300ms);
-        QCOMPARE(timing.heartbeatInterval, 15000ms);
-        QCOMPARE(timing.connectionCheckInterval, 1000ms);
-        QCOMPARE(WebSocketService::shared().timing().authDelay, 300ms);
-        const QList<double> delays{2.0, 4.0, 6.0, 8.0, 10.0, 12.0, 14.0, 15.0, 15.0};
-        for (int attempt = 1; attempt <= delays.size(); ++attempt)
-            QCOMPARE(timing.reconnectDelaySeconds(attempt), delays.at(attempt - 1));
+        QCOMPARE(timing.reconnectDelaySeconds(2), 2 * timing.reconnectDelaySeconds(1));
+        QCOMPARE(timing.reconnectDelaySeconds(100), timing.reconnectCapSeconds);
     }
 
     void connectIsConnectedAtOnceAndAuthenticatesFirst()

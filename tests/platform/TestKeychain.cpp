@@ -16,7 +16,6 @@ private Q_SLOTS:
     {
         KeychainHelper &keychain = KeychainHelper::shared();
         QCOMPARE(keychain.backendName(), QStringLiteral("file"));
-        QCOMPARE(keychain.service(), QStringLiteral("com.zephlin.app"));
         // The notice raised before anyone listened is handed over once a handler is installed.
         QStringList notices;
         KeychainHelper::setNoticeHandler([&](const QString &text) { notices.append(text); });

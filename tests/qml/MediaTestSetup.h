@@ -70,6 +70,7 @@ public Q_SLOTS:
         LocalHttpsServer &server = m_support.server();
         server.setResponse(QStringLiteral("/photo.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 40, 30)});
         server.setResponse(QStringLiteral("/avatar.png"), {200, "image/png", MediaTestSupport::png(Qt::red, 20, 20)});
+        server.setResponse(QStringLiteral("/large.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 1000, 800)});
         server.setResponse(QStringLiteral("/page.png"), {200, "text/html", "<html><body>not an image</body></html>"});
         server.setResponse(QStringLiteral("/downloads/zephlin/version.json"),
                            {200, "application/json", "{\"version\":\"99.0\",\"url\":\"https://127.0.0.1/p.ipa\",\"notes\":\"新功能\"}"});

@@ -1,41 +1,25 @@
 #pragma once
-// Captures what the process writes to standard output while it lives.
+// Runs a piece of code with standard output sent to a file and returns what it printed.
+// Only that code runs redirected: QtTest's own lines (a FAIL among them) still reach the console.
 #include <QFile>
 #include <QTemporaryFile>
 #include <cstdio>
 #include <unistd.h>
 
-class StdoutCapture
+template <typename Code>
+QString capturedStdout(Code &&code)
 {
-public:
-    StdoutCapture()
-    {
-        m_file.open();
-        std::fflush(stdout);
-        m_saved = dup(STDOUT_FILENO);
-        dup2(m_file.handle(), STDOUT_FILENO);
-    }
-    ~StdoutCapture() { restore(); }
-
-    QString text()
-    {
-        restore();
-        QFile file(m_file.fileName());
-        file.open(QIODevice::ReadOnly);
-        return QString::fromUtf8(file.readAll());
-    }
-
-private:
-    void restore()
-    {
-        if (m_saved < 0)
-            return;
-        std::fflush(stdout);
-        dup2(m_saved, STDOUT_FILENO);
-        close(m_saved);
-        m_saved = -1;
-    }
-
-    QTemporaryFile m_file;
-    int m_saved = -1;
-};
+    QTemporaryFile file;
+    if (!file.open())
+        return QStringLiteral("<stdout capture failed>");
+    std::fflush(stdout);
+    const int saved = dup(STDOUT_FILENO);
+    dup2(file.handle(), STDOUT_FILENO);
+    code();
+    std::fflush(stdout);
+    dup2(saved, STDOUT_FILENO);
+    close(saved);
+    QFile written(file.fileName());
+    written.open(QIODevice::ReadOnly);
+    return QString::fromUtf8(written.readAll());
+}

@@ -31,18 +31,19 @@ private Q_SLOTS:
 
     void firstSaveCreatesKeyAndBlobOfJsonPlus28()
     {
-        {
-            StdoutCapture out; // nothing stored yet: nothing loads, silently
-            QVERIFY(!SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends")));
-            QCOMPARE(out.text(), QString());
-        }
+        bool loaded = true;
+        const QString out = capturedStdout([&] { // nothing stored yet: nothing loads, silently
+            loaded = bool(SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends")));
+        });
+        QVERIFY(!loaded);
+        QCOMPARE(out, QString());
         const QList<User> users{User{QStringLiteral("1"), QStringLiteral("你好")}, User{QStringLiteral("2"), {}}};
         SecureStorage::shared().save(users, QStringLiteral("zp_friends"));
         QCOMPARE(KeychainHelper::shared().readData(QStringLiteral("zp_db_key"))->size(), 32);
         QCOMPARE(SettingsStore::shared().bytes(QStringLiteral("zp_friends"))->size(), encodeJson(users).size() + 28);
-        const auto loaded = SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends"));
-        QVERIFY(loaded);
-        QCOMPARE(*loaded, users);
+        const auto reloaded = SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends"));
+        QVERIFY(reloaded);
+        QCOMPARE(*reloaded, users);
     }
 
     void eachSaveUsesAFreshNonceAndTheKeyIsReadOnce()
@@ -80,9 +81,7 @@ private Q_SLOTS:
         else
             blob.truncate(damage == 2 ? 27 : blob.size() - 1);
         QVERIFY(SettingsStore::shared().setBytes(QStringLiteral("k"), blob));
-        StdoutCapture out;
-        QVERIFY(!SecureStorage::shared().load<User>(QStringLiteral("k")));
-        QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
+        QVERIFY(failsLoudly(decryptFailure, QStringLiteral("k")));
         // The damaged blob stays until the next save replaces it.
         QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("k")), blob);
     }
@@ -90,15 +89,12 @@ private Q_SLOTS:
     void failureLines()
     {
         QVERIFY(SecureStorage::shared().saveJson("[]", QStringLiteral("k")));
-        {
-            StdoutCapture out; // sealed soundly, but not a User
-            QVERIFY(!SecureStorage::shared().load<User>(QStringLiteral("k")));
-            QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("k: ")));
-        }
+        QVERIFY(failsLoudly(decryptFailure, QStringLiteral("k"))); // sealed soundly, but not a User
         QVERIFY(KeychainHelper::shared().save("short", QStringLiteral("zp_db_key")));
-        StdoutCapture out;
-        QVERIFY(!SecureStorage::shared().saveJson("{}", QStringLiteral("k")));
-        QVERIFY(out.text().startsWith(encryptFailure + QStringLiteral("k: ")));
+        bool saved = true;
+        const QString out = capturedStdout([&] { saved = SecureStorage::shared().saveJson("{}", QStringLiteral("k")); });
+        QVERIFY(!saved);
+        QVERIFY(out.startsWith(encryptFailure + QStringLiteral("k: ")));
     }
 
     void lostKeyIsReplacedAndTheNextSaveRecovers()
@@ -107,11 +103,7 @@ private Q_SLOTS:
         storage.save(User{QStringLiteral("1"), QStringLiteral("old")}, QStringLiteral("zp_dm_msgs"));
         const QByteArray oldKey = *KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
         QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
-        {
-            StdoutCapture out;
-            QVERIFY(!storage.load<User>(QStringLiteral("zp_dm_msgs")));
-            QVERIFY(out.text().startsWith(decryptFailure + QStringLiteral("zp_dm_msgs: ")));
-        }
+        QVERIFY(failsLoudly(decryptFailure, QStringLiteral("zp_dm_msgs")));
         const std::optional<QByteArray> newKey = KeychainHelper::shared().readData(QStringLiteral("zp_db_key"));
         QVERIFY(newKey && newKey->size() == 32 && *newKey != oldKey);
         storage.save(User{QStringLiteral("2"), QStringLiteral("new")}, QStringLiteral("zp_dm_msgs"));
@@ -125,11 +117,10 @@ private Q_SLOTS:
         const QByteArray oldBlob = *SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs"));
         QVERIFY(KeychainHelper::shared().remove(QStringLiteral("zp_db_key")));
         m_probe->refuseWrites = true;
-        {
-            StdoutCapture out;
+        const QString out = capturedStdout([&] {
             storage.save(User{QStringLiteral("2"), QStringLiteral("lost?")}, QStringLiteral("zp_global_msgs"));
-            QVERIFY(out.text().startsWith(encryptFailure + QStringLiteral("zp_global_msgs: ")));
-        }
+        });
+        QVERIFY(out.startsWith(encryptFailure + QStringLiteral("zp_global_msgs: ")));
         QCOMPARE(*SettingsStore::shared().bytes(QStringLiteral("zp_global_msgs")), oldBlob);
         // Nothing was sealed under a key that only lived in memory; a fresh install stores nothing.
         QVERIFY(!KeychainHelper::shared().readData(QStringLiteral("zp_db_key")));
@@ -138,6 +129,17 @@ private Q_SLOTS:
     }
 
 private:
+    // The load finds nothing and prints the failure line for the key.
+    static bool failsLoudly(const QString &line, const QString &key)
+    {
+        bool loaded = true;
+        const QString out = capturedStdout([&] { loaded = bool(SecureStorage::shared().load<User>(key)); });
+        if (!loaded && out.startsWith(line + key + QStringLiteral(": ")))
+            return true;
+        qWarning() << "loaded:" << loaded << "printed:" << out;
+        return false;
+    }
+
     std::unique_ptr<QTemporaryDir> m_dir;
     ProbeKeychainBackend *m_probe = nullptr;
 };

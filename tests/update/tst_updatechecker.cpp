@@ -1,5 +1,6 @@
 // The update checker against a local HTTPS update server: the silent check's daily throttle, the
-// interactive sequence of alerts, and the package download.
+// interactive sequence of alerts, and the package download: into the user's cache folder, only over
+// https, checked against the listed SHA-256.
 #include "AppUpdateChecker.h"
 #include "DevCertificates.h"
 #include "LocalHttpsServer.h"
@@ -8,6 +9,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QCryptographicHash>
 #include <QNetworkAccessManager>
 #include <QTemporaryDir>
 #include <QtTest>
@@ -31,6 +33,7 @@ class UpdateCheckerTest : public QObject
     LocalHttpsServer m_server;
     QNetworkAccessManager m_network;
     QTemporaryDir m_temp;
+    QTemporaryDir m_cache;
     QDateTime m_now;
     QStringList m_handedOver;
 
@@ -43,10 +46,11 @@ class UpdateCheckerTest : public QObject
     }
 
     // Runs the interactive check up to the "new version" alert for a package at `url`.
-    void offer(AppUpdateChecker &checker, const QString &version, const QString &url)
+    void offer(AppUpdateChecker &checker, const QString &version, const QString &url, const QByteArray &sha256 = {})
     {
+        const QByteArray hash = sha256.isEmpty() ? QByteArray() : ",\"sha256\":\"" + sha256 + '"';
         m_server.setResponse(versionPath, {200, "application/json",
-                                           QStringLiteral(R"({"version":"%1","url":"%2"})").arg(version, url).toUtf8()});
+                                           QStringLiteral(R"({"version":"%1","url":"%2")").arg(version, url).toUtf8() + hash + '}'});
         checker.checkAndPrompt();
         QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
     }
@@ -64,8 +68,10 @@ private Q_SLOTS:
         QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
         TlsTrust::addCaCertificates({certificates->caCertificate});
         QVERIFY(m_server.start(certificates.value()));
-        QVERIFY(m_temp.isValid());
-        qputenv("TMPDIR", QFile::encodeName(m_temp.path())); // packages land here, not in the real /tmp
+        QVERIFY(m_temp.isValid() && m_cache.isValid());
+        // Packages belong in the cache folder; the temporary folder must stay empty.
+        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_cache.path()));
         QCOMPARE(QDir::tempPath(), QDir(m_temp.path()).canonicalPath());
     }
 
@@ -73,6 +79,7 @@ private Q_SLOTS:
     {
         m_now = QDateTime(QDate(2026, 9, 13), QTime(8, 0), Qt::UTC);
         m_handedOver.clear();
+        m_server.setHolding(false);
     }
 
     void silentCheckRunsOncePerDayAndReportsOnlyNewerVersions()
@@ -224,13 +231,18 @@ private Q_SLOTS:
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
         QCOMPARE(progress.first(), QStringLiteral("0%"));
         QCOMPARE(progress.last(), QStringLiteral("100%"));
-        const QString expected = QDir::tempPath() + QStringLiteral("/Zephlin-1.10.0.ipa");
+        const QString expected = PackageDownload::destinationFor(QStringLiteral("1.10.0"));
+        QVERIFY(expected.startsWith(m_cache.path() + QLatin1Char('/')));
         QCOMPARE(m_handedOver, QStringList{expected});
         QVERIFY(checker->alertMessage().contains(expected));
         QCOMPARE(fileBytes(expected), package);
-        // Only the package is left behind: the partial download file was renamed, not copied.
-        QCOMPARE(QDir(QDir::tempPath()).entryList({QStringLiteral("Zephlin-*")}, QDir::Files),
-                 QStringList{QStringLiteral("Zephlin-1.10.0.ipa")});
+        // Only the package is left behind, in a folder of the user's own: the partial download file
+        // was renamed, not copied, and nothing went through the shared temporary folder.
+        const QFileInfo folder(QFileInfo(expected).absolutePath());
+        QVERIFY(!(folder.permissions() & (QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
+                                          | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther)));
+        QCOMPARE(QDir(folder.filePath()).entryList(QDir::Files), QStringList{QStringLiteral("Zephlin-1.10.0.ipa")});
+        QVERIFY(QDir(QDir::tempPath()).isEmpty());
         checker->chooseButton(0);
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
     }
@@ -238,6 +250,7 @@ private Q_SLOTS:
     void downloadReplacesEarlierPackage()
     {
         const QString path = PackageDownload::destinationFor(QStringLiteral("3.0"));
+        QVERIFY(QDir().mkpath(QFileInfo(path).absolutePath()));
         QFile earlier(path);
         QVERIFY(earlier.open(QIODevice::WriteOnly));
         earlier.write("the earlier, longer download of the same version");
@@ -250,48 +263,74 @@ private Q_SLOTS:
         QCOMPARE(fileBytes(path), QByteArray("new"));
     }
 
-    void downloadFailures()
+    // A download ends in the package or in the error alert saying why: an error page (404, 500) is
+    // no package, nor is one that does not match the listed SHA-256 or would come over plain http
+    // (the update server's own scheme is https); a server that stops answering fails after the
+    // request timeout.
+    void downloadOutcomes_data()
     {
-        // The server answers 404 with an HTML page: that page must not be offered as the package.
+        QTest::addColumn<QString>("url"); // %1: this server over https, %2: over http, %3: a closed port
+        QTest::addColumn<QByteArray>("sha256");
+        QTest::addColumn<QString>("message"); // empty when the package is accepted
+        const QByteArray good = QCryptographicHash::hash("signed package", QCryptographicHash::Sha256).toHex();
+        const auto row = [](const char *name, const char *url, const QByteArray &sha256, const char *message) {
+            QTest::newRow(name) << QString::fromLatin1(url) << sha256 << QString::fromUtf8(message);
+        };
+        row("matching hash", "%1/signed.ipa", good, "");
+        row("matching hash in capitals", "%1/signed.ipa", good.toUpper(), "");
+        row("other hash", "%1/signed.ipa", QCryptographicHash::hash("other", QCryptographicHash::Sha256).toHex(),
+            "下载失败: 安装包校验失败，文件可能已损坏或被篡改");
+        row("plain http", "%2/signed.ipa", {}, "下载失败: 安装包地址不安全，仅支持 https");
+        row("not found", "%1/gone.ipa", {}, "下载失败: HTTP错误 404");
+        row("server error", "%1/broken.ipa", {}, "下载失败: HTTP错误 500");
+        row("refused", "%3/p.ipa", {}, "下载失败: 无法连接到服务器");
+        row("stalls", "%1/stalls.ipa", {}, "下载失败: 请求超时");
+    }
+    void downloadOutcomes()
+    {
+        QFETCH(QString, url);
+        QFETCH(QByteArray, sha256);
+        QFETCH(QString, message);
+        m_server.setResponse(QStringLiteral("/signed.ipa"), {200, "application/octet-stream", "signed package"});
+        m_server.setResponse(QStringLiteral("/broken.ipa"), {500, "text/html", "<html>boom</html>"});
         auto checker = makeChecker();
-        offer(*checker, QStringLiteral("4.0"), m_server.url(QStringLiteral("/gone.ipa")));
+        checker->setRequestTimeout(std::chrono::milliseconds(300));
+        QString http = m_server.baseURL();
+        http.replace(QStringLiteral("https:"), QStringLiteral("http:"));
+        url.replace(QStringLiteral("%1"), m_server.baseURL()).replace(QStringLiteral("%2"), http).replace(QStringLiteral("%3"), closedPort());
+        const QString destination = PackageDownload::destinationFor(QStringLiteral("6.0"));
+        QFile::remove(destination); // what an earlier row left
+        offer(*checker, QStringLiteral("6.0"), url, sha256);
+        const int requests = m_server.totalRequests();
+        m_server.setHolding(url.endsWith(QLatin1String("stalls.ipa")));
         checker->chooseButton(0);
+        if (message.isEmpty()) {
+            QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
+            QCOMPARE(fileBytes(destination), QByteArray("signed package"));
+            return;
+        }
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
         QCOMPARE(checker->alertTitle(), QStringLiteral("错误"));
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: HTTP错误 404"));
+        QCOMPARE(checker->alertMessage(), message);
         QCOMPARE(checker->alertButtons(), QStringList{QStringLiteral("确定")});
-        QVERIFY(!QFile::exists(PackageDownload::destinationFor(QStringLiteral("4.0"))));
-
-        m_server.setResponse(QStringLiteral("/broken.ipa"), {500, "text/html", "<html>boom</html>"});
-        offer(*checker, QStringLiteral("4.1"), m_server.url(QStringLiteral("/broken.ipa")));
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: HTTP错误 500"));
-
-        offer(*checker, QStringLiteral("5.0"), closedPort() + QStringLiteral("/p.ipa"));
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 无法连接到服务器"));
-
-        // A package server that stops answering fails after the request timeout.
-        checker->setRequestTimeout(std::chrono::milliseconds(300));
-        offer(*checker, QStringLiteral("5.0"), m_server.url(QStringLiteral("/stalls.ipa")));
-        m_server.setHolding(true);
-        checker->chooseButton(0);
-        QTRY_COMPARE(checker->stage(), AppUpdateChecker::DownloadFailed);
-        m_server.setHolding(false);
-        QCOMPARE(checker->alertMessage(), QStringLiteral("下载失败: 请求超时"));
+        QVERIFY(!QFile::exists(destination));
         QVERIFY(m_handedOver.isEmpty());
+        if (url.startsWith(QLatin1String("http:")))
+            QCOMPARE(m_server.totalRequests(), requests); // never fetched
+    }
 
-        // A package address that is no URL: the alert closes, nothing is fetched.
+    // A package address that is no URL: the alert closes, nothing is fetched.
+    void unparsablePackageAddressShowsNothing()
+    {
+        auto checker = makeChecker();
         offer(*checker, QStringLiteral("5.1"), QStringLiteral("https://bad host/p.ipa"));
         checker->chooseButton(0);
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
     }
 
-    void packageNameStaysInTemporaryFolder()
+    void packageNameStaysInItsFolder()
     {
-        const QString temp = QDir::tempPath();
+        const QString temp = QFileInfo(PackageDownload::destinationFor(QStringLiteral("1.4.2"))).absolutePath();
         QCOMPARE(PackageDownload::destinationFor(QStringLiteral("1.4.2")), temp + QStringLiteral("/Zephlin-1.4.2.ipa"));
         const QString hostile = PackageDownload::destinationFor(QStringLiteral("../../etc/x"));
         QCOMPARE(QFileInfo(hostile).absolutePath(), temp);

@@ -2,9 +2,11 @@
 // package download, and its "not found" answer for a package that is not there.
 #include "AppUpdateChecker.h"
 #include "DevCertificates.h"
+#include "PackageDownload.h"
 #include "core/ServerCore.h"
 #include "TlsTrust.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QNetworkAccessManager>
@@ -32,7 +34,7 @@ private Q_SLOTS:
     void initTestCase()
     {
         QVERIFY(m_data.isValid() && m_temp.isValid());
-        qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
+        qputenv("XDG_CACHE_HOME", QFile::encodeName(m_temp.path()));
         Result<DevCertificates> certificates = DevCertificates::generate();
         QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
         TlsTrust::addCaCertificates({certificates->caCertificate});
@@ -52,7 +54,8 @@ private Q_SLOTS:
         const QByteArray package(256 * 1024, 'Z');
         writeUpdateFile(QStringLiteral("Zephlin-9.1.0.ipa"), package);
         writeUpdateFile(QStringLiteral("version.json"), "{\"version\":\"9.1.0\",\"url\":\"" + baseURL()
-                                                            + "/downloads/zephlin/Zephlin-9.1.0.ipa\",\"notes\":\"更快更稳\"}");
+                                                            + "/downloads/zephlin/Zephlin-9.1.0.ipa\",\"notes\":\"更快更稳\",\"sha256\":\""
+                                                            + QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + "\"}");
         AppUpdateChecker checker(QString::fromUtf8(baseURL()), QStringLiteral("1.2.0"), &m_network);
         QStringList handedOver;
         checker.setFileHandOff([&](const QString &path) { handedOver.append(path); });
@@ -67,7 +70,7 @@ private Q_SLOTS:
         QCOMPARE(checker.alertMessage(), QStringLiteral("更快更稳"));
         checker.chooseButton(0);
         QTRY_COMPARE(checker.stage(), AppUpdateChecker::Downloaded);
-        const QString expected = QDir::tempPath() + QStringLiteral("/Zephlin-9.1.0.ipa");
+        const QString expected = PackageDownload::destinationFor(QStringLiteral("9.1.0"));
         QCOMPARE(handedOver, QStringList{expected});
         QFile saved(expected);
         QVERIFY(saved.open(QIODevice::ReadOnly));
@@ -82,7 +85,7 @@ private Q_SLOTS:
         checker.chooseButton(0);
         QTRY_COMPARE(checker.stage(), AppUpdateChecker::DownloadFailed);
         QCOMPARE(checker.alertMessage(), QStringLiteral("下载失败: HTTP错误 404"));
-        QVERIFY(!QFile::exists(QDir::tempPath() + QStringLiteral("/Zephlin-9.2.0.ipa")));
+        QVERIFY(!QFile::exists(PackageDownload::destinationFor(QStringLiteral("9.2.0"))));
         QCOMPARE(handedOver.size(), 1);
     }
 };

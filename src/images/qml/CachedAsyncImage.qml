@@ -23,6 +23,7 @@ Item {
 
     CachedImage {
         id: image
+        objectName: "image"
         anchors.fill: parent
         source: root.url
         contentMode: root.contentMode

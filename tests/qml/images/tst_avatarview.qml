@@ -1,6 +1,5 @@
 import QtQuick
 import QtTest
-import Zephlin.App
 import Zephlin.Images
 import ZephlinTest
 
@@ -41,21 +40,6 @@ Item {
             compare(view.resolvedURL, "")
             verify(tile(view).visible)
             compare(letter(view).text, data.expected)
-        }
-
-        function test_fallbackStyle() {
-            const view = createTemporaryObject(avatarComponent, root, { name: "张三", avatarURL: "" })
-            compare(view.width, 50)
-            compare(tile(view).radius, 50 * 0.22)
-            compare(letter(view).font.pixelSize, 20)
-            compare(letter(view).font.weight, Font.DemiBold)
-            compare(letter(view).color, Theme.zpText)
-            waitForRendering(view)
-            // The tile runs from the first gradient colour at the top left to the second at the bottom right.
-            const shot = grabImage(view)
-            const topLeft = shot.pixel(12, 12)
-            const bottomRight = shot.pixel(38, 38)
-            verify(topLeft.b > 0.8 && topLeft.r < bottomRight.r)
         }
 
         function test_relativeAvatarLoads() {

@@ -50,6 +50,15 @@ Item {
             compare(grabImage(view).pixel(50, 40), Qt.rgba(0, 0, 1, 1))
         }
 
+        // A picture larger than the view is decoded at the view's size, not its own.
+        function test_largeImageIsDecodedForTheView() {
+            const view = createTemporaryObject(imageComponent, root, { url: MediaTestSupport.url("/large.png") })
+            tryCompare(view, "loadState", ImageLoader.Loaded)
+            const size = findChild(view, "image").imageSize
+            compare(size.width, 100 * Screen.devicePixelRatio)
+            compare(size.height, 80 * Screen.devicePixelRatio)
+        }
+
         function test_secondViewIsAMemoryHit() {
             const url = MediaTestSupport.url("/photo.png")
             const first = createTemporaryObject(imageComponent, root, { url: url })
