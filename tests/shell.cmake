@@ -1,9 +1,9 @@
 # Tests of the app shell that need the whole client: the real server process and the QML screens.
 # The real zephlin-server on a loopback port; also used by the start-up benchmark.
-add_library(zephlin_server_process STATIC e2e/ServerProcess.cpp)
+add_library(zephlin_server_process STATIC e2e/ServerProcess.cpp e2e/TestDatabase.cpp)
 target_include_directories(zephlin_server_process PUBLIC ${CMAKE_CURRENT_SOURCE_DIR}/e2e)
 target_compile_definitions(zephlin_server_process PRIVATE ZEPHLIN_SERVER_BINARY="$<TARGET_FILE:zephlin-server>")
-target_link_libraries(zephlin_server_process PUBLIC zephlin_platform Qt6::Core Qt6::Network)
+target_link_libraries(zephlin_server_process PUBLIC zephlin_platform Qt6::Core Qt6::Network Qt6::Sql)
 add_dependencies(zephlin_server_process zephlin-server)
 
 zephlin_add_test(test_e2e_app SOURCES e2e/AppEndToEndTest.cpp TIMEOUT 180

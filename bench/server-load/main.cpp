@@ -49,7 +49,7 @@ bool waitUntil(const std::function<bool()> &done, int timeoutMs)
 QStringList prepareAccounts(const QString &dataDir, int count)
 {
     Database db;
-    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db"))))
+    if (!db.open(Database::location(dataDir, {})))
         qFatal("cannot open the database: %s", qPrintable(db.errorText()));
     const Clock clock;
     const Limits limits;

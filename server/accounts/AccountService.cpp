@@ -20,7 +20,7 @@ const QString ServerFault = QStringLiteral("服务器错误，请稍后再试");
 
 AccountService::AccountService(Database &db, const Clock &clock, const Limits &limits, PasswordHasher hasher)
     : m_db(db), m_clock(clock), m_limits(limits), m_hasher(hasher), m_users(db), m_sessions(db),
-      m_throttle(clock, limits.loginThrottleWindowMs), m_signIns(clock, limits.signInBurst, limits.signInsPerSecond),
+      m_throttle(db, clock, limits.loginThrottleWindowMs), m_signIns(clock, limits.signInBurst, limits.signInsPerSecond),
       m_dummyHash(hasher.hash(SecureRandom::token()))
 {
 }

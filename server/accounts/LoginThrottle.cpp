@@ -1,31 +1,30 @@
 #include "accounts/LoginThrottle.h"
 
 #include "core/Clock.h"
+#include "storage/Database.h"
 
-LoginThrottle::LoginThrottle(const Clock &clock, qint64 windowMs) : m_clock(clock), m_windowMs(windowMs) {}
-
-QList<qint64> &LoginThrottle::recent(const QString &key)
+LoginThrottle::LoginThrottle(Database &db, const Clock &clock, qint64 windowMs)
+    : m_db(db), m_clock(clock), m_windowMs(windowMs)
 {
-    QList<qint64> &times = m_failures[key];
-    const qint64 cutoff = m_clock.nowMs() - m_windowMs;
-    times.removeIf([cutoff](qint64 t) { return t <= cutoff; });
-    return times;
 }
 
 bool LoginThrottle::blocked(const QString &key, int limit)
 {
-    const bool over = recent(key).size() >= limit;
-    if (m_failures.value(key).isEmpty())
-        m_failures.remove(key); // keeps the table from growing with every name ever tried
-    return over;
+    return m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM login_failures WHERE key = ? AND time > ?"),
+                       {key, m_clock.nowMs() - m_windowMs})
+               .toInt()
+        >= limit;
 }
 
 void LoginThrottle::recordFailure(const QString &key)
 {
-    recent(key).append(m_clock.nowMs());
+    const qint64 now = m_clock.nowMs();
+    // Failures that left the window count for no key any more; dropping them keeps the table small.
+    m_db.exec(QStringLiteral("DELETE FROM login_failures WHERE time <= ?"), {now - m_windowMs});
+    m_db.exec(QStringLiteral("INSERT INTO login_failures(key, time) VALUES(?, ?)"), {key, now});
 }
 
 void LoginThrottle::clear(const QString &key)
 {
-    m_failures.remove(key);
+    m_db.exec(QStringLiteral("DELETE FROM login_failures WHERE key = ?"), {key});
 }

@@ -70,12 +70,12 @@ QList<DemoSeeder::Account> DemoSeeder::accounts()
             {QStringLiteral("小明"), QStringLiteral("xiaoming123")}};
 }
 
-bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
+bool DemoSeeder::seed(const QString &dataDir, const QString &databaseUrl, bool *seeded, QString *error)
 {
     *seeded = false;
     QDir().mkpath(dataDir);
     Database db;
-    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!db.open(Database::location(dataDir, databaseUrl))) {
         *error = db.errorText();
         return false;
     }
@@ -89,7 +89,7 @@ bool DemoSeeder::seed(const QString &dataDir, bool *seeded, QString *error)
         *error = QStringLiteral("the database already has users; demo data goes only into a new data folder");
         return false;
     }
-    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), limits);
+    ImageStore images(QDir(dataDir).filePath(QStringLiteral("uploads")), db, limits);
 
     QList<User> users;
     const QList<QPair<QColor, QColor>> palette = {{"#f59e0b", "#ef4444"}, {"#3b82f6", "#8b5cf6"}, {"#10b981", "#3b82f6"},

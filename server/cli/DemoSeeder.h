@@ -17,5 +17,5 @@ public:
     static QList<Account> accounts();
 
     // False with `error` set when the data folder cannot be used; `seeded` tells whether anything was added.
-    static bool seed(const QString &dataDir, bool *seeded, QString *error);
+    static bool seed(const QString &dataDir, const QString &databaseUrl, bool *seeded, QString *error);
 };

@@ -26,6 +26,7 @@ const QHash<QString, Field> &fields()
         {QStringLiteral("maxFeedBytes"), &Limits::maxFeedBytes},
         {QStringLiteral("momentActionBurst"), &Limits::momentActionBurst},
         {QStringLiteral("momentActionsPerSecond"), &Limits::momentActionsPerSecond},
+        {QStringLiteral("nodeTimeoutMs"), &Limits::nodeTimeoutMs},
         {QStringLiteral("registrationsPerAddress"), &Limits::registrationsPerAddress},
         {QStringLiteral("requestDeadlineMs"), &Limits::requestDeadlineMs},
         {QStringLiteral("sessionsPerUser"), &Limits::sessionsPerUser},

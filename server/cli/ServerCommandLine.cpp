@@ -16,7 +16,7 @@
 #include <cstdio>
 
 namespace {
-const QStringList ValueOptions = {QStringLiteral("--listen"), QStringLiteral("--data"), QStringLiteral("--tls-cert"),
+const QStringList ValueOptions = {QStringLiteral("--listen"), QStringLiteral("--data"), QStringLiteral("--database"), QStringLiteral("--tls-cert"),
                                   QStringLiteral("--tls-key"), QStringLiteral("--updates"), LimitOverrides::optionName()};
 
 void say(const QString &line)
@@ -30,13 +30,14 @@ void complain(const QString &line)
     std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
 }
 
-bool openDatabase(Database &db, const QString &dataDir)
+// The shared PostgreSQL database when --database names one, else SQLite in the --data folder.
+bool openDatabase(Database &db, const QString &dataDir, const QString &databaseUrl)
 {
-    if (dataDir.isEmpty() || !QDir().mkpath(dataDir)) {
-        complain(QStringLiteral("--data DIR is required"));
+    if (databaseUrl.isEmpty() && (dataDir.isEmpty() || !QDir().mkpath(dataDir))) {
+        complain(QStringLiteral("--data DIR (or --database postgresql://USER@HOST:PORT/DB) is required"));
         return false;
     }
-    if (!db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!db.open(Database::location(dataDir, databaseUrl))) {
         complain(QStringLiteral("cannot open the database: ") + db.errorText());
         return false;
     }
@@ -69,10 +70,11 @@ int ServerCommandLine::usage(const QString &problem)
     complain(QStringLiteral(
         "usage:\n"
         "  zephlin-server serve --listen ADDR:PORT --data DIR (--tls-cert FILE --tls-key FILE | --dev-tls) [--updates DIR]\n"
-        "                       [--limit NAME=VALUE ...]\n"
-        "  zephlin-server user add NAME [--admin] --data DIR      (password read from standard input)\n"
-        "  zephlin-server user admin NAME on|off --data DIR\n"
-        "  zephlin-server seed-demo --data DIR"));
+        "                       [--database postgresql://USER@HOST:PORT/DB] [--limit NAME=VALUE ...]\n"
+        "  zephlin-server user add NAME [--admin] (--data DIR | --database URL)   (password read from standard input)\n"
+        "  zephlin-server user admin NAME on|off (--data DIR | --database URL)\n"
+        "  zephlin-server seed-demo --data DIR [--database URL]\n"
+        "without --database the data is kept in SQLite in the data folder"));
     return 2;
 }
 
@@ -94,6 +96,7 @@ int ServerCommandLine::serve(const QStringList &arguments)
 {
     ServerOptions options;
     options.dataDir = option(arguments, QStringLiteral("--data"));
+    options.databaseUrl = option(arguments, QStringLiteral("--database"));
     options.updatesDir = option(arguments, QStringLiteral("--updates"));
     const QString listen = option(arguments, QStringLiteral("--listen"));
     const qsizetype colon = listen.lastIndexOf(u':');
@@ -160,7 +163,7 @@ int ServerCommandLine::addUser(const QStringList &arguments)
     if (name.isEmpty())
         return usage(QStringLiteral("user add needs a user name"));
     Database db;
-    if (!openDatabase(db, option(arguments, QStringLiteral("--data"))))
+    if (!openDatabase(db, option(arguments, QStringLiteral("--data")), option(arguments, QStringLiteral("--database"))))
         return 1;
     QTextStream input(stdin);
     const QString password = input.readLine();
@@ -186,7 +189,7 @@ int ServerCommandLine::setAdmin(const QStringList &arguments)
     if (name.isEmpty() || (state != QLatin1String("on") && state != QLatin1String("off")))
         return usage(QStringLiteral("user admin needs a user name and on or off"));
     Database db;
-    if (!openDatabase(db, option(arguments, QStringLiteral("--data"))))
+    if (!openDatabase(db, option(arguments, QStringLiteral("--data")), option(arguments, QStringLiteral("--database"))))
         return 1;
     UserStore users(db);
     const std::optional<StoredUser> user = users.byName(name);
@@ -206,7 +209,7 @@ int ServerCommandLine::seedDemo(const QStringList &arguments)
         return usage(QStringLiteral("--data DIR is required"));
     bool seeded = false;
     QString error;
-    if (!DemoSeeder::seed(dataDir, &seeded, &error)) {
+    if (!DemoSeeder::seed(dataDir, option(arguments, QStringLiteral("--database")), &seeded, &error)) {
         complain(QStringLiteral("seeding failed: ") + error);
         return 1;
     }

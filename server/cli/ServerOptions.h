@@ -15,6 +15,7 @@ class Clock;
 struct ServerOptions
 {
     QString dataDir;
+    QString databaseUrl; // empty: SQLite in the data folder
     QHostAddress address = QHostAddress::LocalHost;
     quint16 port = 0; // 0: any free port (tests)
     QSslCertificate certificate;

@@ -40,6 +40,7 @@ struct Limits
     int requestDeadlineMs = 30'000;               // a request from its first byte to its end
     int presenceDelayMs = 300;                    // joins and leaves within this window share one broadcast
     int feedDelayMs = 300;                        // so do moment changes: each sends whole feeds
+    int nodeTimeoutMs = 15'000;                   // a node of a shared site silent this long is taken for dead
     qint64 recallWindowMs = 120'000;
     qint64 maxQueuedBytesPerSocket = 8 * 1024 * 1024; // a reader this far behind is dropped
     int failedLoginsPerName = 5;

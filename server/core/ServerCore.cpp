@@ -38,7 +38,7 @@ struct ServerCore::Parts
 {
     Parts(const ServerOptions &options, const Clock &clock)
         : accounts(db, clock, options.limits, PasswordHasher(options.passwordCost)), messages(db), friends(db),
-          groups(db), moments(db), hall(db), images(QDir(options.dataDir).filePath(QStringLiteral("uploads")), options.limits),
+          groups(db), moments(db), hall(db), images(QDir(options.dataDir).filePath(QStringLiteral("uploads")), db, options.limits),
           updates(options.updatesDir.isEmpty() ? QDir(options.dataDir).filePath(QStringLiteral("updates")) : options.updatesDir),
           hub(accounts, hall, clock, options.limits),
           context{accounts, messages, friends, groups, moments, hall, images, hub, clock, options.limits},
@@ -49,6 +49,9 @@ struct ServerCore::Parts
     }
 
     Database db;
+    // On PostgreSQL, where other nodes may share the site; they outlive the connections that use them.
+    std::unique_ptr<SiteBus> bus;
+    std::unique_ptr<SitePresence> presence;
     AccountService accounts;
     MessageStore messages;
     FriendStore friends;
@@ -97,9 +100,22 @@ bool ServerCore::start()
     const Clock &clock = m_options.clock ? *m_options.clock : systemClock;
     m_parts = std::make_unique<Parts>(m_options, clock);
     Parts &parts = *m_parts;
-    if (!parts.db.open(QDir(m_options.dataDir).filePath(QStringLiteral("zephlin.db")))) {
+    if (!parts.db.open(Database::location(m_options.dataDir, m_options.databaseUrl))) {
         m_error = QStringLiteral("cannot open the database: %1").arg(parts.db.errorText());
         return false;
+    }
+    if (parts.db.backend() == Database::Backend::Postgres) {
+        parts.bus = std::make_unique<SiteBus>(parts.db, Database::location(m_options.dataDir, m_options.databaseUrl));
+        if (!parts.bus->start()) {
+            m_error = QStringLiteral("cannot listen for the other nodes' events: %1").arg(parts.bus->errorText());
+            return false;
+        }
+        parts.presence = std::make_unique<SitePresence>(parts.db, parts.bus->nodeId(), m_options.limits.nodeTimeoutMs);
+        if (!parts.presence->start()) {
+            m_error = QStringLiteral("cannot record this node: %1").arg(parts.db.errorText());
+            return false;
+        }
+        parts.hub.setSite(parts.bus.get(), parts.presence.get());
     }
 
     parts.accounts.pruneSessions();

@@ -56,7 +56,9 @@ void ChatHub::drop(ChatClient *client)
         if (connections.isEmpty()) {
             m_byUser.remove(client->userId());
             m_onlineOrder.removeOne(client->userId());
-            schedulePresence();
+            if (m_presence)
+                m_presence->left(client->userId());
+            announceOnlineChange();
         }
     }
     client->deleteLater();
@@ -109,7 +111,7 @@ void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
     }
     const QString userId = user->user.id;
     const int maxOnline = m_hall.maxOnline(); // 0: no limit
-    if (!isOnline(userId) && !user->isAdmin() && maxOnline > 0 && m_onlineOrder.size() >= maxOnline) {
+    if (!user->isAdmin() && maxOnline > 0 && !isOnline(userId) && onlineUsers().size() >= maxOnline) {
         client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("在线人数已达上限，请稍后再试"))));
         return;
     }
@@ -120,7 +122,9 @@ void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
     client.signIn(userId, SecureRandom::tokenHash(token));
     if (!m_byUser.contains(userId)) {
         m_onlineOrder << userId;
-        schedulePresence();
+        if (m_presence)
+            m_presence->arrived(userId);
+        announceOnlineChange();
     }
     m_byUser[userId] << &client;
     if (m_hello)
@@ -153,41 +157,87 @@ void ChatHub::sendToUser(const QString &userId, const QJsonObject &event)
 
 void ChatHub::sendToUsers(const QStringList &userIds, const QJsonObject &event)
 {
-    const QString text = WireEvents::text(event);
-    QSet<QString> seen;
-    for (const QString &userId : userIds) {
-        if (seen.contains(userId))
-            continue;
-        seen.insert(userId);
-        for (ChatClient *client : m_byUser.value(userId))
-            sendText(*client, text);
-    }
+    deliver(SiteBus::Kind::Users, userIds, event);
 }
 
 void ChatHub::broadcast(const QJsonObject &event)
 {
-    const QString text = WireEvents::text(event);
-    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
-    const QList<ChatClient *> clients = m_clients;
-    for (ChatClient *client : clients)
-        if (client->isAuthenticated())
-            sendText(*client, text);
+    deliver(SiteBus::Kind::Everyone, {}, event);
 }
 
 void ChatHub::closeUser(const QString &userId, const QJsonObject &event)
 {
-    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
-    for (ChatClient *client : m_byUser.value(userId))
-        client->closeWith(text);
+    deliver(SiteBus::Kind::CloseUsers, {userId}, event);
 }
 
 void ChatHub::closeSessions(const QStringList &tokenHashes, const QJsonObject &event)
 {
-    const QString text = event.isEmpty() ? QString() : WireEvents::text(event);
+    deliver(SiteBus::Kind::CloseSessions, tokenHashes, event);
+}
+
+void ChatHub::setSite(SiteBus *bus, SitePresence *presence)
+{
+    m_bus = bus;
+    m_presence = presence;
+    connect(bus, &SiteBus::received, this, &ChatHub::deliverHere);
+    connect(presence, &SitePresence::nodeLost, this, &ChatHub::announceOnlineChange);
+}
+
+bool ChatHub::isOnline(const QString &userId) const
+{
+    return m_presence ? m_presence->isOnline(userId) : m_byUser.contains(userId);
+}
+
+QStringList ChatHub::onlineUsers() const
+{
+    return m_presence ? m_presence->onlineUsers() : m_onlineOrder;
+}
+
+void ChatHub::announceOnlineChange()
+{
+    if (m_bus)
+        m_bus->publish(SiteBus::Kind::Presence, {}, {});
+    schedulePresence();
+}
+
+void ChatHub::deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)
+{
+    deliverHere(kind, targets, event);
+    if (m_bus)
+        m_bus->publish(kind, targets, event);
+}
+
+void ChatHub::deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)
+{
+    if (kind == SiteBus::Kind::Presence)
+        return schedulePresence();
+    const bool closing = kind == SiteBus::Kind::CloseUsers || kind == SiteBus::Kind::CloseSessions;
+    const QString text = closing && event.isEmpty() ? QString() : WireEvents::text(event);
+    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
     const QList<ChatClient *> clients = m_clients;
-    for (ChatClient *client : clients)
-        if (client->isAuthenticated() && tokenHashes.contains(client->tokenHash()))
-            client->closeWith(text);
+    if (kind == SiteBus::Kind::Everyone || kind == SiteBus::Kind::CloseSessions) {
+        for (ChatClient *client : clients) {
+            if (!client->isAuthenticated())
+                continue;
+            if (kind == SiteBus::Kind::Everyone)
+                sendText(*client, text);
+            else if (targets.contains(client->tokenHash()))
+                client->closeWith(text);
+        }
+        return;
+    }
+    QSet<QString> seen;
+    for (const QString &userId : targets) {
+        if (seen.contains(userId))
+            continue;
+        seen.insert(userId);
+        for (ChatClient *client : m_byUser.value(userId)) {
+            if (closing)
+                client->closeWith(text);
+            else
+                sendText(*client, text);
+        }
+    }
 }
 
 void ChatHub::schedulePresence()
@@ -199,7 +249,7 @@ void ChatHub::schedulePresence()
 void ChatHub::sendPresence()
 {
     QJsonArray online;
-    for (const QString &userId : std::as_const(m_onlineOrder))
+    for (const QString &userId : onlineUsers())
         online.append(QJsonObject{{QStringLiteral("id"), userId}});
-    broadcast({{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
+    deliverHere(SiteBus::Kind::Everyone, {}, {{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
 }

@@ -4,6 +4,8 @@
 // users' connections and announces presence.
 #include "live/ChatContext.h"
 #include "core/RateLimiter.h"
+#include "live/SiteBus.h"
+#include "live/SitePresence.h"
 
 #include <QJsonObject>
 #include <QList>
@@ -29,6 +31,10 @@ public:
 
     void setCommands(CommandTable commands) { m_commands = std::move(commands); }
     void setHelloSource(HelloSource source) { m_hello = std::move(source); }
+    // On a site of several nodes: what goes to other users' connections goes through the bus too, and
+    // what other nodes publish reaches the connections here.
+    // `presence` then says who is online on any node of the site.
+    void setSite(SiteBus *bus, SitePresence *presence);
 
     // `transport` is the TLS socket under the WebSocket (may be null), watched for unsent output.
     void adopt(std::unique_ptr<QWebSocket> socket, QSslSocket *transport);
@@ -43,15 +49,21 @@ public:
     // The same for the connections signed in with the given token hashes.
     void closeSessions(const QStringList &tokenHashes, const QJsonObject &event);
 
-    bool isOnline(const QString &userId) const { return m_byUser.contains(userId); }
-    QStringList onlineUsers() const { return m_onlineOrder; }
+    bool isOnline(const QString &userId) const;
+    QStringList onlineUsers() const;
 
 private:
     void onText(ChatClient *client, const QString &text);
     void authenticate(ChatClient &client, const QJsonObject &frame);
     void drop(ChatClient *client);
     void sendText(ChatClient &client, const QString &text);
+    void deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
+    // To this node's connections only.
+    void deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
     void schedulePresence();
+    // Who is online changed here: this node's connections and, through the bus, every other node's
+    // learn the new list.
+    void announceOnlineChange();
     void sendPresence();
 
     AccountService &m_accounts;
@@ -59,6 +71,8 @@ private:
     const Limits &m_limits;
     CommandTable m_commands;
     HelloSource m_hello;
+    SiteBus *m_bus = nullptr;
+    SitePresence *m_presence = nullptr;
     QList<ChatClient *> m_clients;
     QHash<QString, QList<ChatClient *>> m_byUser;
     QStringList m_onlineOrder; // users in the order they came online

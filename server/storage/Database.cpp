@@ -1,55 +1,23 @@
 #include "storage/Database.h"
 
+#include "storage/Schema.h"
+
 #include <QAtomicInt>
+#include <QDir>
 #include <QSqlError>
 #include <QStringList>
 #include <QtDebug>
 
 namespace {
 QAtomicInt connectionCounter;
+// Any constant shared by every node: the key of the advisory lock that serialises migrations.
+constexpr qint64 MigrationLockKey = 0x7a65706d6967; // "zepmig"
 
-// Each entry moves the schema one version up; never edit an entry once released, append a new one.
-const QStringList &migrations()
+// Settings of every PostgreSQL connection. A writer waits for another at most as long as SQLite's
+// busy timeout, then fails.
+QStringList sessionSettings()
 {
-    static const QStringList steps = {
-        QStringLiteral(R"(
-CREATE TABLE users(id TEXT PRIMARY KEY, username TEXT NOT NULL UNIQUE COLLATE NOCASE,
-  password_hash TEXT NOT NULL, avatar TEXT, role TEXT NOT NULL DEFAULT 'user',
-  banned INTEGER NOT NULL DEFAULT 0, created_at INTEGER NOT NULL);
-CREATE TABLE sessions(token_hash TEXT PRIMARY KEY, user_id TEXT NOT NULL REFERENCES users(id) ON DELETE CASCADE,
-  created_at INTEGER NOT NULL);
-CREATE INDEX sessions_user ON sessions(user_id);
-CREATE TABLE settings(key TEXT PRIMARY KEY, value TEXT NOT NULL);
-CREATE TABLE messages(seq INTEGER PRIMARY KEY AUTOINCREMENT, id TEXT NOT NULL UNIQUE, room TEXT NOT NULL,
-  sender TEXT NOT NULL, content TEXT NOT NULL, images TEXT, time INTEGER NOT NULL, to_id TEXT, gid TEXT);
-CREATE INDEX messages_room ON messages(room, seq);
-CREATE TABLE friendships(user_a TEXT NOT NULL, user_b TEXT NOT NULL, created_at INTEGER NOT NULL,
-  PRIMARY KEY(user_a, user_b));
-CREATE INDEX friendships_b ON friendships(user_b);
-CREATE TABLE friend_requests(id TEXT PRIMARY KEY, from_id TEXT NOT NULL, to_id TEXT NOT NULL,
-  time INTEGER NOT NULL, UNIQUE(from_id, to_id));
-CREATE TABLE chat_groups(id TEXT PRIMARY KEY, name TEXT NOT NULL, owner TEXT NOT NULL, avatar TEXT,
-  created_at INTEGER NOT NULL);
-CREATE TABLE group_members(gid TEXT NOT NULL REFERENCES chat_groups(id) ON DELETE CASCADE,
-  user_id TEXT NOT NULL, UNIQUE(gid, user_id));
-CREATE INDEX group_members_user ON group_members(user_id);
-CREATE TABLE group_applications(id TEXT PRIMARY KEY, gid TEXT NOT NULL REFERENCES chat_groups(id) ON DELETE CASCADE,
-  from_id TEXT NOT NULL, time INTEGER NOT NULL, UNIQUE(gid, from_id));
-CREATE TABLE moments(id TEXT PRIMARY KEY, author TEXT NOT NULL, text TEXT NOT NULL, images TEXT,
-  time INTEGER NOT NULL);
-CREATE TABLE moment_likes(mid TEXT NOT NULL REFERENCES moments(id) ON DELETE CASCADE, user_id TEXT NOT NULL,
-  UNIQUE(mid, user_id));
-CREATE TABLE moment_comments(mid TEXT NOT NULL REFERENCES moments(id) ON DELETE CASCADE, author TEXT NOT NULL,
-  text TEXT NOT NULL, time INTEGER NOT NULL);
-CREATE INDEX moment_comments_mid ON moment_comments(mid);
-)"),
-        // The sender's own id of a message: a message sent again after a lost echo is found by it.
-        QStringLiteral(R"(
-ALTER TABLE messages ADD COLUMN client_id TEXT;
-CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
-)"),
-    };
-    return steps;
+    return {QStringLiteral("SET client_min_messages = warning"), QStringLiteral("SET lock_timeout = 5000")};
 }
 } // namespace
 
@@ -66,8 +34,25 @@ Database::~Database()
     QSqlDatabase::removeDatabase(m_connectionName);
 }
 
-bool Database::open(const QString &path)
+QString Database::location(const QString &dataDir, const QString &databaseUrl)
 {
+    return databaseUrl.isEmpty() ? QDir(dataDir).filePath(QStringLiteral("zephlin.db")) : databaseUrl;
+}
+
+bool Database::isPostgresUrl(const QString &location)
+{
+    return location.startsWith(QLatin1String("postgresql://")) || location.startsWith(QLatin1String("postgres://"));
+}
+
+bool Database::open(const QString &location)
+{
+    const bool opened = isPostgresUrl(location) ? openPostgres(QUrl(location)) : openSqlite(location);
+    return opened && migrate();
+}
+
+bool Database::openSqlite(const QString &path)
+{
+    m_backend = Backend::Sqlite;
     m_db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), m_connectionName);
     m_db.setDatabaseName(path);
     m_db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=5000"));
@@ -75,46 +60,97 @@ bool Database::open(const QString &path)
         m_error = m_db.lastError().text();
         return false;
     }
-    const QStringList pragmas = {QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL"),
-                                 QStringLiteral("PRAGMA foreign_keys=ON")};
-    for (const QString &pragma : pragmas) {
-        QSqlQuery query(m_db);
-        if (!query.exec(pragma)) {
-            m_error = query.lastError().text();
-            return false;
-        }
+    return runAll({QStringLiteral("PRAGMA journal_mode=WAL"), QStringLiteral("PRAGMA synchronous=FULL"),
+                   QStringLiteral("PRAGMA foreign_keys=ON")});
+}
+
+bool Database::openPostgres(const QUrl &url)
+{
+    m_backend = Backend::Postgres;
+    if (!QSqlDatabase::isDriverAvailable(QStringLiteral("QPSQL"))) {
+        m_error = QStringLiteral("the PostgreSQL driver of Qt SQL (libqt6sql6-psql) is not installed");
+        return false;
     }
-    return migrate();
+    const QString name = url.path().mid(1);
+    if (!url.isValid() || url.host().isEmpty() || name.isEmpty()) {
+        m_error = QStringLiteral("a PostgreSQL address reads postgresql://USER@HOST:PORT/DATABASE");
+        return false;
+    }
+    m_db = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), m_connectionName);
+    m_db.setHostName(url.host());
+    m_db.setPort(url.port(5432));
+    m_db.setDatabaseName(name);
+    m_db.setUserName(url.userName());
+    m_db.setPassword(url.password());
+    m_db.setConnectOptions(QStringLiteral("connect_timeout=10"));
+    if (!m_db.open()) {
+        m_error = m_db.lastError().text();
+        return false;
+    }
+    return runAll(sessionSettings());
+}
+
+bool Database::reconnect()
+{
+    m_db.close();
+    if (!m_db.open()) {
+        m_error = m_db.lastError().text();
+        return false;
+    }
+    return m_backend == Backend::Sqlite || runAll(sessionSettings());
 }
 
 int Database::schemaVersion()
 {
+    if (m_backend == Backend::Postgres)
+        return scalar(QStringLiteral("SELECT COALESCE(MAX(version), 0) FROM schema_version")).toInt();
     return scalar(QStringLiteral("PRAGMA user_version")).toInt();
 }
 
 bool Database::migrate()
 {
-    const QStringList &steps = migrations();
+    const bool postgres = m_backend == Backend::Postgres;
+    const QStringList &steps = postgres ? Schema::postgresSteps() : Schema::sqliteSteps();
+    // Nodes starting together queue on the lock; the first migrates, the others then find nothing to do.
+    const QStringList lock = postgres
+        ? QStringList{QStringLiteral("BEGIN"), QStringLiteral("SET LOCAL lock_timeout = 0"),
+                      QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(MigrationLockKey),
+                      QStringLiteral("CREATE TABLE IF NOT EXISTS schema_version(version INTEGER PRIMARY KEY, "
+                                     "applied_at TIMESTAMPTZ NOT NULL DEFAULT now())")}
+        : QStringList{QStringLiteral("BEGIN IMMEDIATE")};
+    if (!runAll(lock)) {
+        abandon();
+        return false;
+    }
     for (int version = schemaVersion(); version < steps.size(); ++version) {
-        if (!transaction()) {
-            m_error = m_db.lastError().text();
+        QStringList statements = steps.at(version).split(QLatin1Char(';'), Qt::SkipEmptyParts);
+        statements << (postgres ? QStringLiteral("INSERT INTO schema_version(version) VALUES(%1)")
+                                : QStringLiteral("PRAGMA user_version=%1"))
+                          .arg(version + 1);
+        if (!runAll(statements)) {
+            m_error = QStringLiteral("migration %1: %2").arg(version + 1).arg(m_error);
+            abandon();
             return false;
         }
-        const QStringList statements = steps.at(version).split(QLatin1Char(';'), Qt::SkipEmptyParts);
-        for (const QString &statement : statements) {
-            if (statement.trimmed().isEmpty())
-                continue;
-            QSqlQuery query(m_db);
-            if (!query.exec(statement)) {
-                m_error = QStringLiteral("migration %1: %2").arg(version + 1).arg(query.lastError().text());
-                rollback();
-                return false;
-            }
-        }
-        QSqlQuery bump(m_db);
-        if (!bump.exec(QStringLiteral("PRAGMA user_version=%1").arg(version + 1)) || !commit()) {
-            m_error = m_db.lastError().text();
-            rollback();
+    }
+    return runAll({QStringLiteral("COMMIT")});
+}
+
+void Database::abandon()
+{
+    const QString error = m_error;
+    runAll({QStringLiteral("ROLLBACK")});
+    m_error = error;
+}
+
+bool Database::runAll(const QStringList &statements)
+{
+    for (const QString &statement : statements) {
+        if (statement.trimmed().isEmpty())
+            continue;
+        QSqlQuery query(m_db);
+        if (!query.exec(statement)) {
+            m_error = query.lastError().text();
             return false;
         }
     }
@@ -122,6 +158,16 @@ bool Database::migrate()
 }
 
 QSqlQuery Database::run(const QString &sql, const QVariantList &bindings)
+{
+    QSqlQuery query = attempt(sql, bindings);
+    // A PostgreSQL server that dropped the connection (restarted, failed over) is reached again, and the
+    // statement retried; not inside a transaction, whose earlier statements went with the connection.
+    if (!query.isActive() && m_backend == Backend::Postgres && !m_inTransaction && !m_db.isOpen() && reconnect())
+        query = attempt(sql, bindings);
+    return query;
+}
+
+QSqlQuery Database::attempt(const QString &sql, const QVariantList &bindings)
 {
     QSqlQuery query(m_db);
     query.setForwardOnly(true);
@@ -146,15 +192,20 @@ QVariant Database::scalar(const QString &sql, const QVariantList &bindings)
 
 bool Database::transaction()
 {
-    return m_db.transaction();
+    if (m_backend == Backend::Postgres && !m_db.isOpen())
+        reconnect();
+    m_inTransaction = m_db.transaction();
+    return m_inTransaction;
 }
 
 bool Database::commit()
 {
+    m_inTransaction = false;
     return m_db.commit();
 }
 
 void Database::rollback()
 {
+    m_inTransaction = false;
     m_db.rollback();
 }

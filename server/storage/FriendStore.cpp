@@ -37,7 +37,7 @@ QStringList FriendStore::friendsOf(const QString &userId)
 bool FriendStore::befriend(const QString &a, const QString &b, qint64 nowMs)
 {
     const auto [first, second] = ordered(a, b);
-    return m_db.exec(QStringLiteral("INSERT OR IGNORE INTO friendships(user_a, user_b, created_at) VALUES(?, ?, ?)"),
+    return m_db.exec(QStringLiteral("INSERT INTO friendships(user_a, user_b, created_at) VALUES(?, ?, ?) ON CONFLICT DO NOTHING"),
                      {first, second, nowMs});
 }
 

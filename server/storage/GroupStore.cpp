@@ -69,7 +69,7 @@ bool GroupStore::create(const ChatGroup &group)
 
 bool GroupStore::addMember(const QString &gid, const QString &userId)
 {
-    return m_db.exec(QStringLiteral("INSERT OR IGNORE INTO group_members(gid, user_id) VALUES(?, ?)"), {gid, userId});
+    return m_db.exec(QStringLiteral("INSERT INTO group_members(gid, user_id) VALUES(?, ?) ON CONFLICT DO NOTHING"), {gid, userId});
 }
 
 bool GroupStore::removeMember(const QString &gid, const QString &userId)
@@ -95,7 +95,7 @@ bool GroupStore::dissolve(const QString &gid)
 
 GroupRequest GroupStore::apply(const QString &gid, const QString &userId, qint64 nowMs)
 {
-    m_db.exec(QStringLiteral("INSERT OR IGNORE INTO group_applications(id, gid, from_id, time) VALUES(?, ?, ?, ?)"),
+    m_db.exec(QStringLiteral("INSERT INTO group_applications(id, gid, from_id, time) VALUES(?, ?, ?, ?) ON CONFLICT DO NOTHING"),
               {SecureRandom::id(QStringLiteral("a")), gid, userId, nowMs});
     const QString id =
         m_db.scalar(QStringLiteral("SELECT id FROM group_applications WHERE gid = ? AND from_id = ?"), {gid, userId})
@@ -154,7 +154,7 @@ QList<SearchGroup> GroupStore::search(const QString &keyword, int limit)
     QSqlQuery rows = m_db.run(
         QStringLiteral("SELECT g.id, g.name, g.owner, u.username, g.avatar, "
                        "(SELECT COUNT(*) FROM group_members m WHERE m.gid = g.id) FROM chat_groups g "
-                       "LEFT JOIN users u ON u.id = g.owner WHERE g.name LIKE ? ESCAPE '\\' "
+                       "LEFT JOIN users u ON u.id = g.owner WHERE lower(g.name) LIKE lower(?) ESCAPE '\\' "
                        "ORDER BY g.created_at DESC LIMIT ?"),
         {QStringLiteral("%") + pattern + QStringLiteral("%"), limit});
     QList<SearchGroup> hits;

@@ -1,6 +1,7 @@
 #include "storage/ImageStore.h"
 
 #include "core/Limits.h"
+#include "storage/Database.h"
 
 #include <QBuffer>
 #include <QCryptographicHash>
@@ -29,9 +30,39 @@ QString extensionFor(const QByteArray &format)
 }
 } // namespace
 
-ImageStore::ImageStore(const QString &directory, const Limits &limits) : m_directory(directory), m_limits(limits)
+ImageStore::ImageStore(const QString &directory, Database &db, const Limits &limits)
+    : m_directory(directory), m_db(db), m_limits(limits)
 {
-    QDir().mkpath(m_directory);
+    if (!inDatabase())
+        QDir().mkpath(m_directory);
+}
+
+bool ImageStore::inDatabase() const
+{
+    return m_db.backend() == Database::Backend::Postgres;
+}
+
+bool ImageStore::exists(const QString &name) const
+{
+    if (inDatabase())
+        return m_db.scalar(QStringLiteral("SELECT 1 FROM images WHERE name = ?"), {name}).isValid();
+    return QFileInfo::exists(QDir(m_directory).filePath(name));
+}
+
+bool ImageStore::save(const QString &name, const QByteArray &bytes)
+{
+    if (inDatabase())
+        return m_db.exec(QStringLiteral("INSERT INTO images(name, bytes) VALUES(?, ?) ON CONFLICT DO NOTHING"), {name, bytes});
+    QSaveFile file(QDir(m_directory).filePath(name));
+    return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size() && file.commit();
+}
+
+QByteArray ImageStore::load(const QString &name) const
+{
+    if (inDatabase())
+        return m_db.scalar(QStringLiteral("SELECT bytes FROM images WHERE name = ?"), {name}).toByteArray();
+    QFile file(QDir(m_directory).filePath(name));
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
 Outcome<QString> ImageStore::storeBase64(const QString &base64)
@@ -65,12 +96,8 @@ Outcome<QString> ImageStore::storeBytes(const QByteArray &bytes)
 
     const QString name = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())
         + u'.' + extension;
-    const QString path = QDir(m_directory).filePath(name);
-    if (!QFileInfo::exists(path)) {
-        QSaveFile file(path);
-        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.commit())
-            return Refusal{500, QStringLiteral("图片保存失败")};
-    }
+    if (!exists(name) && !save(name, bytes))
+        return Refusal{500, QStringLiteral("图片保存失败")};
     return urlPrefix() + name;
 }
 
@@ -79,7 +106,7 @@ bool ImageStore::holds(const QString &path) const
     if (!path.startsWith(urlPrefix()))
         return false;
     const QString name = path.mid(urlPrefix().size());
-    return storedName().match(name).hasMatch() && QFileInfo::exists(QDir(m_directory).filePath(name));
+    return storedName().match(name).hasMatch() && exists(name);
 }
 
 ImageStore::File ImageStore::read(const QString &name) const
@@ -87,11 +114,11 @@ ImageStore::File ImageStore::read(const QString &name) const
     const QRegularExpressionMatch match = storedName().match(name);
     if (!match.hasMatch())
         return {};
-    QFile file(QDir(m_directory).filePath(name));
-    if (!file.open(QIODevice::ReadOnly))
+    const QByteArray bytes = load(name);
+    if (bytes.isNull())
         return {};
     const QString extension = match.captured(1);
     const QByteArray type = extension == QLatin1String("jpg") ? QByteArrayLiteral("image/jpeg")
                                                                : "image/" + extension.toLatin1();
-    return {file.readAll(), type};
+    return {bytes, type};
 }

@@ -1,17 +1,19 @@
 #pragma once
 // Uploaded images, checked to decode as JPEG, PNG, GIF or WebP within the size limits and stored once
-// under the SHA-256 of their bytes; served back from "/uploads/<hash>.<ext>".
+// under the SHA-256 of their bytes; served back from "/uploads/<hash>.<ext>". Kept as files in the
+// data folder, or in the database when it is PostgreSQL, which every node of a site shares.
 #include "core/Outcome.h"
 
 #include <QByteArray>
 #include <QString>
 
+class Database;
 struct Limits;
 
 class ImageStore
 {
 public:
-    ImageStore(const QString &directory, const Limits &limits);
+    ImageStore(const QString &directory, Database &db, const Limits &limits);
 
     // Base64 text from a request body; answers the server path of the stored image.
     Outcome<QString> storeBase64(const QString &base64);
@@ -30,6 +32,13 @@ public:
     static QString urlPrefix() { return QStringLiteral("/uploads/"); }
 
 private:
+    bool inDatabase() const;
+    bool exists(const QString &name) const;
+    bool save(const QString &name, const QByteArray &bytes);
+    // The stored bytes, or a null array.
+    QByteArray load(const QString &name) const;
+
     QString m_directory;
+    Database &m_db;
     const Limits &m_limits;
 };

@@ -65,7 +65,7 @@ bool MessageStore::insert(const ChatMessage &message, const QString &room)
 {
     QVariant images;
     if (message.images && !message.images->isEmpty())
-        images = QJsonDocument(QJsonArray::fromStringList(*message.images)).toJson(QJsonDocument::Compact);
+        images = QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(*message.images)).toJson(QJsonDocument::Compact));
     return m_db.exec(QStringLiteral("INSERT INTO messages(id, room, sender, content, images, time, to_id, gid, client_id) "
                                     "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                      {message.id, room, message.from, message.content, images, message.time, optional(message.to),
@@ -104,7 +104,7 @@ bool MessageStore::clearRoom(const QString &room)
 QStringList MessageStore::directPeers(const QString &userId, int limit)
 {
     QSqlQuery rows = m_db.run(
-        QStringLiteral("SELECT CASE WHEN sender = ? THEN to_id ELSE sender END AS peer, MAX(seq) AS last "
+        QStringLiteral("SELECT MAX(CASE WHEN sender = ? THEN to_id ELSE sender END) AS peer, MAX(seq) AS last "
                        "FROM messages WHERE room LIKE 'dm:%' AND (sender = ? OR to_id = ?) "
                        "GROUP BY room ORDER BY last DESC LIMIT ?"),
         {userId, userId, userId, limit});

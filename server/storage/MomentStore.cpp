@@ -82,7 +82,7 @@ bool MomentStore::create(const Moment &moment)
 {
     return m_db.exec(QStringLiteral("INSERT INTO moments(id, author, text, images, time) VALUES(?, ?, ?, ?, ?)"),
                      {moment.id, moment.author, moment.text,
-                      QJsonDocument(QJsonArray::fromStringList(moment.images)).toJson(QJsonDocument::Compact),
+                      QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(moment.images)).toJson(QJsonDocument::Compact)),
                       moment.time});
 }
 

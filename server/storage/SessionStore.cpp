@@ -30,16 +30,16 @@ void SessionStore::remove(const QString &tokenHash)
 
 std::optional<QStringList> SessionStore::removeAllOf(const QString &userId, const QString &keepHash)
 {
-    // "IS NOT": with no session to keep the parameter is NULL, and "!= NULL" would match nothing.
+    // "IS DISTINCT FROM": with no session to keep the parameter is NULL, and "!= NULL" would match nothing.
     const QVariant keep = keepHash.isEmpty() ? QVariant() : QVariant(keepHash);
-    return removeWhere(QStringLiteral("user_id = ? AND token_hash IS NOT ?"), {userId, keep});
+    return removeWhere(QStringLiteral("user_id = ? AND token_hash IS DISTINCT FROM ?"), {userId, keep});
 }
 
 std::optional<QStringList> SessionStore::trimTo(const QString &userId, int keep)
 {
-    return removeWhere(QStringLiteral("token_hash IN (SELECT token_hash FROM sessions WHERE user_id = ? "
-                                      "ORDER BY created_at DESC, rowid DESC LIMIT -1 OFFSET ?)"),
-                       {userId, keep});
+    return removeWhere(QStringLiteral("user_id = ? AND token_hash NOT IN (SELECT token_hash FROM sessions WHERE user_id = ? "
+                                      "ORDER BY created_at DESC, rowid DESC LIMIT ?)"),
+                       {userId, userId, keep});
 }
 
 std::optional<QStringList> SessionStore::removeWhere(const QString &condition, const QVariantList &values)

@@ -25,7 +25,7 @@ StoredUser fromRow(const QSqlQuery &row)
 
 std::optional<StoredUser> UserStore::one(const QString &where, const QVariant &key)
 {
-    QSqlQuery row = m_db.run(QStringLiteral("SELECT %1 FROM users WHERE %2 = ?").arg(Columns, where), {key});
+    QSqlQuery row = m_db.run(QStringLiteral("SELECT %1 FROM users WHERE %2").arg(Columns, where), {key});
     if (!row.next())
         return std::nullopt;
     return fromRow(row);
@@ -33,12 +33,13 @@ std::optional<StoredUser> UserStore::one(const QString &where, const QVariant &k
 
 std::optional<StoredUser> UserStore::byId(const QString &id)
 {
-    return one(QStringLiteral("id"), id);
+    return one(QStringLiteral("id = ?"), id);
 }
 
 std::optional<StoredUser> UserStore::byName(const QString &username)
 {
-    return one(QStringLiteral("username"), username);
+    // Names are unique regardless of ASCII case (an index on lower(username)).
+    return one(QStringLiteral("lower(username) = lower(?)"), username);
 }
 
 QHash<QString, User> UserStore::byIds(const QStringList &ids)

@@ -1,5 +1,6 @@
 #include "ServerProcess.h"
 
+#include "TestDatabase.h"
 #include "TlsTrust.h"
 
 #include <QDeadlineTimer>
@@ -25,7 +26,8 @@ QString ServerProcess::caFile() const
 bool ServerProcess::seedDemo()
 {
     return QProcess::execute(QStringLiteral(ZEPHLIN_SERVER_BINARY),
-                             {QStringLiteral("seed-demo"), QStringLiteral("--data"), m_data.path()})
+                             QStringList{QStringLiteral("seed-demo"), QStringLiteral("--data"), m_data.path()}
+                                 + TestDatabase::arguments(m_data.path()))
         == 0;
 }
 
@@ -46,7 +48,7 @@ bool ServerProcess::start(const QStringList &extraArguments, quint16 port)
     m_process.start(QStringLiteral(ZEPHLIN_SERVER_BINARY),
                     QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
                                 QStringLiteral("--data"), m_data.path(), QStringLiteral("--dev-tls")}
-                        + extraArguments);
+                        + TestDatabase::arguments(m_data.path()) + extraArguments);
     const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));
     QString output;
     const QDeadlineTimer deadline(30000);

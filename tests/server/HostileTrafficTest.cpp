@@ -3,7 +3,10 @@
 #include "RestProbe.h"
 #include "SeededAccounts.h"
 #include "ServerProcess.h"
+#include "TestDatabase.h"
 #include "WsProbe.h"
+#include "storage/HallSettings.h"
+#include "storage/UserStore.h"
 
 #include <QBuffer>
 #include <QElapsedTimer>
@@ -11,7 +14,6 @@
 #include <QJsonArray>
 #include <QNetworkReply>
 #include <QProcess>
-#include <QSqlQuery>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QtEndian>
@@ -373,7 +375,8 @@ private Q_SLOTS:
         };
         for (const QString &name : {QStringLiteral("known0"), QStringLiteral("known1"), QStringLiteral("known2")}) {
             QProcess add; // with the real password cost
-            add.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("user"), QStringLiteral("add"), name, QStringLiteral("--data"), server.dataPath()});
+            add.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), QStringList{QStringLiteral("user"), QStringLiteral("add"), name, QStringLiteral("--data"), server.dataPath()}
+                                                               + TestDatabase::arguments(server.dataPath()));
             add.write("pass1234\n");
             add.closeWriteChannel();
             QVERIFY(add.waitForFinished(30000) && add.exitCode() == 0);
@@ -400,14 +403,16 @@ private Q_SLOTS:
         QCOMPARE(errorOf(admin->waitFor(QStringLiteral("error"))), QStringLiteral("在线人数上限需为0-100000的整数（0为不限）"));
         QVERIFY(signedIn(server, seeded.add(QStringLiteral("carol"))));
 
-        // Another writer holds the database: nothing can be stored, so nothing is announced.
-        QSqlQuery lock = seeded.database().run(QStringLiteral("BEGIN IMMEDIATE"));
-        QVERIFY(lock.isActive());
+        // Another writer holds what the administrator would change: nothing can be stored, so nothing is
+        // announced.
+        Database &db = seeded.database();
+        QVERIFY(db.transaction());
+        QVERIFY(HallSettings(db).setHallName(QStringLiteral("别家")) && UserStore(db).setBanned(bob.id, false));
         admin->send(frame(QStringLiteral("rename-hall"), {{QStringLiteral("name"), QStringLiteral("黑店")}}));
         QCOMPARE(errorOf(admin->waitFor(QStringLiteral("error"), 15000)), QStringLiteral("保存失败，请重试"));
         admin->send(frame(QStringLiteral("ban-user"), {{QStringLiteral("username"), QStringLiteral("bob")}}));
         QCOMPARE(errorOf(admin->waitFor(QStringLiteral("error"), 15000)), QStringLiteral("服务器错误，请稍后再试"));
-        seeded.database().rollback();
+        db.rollback();
         QVERIFY(b->quietFor(QStringLiteral("hall-renamed"), 100));
         QVERIFY(b->isOpen());
         QCOMPARE(RestProbe(QUrl(server.baseURL() + u'/')).post(QStringLiteral("/api/me"), {{QStringLiteral("token"), bob.token}}).status, 200);

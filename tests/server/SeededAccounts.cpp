@@ -5,13 +5,14 @@
 #include "storage/FriendStore.h"
 #include "core/Limits.h"
 #include "storage/SessionStore.h"
+#include "TestDatabase.h"
 
 #include <QDir>
 #include <QtTest>
 
 SeededAccounts::SeededAccounts(const QString &dataDir)
 {
-    if (!m_db.open(QDir(dataDir).filePath(QStringLiteral("zephlin.db"))))
+    if (!m_db.open(Database::location(dataDir, TestDatabase::urlFor(dataDir))))
         qFatal("cannot open the database: %s", qPrintable(m_db.errorText()));
 }
 

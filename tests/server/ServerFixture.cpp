@@ -2,6 +2,7 @@
 
 #include "DevCertificates.h"
 #include "storage/FriendStore.h"
+#include "TestDatabase.h"
 #include "TlsTrust.h"
 #include "storage/UserStore.h"
 
@@ -32,11 +33,13 @@ Limits ServerFixture::testLimits()
     return limits;
 }
 
-ServerFixture::ServerFixture(Limits limits)
+ServerFixture::ServerFixture(Limits limits, const QString &databaseUrl)
+    : m_databaseUrl(databaseUrl.isEmpty() ? TestDatabase::urlFor(m_dir.path()) : databaseUrl)
 {
     const DevCertificates &certs = certificates();
     ServerOptions options;
     options.dataDir = m_dir.path();
+    options.databaseUrl = m_databaseUrl;
     options.address = QHostAddress::LocalHost;
     options.certificate = certs.serverCertificate;
     options.privateKey = certs.serverKey;

@@ -20,12 +20,14 @@ public:
     };
 
     static Limits testLimits();
-    explicit ServerFixture(Limits limits = testLimits());
+    // `databaseUrl`: another node of the site whose database that is; empty: a database of its own.
+    explicit ServerFixture(Limits limits = testLimits(), const QString &databaseUrl = {});
 
     bool started() const { return m_started; }
     QUrl baseUrl() const;
     QUrl wsUrl() const;
     QString dataDir() const { return m_dir.path(); }
+    QString databaseUrl() const { return m_databaseUrl; }
     ServerCore &core() { return *m_core; }
     ManualClock &clock() { return m_clock; }
 
@@ -40,6 +42,7 @@ public:
 
 private:
     QTemporaryDir m_dir;
+    QString m_databaseUrl;
     ManualClock m_clock;
     std::unique_ptr<ServerCore> m_core;
     bool m_started = false;

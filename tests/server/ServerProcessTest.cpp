@@ -1,9 +1,11 @@
 // The real zephlin-server executable: its command line, and that nothing delivered is lost when the
 // process is killed in the middle of traffic.
 #include "storage/Database.h"
+#include "storage/Schema.h"
 #include "DevCertificates.h"
 #include "RestProbe.h"
 #include "ServerProcess.h"
+#include "TestDatabase.h"
 #include "TlsTrust.h"
 #include "WsProbe.h"
 
@@ -16,6 +18,7 @@
 #include <QSet>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <array>
 
 namespace {
 const QString Binary = QStringLiteral(ZEPHLIN_SERVER_BINARY);
@@ -24,7 +27,7 @@ const QString Binary = QStringLiteral(ZEPHLIN_SERVER_BINARY);
 QString runCommand(const QStringList &arguments, const QByteArray &input = {}, int *exitCode = nullptr)
 {
     QProcess process;
-    process.start(Binary, arguments);
+    process.start(Binary, arguments + TestDatabase::arguments(arguments.value(arguments.indexOf(QStringLiteral("--data")) + 1)));
     process.write(input);
     process.closeWriteChannel();
     process.waitForFinished(60000);
@@ -47,6 +50,11 @@ private:
         if (user)
             *user = reply.json.value(QStringLiteral("user")).toObject();
         return reply.json.value(QStringLiteral("token")).toString();
+    }
+
+    static int latestVersion(const Database &db)
+    {
+        return int((db.backend() == Database::Backend::Postgres ? Schema::postgresSteps() : Schema::sqliteSteps()).size());
     }
 
 private Q_SLOTS:
@@ -162,13 +170,29 @@ private Q_SLOTS:
         QVERIFY(history.size() <= 20);
         server.stop();
 
-        // Reopening runs no migration twice: the schema stays at the version a new database gets.
+        // Reopening runs no migration twice: the schema stays at its version.
         Database db;
-        QVERIFY(db.open(QDir(server.dataPath()).filePath(QStringLiteral("zephlin.db"))));
-        QTemporaryDir freshDir;
-        Database fresh;
-        QVERIFY(fresh.open(QDir(freshDir.path()).filePath(QStringLiteral("zephlin.db"))));
-        QCOMPARE(db.schemaVersion(), fresh.schemaVersion());
+        QVERIFY(db.open(Database::location(server.dataPath(), TestDatabase::urlFor(server.dataPath()))));
+        QCOMPARE(db.schemaVersion(), latestVersion(db));
+    }
+
+    void nodesStartingTogetherMigrateOnce()
+    {
+        QTemporaryDir data;
+        const QStringList target = QStringList{QStringLiteral("--data"), data.path()} + TestDatabase::arguments(data.path());
+        std::array<QProcess, 3> nodes;
+        for (size_t i = 0; i < nodes.size(); ++i) {
+            nodes[i].start(Binary, QStringList{QStringLiteral("user"), QStringLiteral("add"), QStringLiteral("node%1").arg(i)} + target);
+            nodes[i].write("pass1234\n");
+            nodes[i].closeWriteChannel();
+        }
+        for (QProcess &node : nodes) {
+            QVERIFY(node.waitForFinished(60000));
+            QCOMPARE(node.exitCode(), 0);
+        }
+        Database db;
+        QVERIFY(db.open(Database::location(data.path(), TestDatabase::urlFor(data.path()))));
+        QCOMPARE(db.schemaVersion(), latestVersion(db));
     }
 };
 

@@ -1,0 +1,39 @@
+#pragma once
+// Who is online across the nodes of one site on PostgreSQL. Each node records its signed-in users and
+// renews its heartbeat; a node whose heartbeat is older than the timeout is taken for dead, and its
+// users are dropped from presence by whichever node notices first.
+#include <QObject>
+#include <QStringList>
+#include <QTimer>
+
+class Database;
+
+class SitePresence : public QObject
+{
+    Q_OBJECT
+public:
+    SitePresence(Database &db, const QString &nodeId, int nodeTimeoutMs, QObject *parent = nullptr);
+
+    bool start();
+    // The user's first connection to this node came, or its last one went.
+    void arrived(const QString &userId);
+    void left(const QString &userId);
+
+    bool isOnline(const QString &userId);
+    // Users on any node, in the order they came online.
+    QStringList onlineUsers();
+
+Q_SIGNALS:
+    // Another node died and its users were dropped.
+    void nodeLost();
+
+private:
+    void beat();
+    bool enlist();
+
+    Database &m_db;
+    QString m_nodeId;
+    int m_nodeTimeoutMs;
+    QStringList m_here; // this node's users, restored should a late heartbeat have cost them
+    QTimer m_heartbeat;
+};
