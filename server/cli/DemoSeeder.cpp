@@ -187,6 +187,25 @@ bool DemoSeeder::seed(const QString &dataDir, const QString &databaseUrl, bool *
         messages.insert(forecast, MessageStore::groupRoom(group.id));
     }
 
+    // A group of bob's where alice is only a member, for the member's side of the group settings;
+    // the administrator is in it too, so that his contacts tab has a group.
+    ChatGroup photos;
+    photos.id = SecureRandom::id(QStringLiteral("g"));
+    photos.name = QStringLiteral("摄影小组");
+    photos.owner = bob.id;
+    photos.members = {bob.id, alice.id, carol.id, ming.id, admin.id};
+    photos.createdAt = now - 500 * minute;
+    if (const Outcome<QString> photosAvatar = images.storeBytes(picture(8, 256, 256, "#8b5cf6", "#ec4899")))
+        photos.avatar = photosAvatar.value();
+    groups.create(photos);
+    const QList<QPair<User, QString>> photoLines = {{bob, QStringLiteral("下周拍夜景，三脚架都带上")},
+                                                    {ming, QStringLiteral("新人报到，求推荐机位")}};
+    for (qsizetype i = 0; i < photoLines.size(); ++i) {
+        ChatMessage m = message(photoLines[i].first, photoLines[i].second, now - (60 - i * 5) * minute);
+        m.gid = photos.id;
+        messages.insert(m, MessageStore::groupRoom(photos.id));
+    }
+
     MomentStore moments(db);
     const QList<std::tuple<User, QString, int>> posts = {{bob, QStringLiteral("新买的相机，随手拍几张"), 3},
                                                          {carol, QStringLiteral("今天的晚霞太美了"), 1},

@@ -44,6 +44,7 @@ private:
     void planChatScreens(const QString &suffix);
     void planContactScreens(const QString &suffix);
     void planFailedMessage(const QString &suffix);
+    void planContactsWithoutRequests(const QString &suffix);
     void openRoom(const QVariant &room);
     QObject *composer() const;
     void compose(const QString &text);

@@ -20,13 +20,7 @@ std::optional<QString> parallel(const std::optional<QStringList> &list, qsizetyp
 
 } // namespace
 
-GroupSettingsState::GroupSettingsState(QObject *parent) : QObject(parent)
-{
-    m_upload = [](const QString &token, const QString &gid, const QByteArray &jpeg, QObject *context,
-                  std::function<void(Result<AvatarResponse>)> done) {
-        APIService::shared().uploadGroupAvatar(token, gid, jpeg, context, std::move(done));
-    };
-}
+GroupSettingsState::GroupSettingsState(QObject *parent) : QObject(parent) {}
 
 void GroupSettingsState::setChat(ChatViewModel *chat)
 {
@@ -109,7 +103,8 @@ void GroupSettingsState::uploadPicture(const QUrl &file)
     const std::optional<QByteArray> token = KeychainHelper::shared().readData(QStringLiteral("zp_token"));
     if (!token || token->isEmpty())
         return;
-    m_upload(QString::fromUtf8(*token), m_group->id, jpeg, this, [this](Result<AvatarResponse> result) {
+    APIService::shared().uploadGroupAvatar(QString::fromUtf8(*token), m_group->id, jpeg, this,
+                                           [this](Result<AvatarResponse> result) {
         if (!result) {
             setMessage(result.error());
             return;

@@ -1,9 +1,7 @@
 #pragma once
 // The group settings sheet's state: the group as it was when the sheet opened, its members with
 // the names and pictures to show, the friends who could still join, and the group picture upload.
-#include "AvatarResponse.h"
 #include "ChatGroup.h"
-#include "Result.h"
 
 #include <QObject>
 #include <QPointer>
@@ -11,7 +9,6 @@
 #include <QVariantList>
 #include <QVariantMap>
 #include <QtQml/qqmlregistration.h>
-#include <functional>
 #include <optional>
 
 class ChatViewModel;
@@ -34,9 +31,6 @@ class GroupSettingsState : public QObject
     Q_PROPERTY(QString message READ message NOTIFY messageChanged)
 
 public:
-    using Upload = std::function<void(const QString &token, const QString &gid, const QByteArray &jpeg,
-                                      QObject *context, std::function<void(Result<AvatarResponse>)> done)>;
-
     explicit GroupSettingsState(QObject *parent = nullptr);
 
     ChatViewModel *chat() const { return m_chat; }
@@ -53,7 +47,6 @@ public:
     // Posts the picture in the file as the group's new picture. An unreadable file, an image that
     // does not encode or a missing stored token end it silently.
     Q_INVOKABLE void uploadPicture(const QUrl &file);
-    void setUpload(Upload upload) { m_upload = std::move(upload); }
 
 Q_SIGNALS:
     void groupChanged();
@@ -68,5 +61,4 @@ private:
     QString m_gid;
     std::optional<ChatGroup> m_group;
     QString m_message;
-    Upload m_upload;
 };

@@ -1,16 +1,21 @@
 // The contacts tab and the group sheets against the real server: the real application signed in
 // as alice, and a newly registered dora as a second client made of the client core. Alice asks
-// dora to be friends by name, dora accepts and shows online; alice makes a group with her.
+// dora to be friends by name, dora accepts and shows online; alice makes a group with her,
+// renames it, adds and removes bob, changes its picture over REST and dissolves it; dora applies
+// to alice's hiking group and alice accepts through the applications sheet.
 #include "APIService.h"
 #include "ChatViewModel.h"
+#include "Commands.h"
 #include "RootController.h"
 #include "DemoAppDriver.h"
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 #include "ZephlinApplication.h"
 
+#include <QImage>
 #include <QQuickItem>
 #include <QQuickWindow>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
 #include <memory>
@@ -70,9 +75,12 @@ private Q_SLOTS:
         WebSocketService doraSocket(quick);
         bool doraHello = false;
         std::optional<FriendRequest> request;
-        QStringList doraJoined;
+        QStringList doraJoined, doraNames, doraPictures, doraRemoved;
         doraSocket.onHello = [&](const HelloMessage &) { doraHello = true; };
         doraSocket.onFriendRequest = [&](const FriendRequest &r) { request = r; };
+        doraSocket.onGroupRenamed = [&](const QString &, const ChatGroup &group) { doraNames << group.name; };
+        doraSocket.onGroupAvatarUpdated = [&](const QString &, const QString &avatar) { doraPictures << avatar; };
+        doraSocket.onGroupRemoved = [&](const QString &gid, const QString &) { doraRemoved << gid; };
         // A new member hears of a group as an accepted application, also when invited.
         doraSocket.onGroupApplyAccepted = [&](const QString &gid, const auto &) { doraJoined << gid; };
         doraSocket.connectToServer(dora->token);
@@ -105,6 +113,87 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("读书会")), 10000);
         const QString gid = named(chat->groups(), QStringLiteral("读书会"))->id;
         QTRY_COMPARE_WITH_TIMEOUT(doraJoined, QStringList{gid}, 10000);
+
+        // The settings sheet from the group's chat screen, through its gear: rename, add bob,
+        // remove him, a new picture, then dissolve.
+        QMetaObject::invokeMethod(item(QStringLiteral("contactsView")), "openRoom",
+                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::group(gid, QStringLiteral("读书会")))));
+        QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("groupSettingsButton")), 10000);
+        const auto settings = [&] {
+            QMetaObject::invokeMethod(item(QStringLiteral("groupSettingsButton")), "clicked");
+            const auto opened = [&] { return item(QStringLiteral("groupSettingsSheet")) && item(QStringLiteral("groupSettingsSheet"))->property("opened").toBool(); };
+            return QTest::qWaitFor(opened, 10000) ? item(QStringLiteral("groupSettingsSheet")) : nullptr;
+        };
+        QObject *sheet = settings();
+        QVERIFY(sheet);
+        sheet->setProperty("newName", QStringLiteral("周末读书会"));
+        QMetaObject::invokeMethod(sheet, "rename");
+        QTRY_COMPARE_WITH_TIMEOUT(doraNames, QStringList{QStringLiteral("周末读书会")}, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(chat->group(gid)->name, QStringLiteral("周末读书会"), 10000);
+
+        QString bob;
+        for (const User &user : chat->friends())
+            if (user.username == QStringLiteral("bob"))
+                bob = user.id;
+        QObject *add = open(QStringLiteral("groupSettingsSheet"), "showAddMembers", QStringLiteral("addMembersSheet"));
+        add->setProperty("selected", QStringList{bob});
+        QMetaObject::invokeMethod(add->findChild<QObject *>(QStringLiteral("confirmButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(gid)->members.contains(bob), 10000);
+        // The sheet shows the group as it was when it opened: dropped and opened again at once
+        // (the old one still closing), it shows bob.
+        item(QStringLiteral("chatView"))->setProperty("showGroupSettings", false);
+        sheet = settings();
+        QVERIFY(sheet);
+        QObject *rows = sheet->findChild<QObject *>(QStringLiteral("memberRows"));
+        QCOMPARE(rows->property("count").toInt(), 3);
+        QQuickItem *bobRow = nullptr;
+        QMetaObject::invokeMethod(rows, "itemAt", Q_RETURN_ARG(QQuickItem *, bobRow), Q_ARG(int, 2));
+        QCOMPARE(bobRow->property("member").toMap().value(QStringLiteral("id")).toString(), bob);
+        QMetaObject::invokeMethod(bobRow->findChild<QObject *>(QStringLiteral("removeButton")), "clicked");
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->group(gid)->members.contains(bob), 10000);
+
+        // The picture goes over REST with the stored token; both clients hear of it.
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QStringLiteral("group.png"));
+        QImage picture(64, 64, QImage::Format_RGB32);
+        picture.fill(Qt::darkCyan);
+        QVERIFY(picture.save(file));
+        QMetaObject::invokeMethod(sheet->property("settings").value<QObject *>(), "uploadPicture",
+                                  Q_ARG(QUrl, QUrl::fromLocalFile(file)));
+        QTRY_COMPARE_WITH_TIMEOUT(chat->toast().value_or(QString()), QStringLiteral("群头像已更新"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(doraPictures.size(), 1, 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(chat->group(gid)->avatar.value_or(QString()), doraPictures.first(), 10000);
+
+        QMetaObject::invokeMethod(sheet->findChild<QObject *>(QStringLiteral("leaveButton")), "clicked");
+        QTRY_COMPARE_WITH_TIMEOUT(doraRemoved, QStringList{gid}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(!chat->group(gid), 10000);
+        QMetaObject::invokeMethod(item(QStringLiteral("chatBackButton")), "clicked");
+
+        // Dora applies to alice's hiking group; alice accepts in the applications sheet.
+        const std::optional<ChatGroup> hiking = named(chat->groups(), QStringLiteral("周末徒步"));
+        QVERIFY(hiking);
+        doraSocket.send(Commands::groupApply(hiking->id));
+        const auto doraApplication = [&] {
+            for (const GroupRequest &r : chat->groupRequests())
+                if (r.from == dora->user.id)
+                    return true;
+            return false;
+        };
+        QTRY_VERIFY_WITH_TIMEOUT(doraApplication(), 10000);
+        item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 0);
+        QObject *requests = open(QStringLiteral("messagesView"), "showGroupRequests", QStringLiteral("groupRequestsSheet"));
+        QObject *list = requests->findChild<QObject *>(QStringLiteral("requestList"));
+        QQuickItem *row = nullptr;
+        for (int i = 0; i < list->property("count").toInt(); ++i) {
+            QQuickItem *candidate = nullptr;
+            QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, candidate), Q_ARG(int, i));
+            if (candidate && candidate->property("req").toMap().value(QStringLiteral("from")) == dora->user.id)
+                row = candidate;
+        }
+        QVERIFY(row);
+        QMetaObject::invokeMethod(row, "action", Q_ARG(QString, QStringLiteral("accept")));
+        QTRY_COMPARE_WITH_TIMEOUT(doraJoined, (QStringList{gid, hiking->id}), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(hiking->id)->members.contains(dora->user.id), 10000);
         doraSocket.disconnectFromServer();
     }
 };

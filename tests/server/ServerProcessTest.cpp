@@ -98,7 +98,7 @@ private Q_SLOTS:
         QVERIFY(socket.open());
         const QJsonObject hello = socket.signIn(login(server, QStringLiteral("alice"), QStringLiteral("alice123")));
         QCOMPARE(hello.value(QStringLiteral("globalMsgs")).toArray().size(), 10);
-        QCOMPARE(hello.value(QStringLiteral("groups")).toArray().size(), 1);
+        QCOMPARE(hello.value(QStringLiteral("groups")).toArray().size(), 2);
         QCOMPARE(hello.value(QStringLiteral("moments")).toArray().size(), 5);
         QCOMPARE(hello.value(QStringLiteral("groupApplyRequests")).toArray().size(), 1);
         QCOMPARE(hello.value(QStringLiteral("pendingRequests")).toArray().size(), 1);

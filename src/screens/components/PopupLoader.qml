@@ -20,6 +20,9 @@ Item {
         } else if (!active && popupItem) {
             const item = popupItem
             popupItem = null
+            // Its closing ends after this (the exit transition); by then the owner may have turned
+            // `active` on again, and a late `closed` would take the new popup away.
+            item.closed.disconnect(host.closed)
             item.close()
             item.destroy()
         }

@@ -12,6 +12,8 @@ Sheet {
     property alias username: field.text
     property string message
     initialFocus: field
+    // A refusal stays until the name changes.
+    onUsernameChanged: message = ""
 
     function submit() {
         if (username.length === 0) {

@@ -47,17 +47,22 @@ Sheet {
                     Accessible.role: Accessible.StaticText
                     Accessible.name: text
                 }
-                Repeater {
-                    objectName: "friendPicks"
-                    model: sheet.settings.availableFriends
-                    delegate: FriendPickRow {
-                        required property var modelData
-                        Layout.fillWidth: true
-                        avatarSize: 36
-                        name: modelData.username
-                        avatar: modelData.avatar
-                        picked: sheet.selected.indexOf(modelData.id) >= 0
-                        onClicked: sheet.toggle(modelData.id)
+                // One panel: the rows touch.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Repeater {
+                        objectName: "friendPicks"
+                        model: sheet.settings.availableFriends
+                        delegate: FriendPickRow {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            avatarSize: 36
+                            name: modelData.username
+                            avatar: modelData.avatar
+                            picked: sheet.selected.indexOf(modelData.id) >= 0
+                            onClicked: sheet.toggle(modelData.id)
+                        }
                     }
                 }
                 FormButton {

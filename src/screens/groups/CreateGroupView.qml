@@ -15,6 +15,9 @@ Sheet {
     property var selectedMembers: []
     property string message
     initialFocus: nameField
+    // A refusal stays until the form changes.
+    onGroupNameChanged: message = ""
+    onSelectedMembersChanged: message = ""
 
     function toggle(id) {
         const i = selectedMembers.indexOf(id)
@@ -68,16 +71,21 @@ Sheet {
                     onAccepted: sheet.submit()
                 }
                 FormSectionTitle { title: "选择好友（至少1位）" }
-                Repeater {
-                    objectName: "friendPicks"
-                    model: sheet.chat.friends
-                    delegate: FriendPickRow {
-                        required property var modelData
-                        Layout.fillWidth: true
-                        name: modelData.username
-                        avatar: modelData.avatar
-                        picked: sheet.selectedMembers.indexOf(modelData.id) >= 0
-                        onClicked: sheet.toggle(modelData.id)
+                // One panel: the rows touch.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Repeater {
+                        objectName: "friendPicks"
+                        model: sheet.chat.friends
+                        delegate: FriendPickRow {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            name: modelData.username
+                            avatar: modelData.avatar
+                            picked: sheet.selectedMembers.indexOf(modelData.id) >= 0
+                            onClicked: sheet.toggle(modelData.id)
+                        }
                     }
                 }
                 MessageLine {

@@ -110,15 +110,20 @@ Sheet {
                 }
 
                 FormSectionTitle { title: "群成员" }
-                Repeater {
-                    objectName: "memberRows"
-                    model: settings.members
-                    delegate: GroupMemberRow {
-                        required property var modelData
-                        Layout.fillWidth: true
-                        member: modelData
-                        removable: settings.isOwner && !modelData.isOwner
-                        onRemove: WebSocketService.groupRemoveMember(sheet.gid, modelData.id)
+                // One panel: the rows touch.
+                ColumnLayout {
+                    Layout.fillWidth: true
+                    spacing: 0
+                    Repeater {
+                        objectName: "memberRows"
+                        model: settings.members
+                        delegate: GroupMemberRow {
+                            required property var modelData
+                            Layout.fillWidth: true
+                            member: modelData
+                            removable: settings.isOwner && !modelData.isOwner
+                            onRemove: WebSocketService.groupRemoveMember(sheet.gid, modelData.id)
+                        }
                     }
                 }
 
