@@ -120,6 +120,13 @@ double cpuSeconds(qint64 pid)
     return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
 }
 
+// The one-minute load average of the machine, which developers share: it says how far to trust a figure.
+double loadAverage()
+{
+    QFile loadavg(QStringLiteral("/proc/loadavg"));
+    return loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().split(' ').value(0).toDouble() : -1;
+}
+
 double percentileMs(std::vector<qint64> &micros, double fraction)
 {
     if (micros.empty())
@@ -195,6 +202,7 @@ int main(int argc, char *argv[])
         qint64 expected = 0;
         double seconds = 0;
         double serverCpu = 0;
+        double load = 0;
     };
     // Sends `rate` hall messages a second for `duration` seconds and waits for their deliveries.
     const auto runPhase = [&]() {
@@ -220,6 +228,7 @@ int main(int argc, char *argv[])
         phase.seconds = sending.elapsed() / 1000.0;
         phase.delivered = total(&LoadWorker::delivered) - deliveredBefore;
         phase.serverCpu = cpuSeconds(server.processId()) - cpuBefore;
+        phase.load = loadAverage();
         for (LoadWorker *worker : std::as_const(workers))
             QMetaObject::invokeMethod(worker, [worker] { worker->markPhase(); }, Qt::BlockingQueuedConnection);
         return phase;
@@ -254,7 +263,8 @@ int main(int argc, char *argv[])
     std::printf("hall messages sent: %lld (%d per second for %d s)\n", static_cast<long long>(calm.sent), rate, duration);
     std::printf("deliveries per second: %.0f /s (1 run)\n", calm.delivered / calm.seconds);
     std::printf("p50 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.50), latencies.size());
-    std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.99), latencies.size());
+    std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run, load %.2f)\n", percentileMs(latencies, 0.99), latencies.size(),
+                calm.load);
     std::printf("max delivery latency: %.2f ms (1 run)\n", percentileMs(latencies, 0.999999));
     std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(calm.expected - calm.delivered), static_cast<long long>(calm.expected));
     std::printf("server CPU per delivery: %.1f us (%.1f s of CPU while sending, 1 run)\n",
@@ -262,8 +272,8 @@ int main(int argc, char *argv[])
     std::printf("server peak memory: %.1f MiB (VmHWM, 1 run)\n", peak);
     std::printf("hostile user: %d comments and %d uploads of a 30 megapixel PNG sent, %d uploads accepted\n",
                 hostile.commentsSent(), hostile.uploadsSent(), hostile.uploadsAccepted());
-    std::printf("p99 delivery latency with a hostile user: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(floodedLatencies, 0.99),
-                floodedLatencies.size());
+    std::printf("p99 delivery latency with a hostile user: %.2f ms (%zu deliveries, 1 run, load %.2f)\n",
+                percentileMs(floodedLatencies, 0.99), floodedLatencies.size(), flooded.load);
     std::printf("lost deliveries with a hostile user: %lld of %lld\n", static_cast<long long>(flooded.expected - flooded.delivered),
                 static_cast<long long>(flooded.expected));
     qDeleteAll(workers); // their threads have finished

@@ -4,6 +4,7 @@
 #include "storage/Database.h"
 #include "core/Limits.h"
 #include "accounts/SecureRandom.h"
+#include "core/WorkerPool.h"
 
 #include <QRegularExpression>
 
@@ -36,7 +37,7 @@ bool AccountService::isValidPassword(const QString &password)
     return password.size() >= 4 && password.size() <= 64;
 }
 
-Outcome<User> AccountService::createUser(const QString &username, const QString &password, bool admin)
+std::optional<Refusal> AccountService::refuseNewUser(const QString &username, const QString &password)
 {
     if (!isValidUsername(username))
         return Refusal{400, NameRule};
@@ -44,26 +45,52 @@ Outcome<User> AccountService::createUser(const QString &username, const QString 
         return Refusal{400, PasswordRule};
     if (m_users.byName(username))
         return Refusal{409, NameTaken};
+    return std::nullopt;
+}
+
+Outcome<User> AccountService::insertUser(const QString &username, const QString &passwordHash, bool admin)
+{
+    if (m_users.byName(username)) // taken while the hash was being made
+        return Refusal{409, NameTaken};
     StoredUser stored;
     stored.user.id = SecureRandom::id(QStringLiteral("u"));
     stored.user.username = username;
     stored.user.role = admin ? QStringLiteral("admin") : QStringLiteral("user");
     stored.user.createdAt = m_clock.nowMs();
-    stored.passwordHash = m_hasher.hash(password);
+    stored.passwordHash = passwordHash;
     if (stored.passwordHash.isEmpty() || !m_users.insert(stored))
         return Refusal{500, ServerFault};
     return stored.user;
 }
 
-Outcome<User> AccountService::registerUser(const QString &username, const QString &password, const QString &address)
+Outcome<User> AccountService::createUser(const QString &username, const QString &password, bool admin)
+{
+    if (const std::optional<Refusal> refusal = refuseNewUser(username, password))
+        return *refusal;
+    return insertUser(username, m_hasher.hash(password), admin);
+}
+
+void AccountService::registerUser(WorkerPool &workers, const QString &username, const QString &password,
+                                  const QString &address, Reply<User> done)
 {
     const QString addressKey = QStringLiteral("register:") + address;
     if (m_throttle.blocked(addressKey, m_limits.registrationsPerAddress))
-        return Refusal{429, TooManyTries};
-    Outcome<User> created = createUser(username, password, false);
-    if (created)
-        m_throttle.recordFailure(addressKey); // counts registrations, successful ones included
-    return created;
+        return done(Refusal{429, TooManyTries});
+    if (const std::optional<Refusal> refusal = refuseNewUser(username, password))
+        return done(*refusal);
+    m_throttle.recordFailure(addressKey); // counts registrations, successful ones included
+    const PasswordHasher hasher = m_hasher;
+    const bool queued = workers.run<QString>([hasher, password] { return hasher.hash(password); },
+                                             [this, username, addressKey, done](const QString &hash) {
+                                                 const Outcome<User> created = insertUser(username, hash, false);
+                                                 if (!created)
+                                                     m_throttle.withdraw(addressKey);
+                                                 done(created);
+                                             });
+    if (!queued) {
+        m_throttle.withdraw(addressKey);
+        done(WorkerPool::busy());
+    }
 }
 
 std::optional<Refusal> AccountService::throttled(const QString &username, const QString &address)
@@ -80,26 +107,50 @@ void AccountService::recordFailure(const QString &username, const QString &addre
     m_throttle.recordFailure(QStringLiteral("address:") + address);
 }
 
-Outcome<AccountService::SignIn> AccountService::login(const QString &username, const QString &password,
-                                                      const QString &address)
+void AccountService::withdrawFailure(const QString &username, const QString &address)
+{
+    m_throttle.withdraw(QStringLiteral("name:") + username.toLower());
+    m_throttle.withdraw(QStringLiteral("address:") + address);
+}
+
+void AccountService::login(WorkerPool &workers, const QString &username, const QString &password,
+                           const QString &address, Reply<SignIn> done)
 {
     if (const std::optional<Refusal> refusal = throttled(username, address))
-        return *refusal;
+        return done(*refusal);
     const std::optional<StoredUser> stored = m_users.byName(username);
-    const bool verified = m_hasher.verify(password, stored ? stored->passwordHash : m_dummyHash);
-    if (!stored || !verified) {
-        recordFailure(username, address);
-        return Refusal{401, BadCredentials};
+    const QString hash = stored ? stored->passwordHash : m_dummyHash;
+    const QString userId = stored ? stored->user.id : QString();
+    recordFailure(username, address);
+    const PasswordHasher hasher = m_hasher;
+    const bool queued = workers.run<bool>([hasher, password, hash] { return hasher.verify(password, hash); },
+                                          [this, username, address, userId, hash, done](bool verified) {
+                                              if (userId.isEmpty() || !verified)
+                                                  return done(Refusal{401, BadCredentials});
+                                              withdrawFailure(username, address);
+                                              done(openSession(userId, hash, address));
+                                          });
+    if (!queued) {
+        withdrawFailure(username, address);
+        done(WorkerPool::busy());
     }
+}
+
+Outcome<AccountService::SignIn> AccountService::openSession(const QString &userId, const QString &verifiedHash,
+                                                            const QString &address)
+{
+    const std::optional<StoredUser> stored = m_users.byId(userId);
+    if (!stored || stored->passwordHash != verifiedHash)
+        return Refusal{401, BadCredentials};
     if (stored->isBanned())
         return Refusal{403, Banned};
     if (!m_signIns.take(address))
         return Refusal{429, TooManyTries};
-    m_throttle.clear(QStringLiteral("name:") + username.toLower());
-    const QString token = m_sessions.create(stored->user.id, m_clock.nowMs());
+    m_throttle.clear(QStringLiteral("name:") + stored->user.username.toLower());
+    const QString token = m_sessions.create(userId, m_clock.nowMs());
     if (token.isEmpty())
         return Refusal{500, ServerFault};
-    return SignIn{token, stored->user, m_sessions.trimTo(stored->user.id, m_limits.sessionsPerUser).value_or(QStringList())};
+    return SignIn{token, stored->user, m_sessions.trimTo(userId, m_limits.sessionsPerUser).value_or(QStringList())};
 }
 
 std::optional<StoredUser> AccountService::authenticate(const QString &token)
@@ -137,29 +188,41 @@ Outcome<User> AccountService::changeUsername(const QString &userId, const QStrin
     return updated->user;
 }
 
-Outcome<AccountService::Sessions> AccountService::changePassword(const QString &userId, const QString &currentToken,
-                                                                 const QString &oldPassword,
-                                                                 const QString &newPassword,
-                                                                 const QString &confirmation,
-                                                                 const QString &address)
+void AccountService::changePassword(WorkerPool &workers, const QString &userId, const QString &currentToken,
+                                    const QString &oldPassword, const QString &newPassword,
+                                    const QString &confirmation, const QString &address, Reply<Sessions> done)
 {
     const std::optional<StoredUser> stored = m_users.byId(userId);
     if (!stored)
-        return Refusal{404, NoSuchUser};
-    if (const std::optional<Refusal> refusal = throttled(stored->user.username, address))
-        return *refusal;
+        return done(Refusal{404, NoSuchUser});
+    const QString username = stored->user.username;
+    if (const std::optional<Refusal> refusal = throttled(username, address))
+        return done(*refusal);
     if (newPassword != confirmation)
-        return Refusal{400, QStringLiteral("两次输入的新密码不一致")};
+        return done(Refusal{400, QStringLiteral("两次输入的新密码不一致")});
     if (!isValidPassword(newPassword))
-        return Refusal{400, PasswordRule};
-    if (!m_hasher.verify(oldPassword, stored->passwordHash)) {
-        recordFailure(stored->user.username, address);
-        return Refusal{400, QStringLiteral("原密码错误")};
+        return done(Refusal{400, PasswordRule});
+    recordFailure(username, address);
+    const PasswordHasher hasher = m_hasher;
+    // The new hash, or nothing when the old password is wrong.
+    const auto work = [hasher, oldPassword, newPassword, oldHash = stored->passwordHash]() -> std::optional<QString> {
+        if (!hasher.verify(oldPassword, oldHash))
+            return std::nullopt;
+        return hasher.hash(newPassword);
+    };
+    const auto finish = [this, userId, username, address, tokenHash = SecureRandom::tokenHash(currentToken),
+                         done](const std::optional<QString> &hash) {
+        if (!hash)
+            return done(Refusal{400, QStringLiteral("原密码错误")});
+        withdrawFailure(username, address);
+        if (hash->isEmpty() || !m_users.setPasswordHash(userId, *hash))
+            return done(Refusal{500, ServerFault});
+        done(Sessions{m_sessions.removeAllOf(userId, tokenHash).value_or(QStringList())});
+    };
+    if (!workers.run<std::optional<QString>>(work, finish)) {
+        withdrawFailure(username, address);
+        done(WorkerPool::busy());
     }
-    const QString hash = m_hasher.hash(newPassword);
-    if (hash.isEmpty() || !m_users.setPasswordHash(userId, hash))
-        return Refusal{500, ServerFault};
-    return Sessions{m_sessions.removeAllOf(userId, SecureRandom::tokenHash(currentToken)).value_or(QStringList())};
 }
 
 Outcome<AccountService::Sessions> AccountService::setBanned(const QString &username, bool banned)

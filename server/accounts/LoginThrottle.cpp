@@ -24,6 +24,19 @@ void LoginThrottle::recordFailure(const QString &key)
     m_db.exec(QStringLiteral("INSERT INTO login_failures(key, time) VALUES(?, ?)"), {key, now});
 }
 
+void LoginThrottle::withdraw(const QString &key)
+{
+    // Failures have no id: those at the latest time go, and all but one of them come back.
+    const QVariant latest = m_db.scalar(QStringLiteral("SELECT MAX(time) FROM login_failures WHERE key = ?"), {key});
+    if (latest.isNull())
+        return;
+    const int atLatest =
+        m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM login_failures WHERE key = ? AND time = ?"), {key, latest}).toInt();
+    m_db.exec(QStringLiteral("DELETE FROM login_failures WHERE key = ? AND time = ?"), {key, latest});
+    for (int i = 1; i < atLatest; ++i)
+        m_db.exec(QStringLiteral("INSERT INTO login_failures(key, time) VALUES(?, ?)"), {key, latest});
+}
+
 void LoginThrottle::clear(const QString &key)
 {
     m_db.exec(QStringLiteral("DELETE FROM login_failures WHERE key = ?"), {key});

@@ -14,6 +14,8 @@ public:
 
     bool blocked(const QString &key, int limit);
     void recordFailure(const QString &key);
+    // Takes back the latest failure: an attempt counted before its outcome was known succeeded.
+    void withdraw(const QString &key);
     void clear(const QString &key);
 
 private:

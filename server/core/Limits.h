@@ -31,6 +31,10 @@ struct Limits
     int connectionsPerAddress = 64;               // open TCP connections from one address
     int maxConnections = 4096;
     int pendingConnections = 1024;                // reconnect storms after a restart
+    int imageCheckThreads = 1;                    // decoding uploads, off the event loop
+    int imageCheckQueue = 16;                     // upload requests waiting or being checked; more get 503
+    int passwordThreads = 1;                      // Argon2 for sign-ins, registrations, password changes
+    int passwordQueue = 64;
     int sessionsPerUser = 20;                     // the oldest session goes when a new one would pass this
     int maxCommentsPerMoment = 100;
     qint64 maxFeedBytes = 1024 * 1024;            // the newest moments that fit are sent

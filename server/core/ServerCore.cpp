@@ -21,6 +21,7 @@
 #include "storage/MomentStore.h"
 #include "rest/RestSupport.h"
 #include "rest/UpdateFiles.h"
+#include "core/WorkerPool.h"
 
 #include <QDir>
 #include <QFile>
@@ -43,8 +44,10 @@ struct ServerCore::Parts
           hub(accounts, hall, clock, options.limits),
           context{accounts, messages, friends, groups, moments, hall, images, hub, clock, options.limits},
           hello(context), messageCommands(context), friendCommands(context), groupCommands(context),
-          momentCommands(context), adminCommands(context), accountApi(context, friendCommands),
-          contentApi(context, friendCommands, momentCommands, updates)
+          momentCommands(context), adminCommands(context), accountApi(context, friendCommands, passwordWork),
+          contentApi(context, friendCommands, momentCommands, updates, imageWork),
+          passwordWork(options.limits.passwordThreads, options.limits.passwordQueue),
+          imageWork(options.limits.imageCheckThreads, options.limits.imageCheckQueue)
     {
     }
 
@@ -72,6 +75,10 @@ struct ServerCore::Parts
     ContentApi contentApi;
     QHttpServer http;
     QTimer sessionPruning;
+    // Last, so that they go first: their workers finish before anything else is torn down, and
+    // results not yet handed back are dropped.
+    WorkerPool passwordWork;
+    WorkerPool imageWork;
 };
 
 ServerCore::ServerCore(ServerOptions options, QObject *parent) : QObject(parent), m_options(std::move(options)) {}

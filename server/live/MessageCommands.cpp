@@ -16,10 +16,38 @@
 
 void MessageCommands::registerWith(CommandTable &table)
 {
-    table.insert(QStringLiteral("global"), [this](ChatClient &c, const QJsonObject &f) { postToHall(c, f); });
-    table.insert(QStringLiteral("dm"), [this](ChatClient &c, const QJsonObject &f) { postDirect(c, f); });
-    table.insert(QStringLiteral("group"), [this](ChatClient &c, const QJsonObject &f) { postToGroup(c, f); });
+    table.insert(QStringLiteral("global"), [this](ChatClient &c, const QJsonObject &f) {
+        if (!answerRepeat(c, f))
+            postToHall(c, f);
+    });
+    table.insert(QStringLiteral("dm"), [this](ChatClient &c, const QJsonObject &f) {
+        if (!answerRepeat(c, f))
+            postDirect(c, f);
+    });
+    table.insert(QStringLiteral("group"), [this](ChatClient &c, const QJsonObject &f) {
+        if (!answerRepeat(c, f))
+            postToGroup(c, f);
+    });
     table.insert(QStringLiteral("recall"), [this](ChatClient &c, const QJsonObject &f) { recall(c, f); });
+}
+
+QString MessageCommands::clientIdOf(const QJsonObject &frame)
+{
+    const QString clientId = frame.value(QStringLiteral("clientId")).toString();
+    return clientId.size() <= maxClientIdChars ? clientId : QString();
+}
+
+bool MessageCommands::answerRepeat(ChatClient &client, const QJsonObject &frame)
+{
+    const QString clientId = clientIdOf(frame);
+    if (clientId.isEmpty())
+        return false;
+    const std::optional<MessageStore::Stored> stored = m_context.messages.byClientId(client.userId(), clientId);
+    if (!stored)
+        return false;
+    // The sender lost the echo; everyone else already has the message.
+    m_context.hub.send(client, WireEvents::message(stored->room.section(u':', 0, 0), stored->message));
+    return true;
 }
 
 std::optional<ChatMessage> MessageCommands::compose(ChatClient &client, const QJsonObject &frame)
@@ -60,6 +88,8 @@ std::optional<ChatMessage> MessageCommands::compose(ChatClient &client, const QJ
     if (!images.isEmpty())
         message.images = images;
     message.time = m_context.clock.nowMs();
+    if (const QString clientId = clientIdOf(frame); !clientId.isEmpty())
+        message.clientId = clientId;
     return message;
 }
 

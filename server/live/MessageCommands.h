@@ -1,6 +1,7 @@
 #pragma once
 // "global", "dm", "group" and "recall": messages are checked, committed, then delivered to the room
-// (the sender's own connections included, which replaces the client's optimistic copy).
+// (the sender's own connections included, which replaces the client's optimistic copy). A message
+// carries the sender's "clientId" when it has one, so that sending it again stores nothing new.
 #include "live/ChatContext.h"
 #include "ChatMessage.h"
 
@@ -13,6 +14,12 @@ public:
     void registerWith(CommandTable &table);
 
 private:
+    // A longer client id is ignored (the message is stored without one).
+    static constexpr int maxClientIdChars = 64;
+    static QString clientIdOf(const QJsonObject &frame);
+    // A message sent again under a client id the server already stored: the sender alone gets the
+    // stored message back, and nothing is stored or broadcast.
+    bool answerRepeat(ChatClient &client, const QJsonObject &frame);
     // The message the frame describes, or nothing after an "error" frame went back.
     std::optional<ChatMessage> compose(ChatClient &client, const QJsonObject &frame);
     void postToHall(ChatClient &client, const QJsonObject &frame);

@@ -20,51 +20,56 @@ QString text(const QJsonObject &body, const char *key)
 void AccountApi::registerRoutes(QHttpServer &server)
 {
     const auto post = QHttpServerRequest::Method::Post;
+    const auto deferred = [this](void (AccountApi::*handler)(const QHttpServerRequest &, const DeferredReply &)) {
+        return [this, handler](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+            (this->*handler)(request, DeferredReply(std::move(responder)));
+        };
+    };
+    server.route("/api/login", post, deferred(&AccountApi::login));
+    server.route("/api/register", post, deferred(&AccountApi::registerUser));
     // What closes other connections or tells other users commits together with the events it sends.
     const auto changing = [this](QHttpServerResponse (AccountApi::*handler)(const QHttpServerRequest &)) {
         return [this, handler](const QHttpServerRequest &r) {
             return RestSupport::asOneChange(m_context.hub, [&] { return (this->*handler)(r); });
         };
     };
-    server.route("/api/login", post, changing(&AccountApi::login));
-    server.route("/api/register", post, [this](const QHttpServerRequest &r) { return registerUser(r); });
     server.route("/api/logout", post, changing(&AccountApi::logout));
     server.route("/api/me", post, [this](const QHttpServerRequest &r) { return me(r); });
     server.route("/api/change-username", post, changing(&AccountApi::changeUsername));
-    server.route("/api/change-password", post, changing(&AccountApi::changePassword));
+    server.route("/api/change-password", post, deferred(&AccountApi::changePassword));
 }
 
-QHttpServerResponse AccountApi::login(const QHttpServerRequest &request)
+void AccountApi::login(const QHttpServerRequest &request, const DeferredReply &reply)
 {
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
-        return RestSupport::error(body.refusal());
+        return reply.send(RestSupport::error(body.refusal()));
     const QString username = text(*body, "username").trimmed();
     const QString password = text(*body, "password");
     if (username.isEmpty() || password.isEmpty())
-        return RestSupport::error({400, QStringLiteral("请输入用户名和密码")});
-    const Outcome<AccountService::SignIn> signIn =
-        m_context.accounts.login(username, password, RestSupport::address(request));
-    if (!signIn)
-        return RestSupport::error(signIn.refusal());
-    m_context.hub.closeSessions(signIn->droppedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
-                                                        {QStringLiteral("error"), QStringLiteral("登录已失效，请重新登录")}});
-    QHttpServerResponse response = RestSupport::json(
-        {{QStringLiteral("ok"), true}, {QStringLiteral("token"), signIn->token}, {QStringLiteral("user"), toJson(signIn->user)}});
-    RestSupport::setSessionCookie(response, signIn->token, m_context.limits.sessionLifetimeMs / 1000);
-    return response;
+        return reply.send(RestSupport::error({400, QStringLiteral("请输入用户名和密码")}));
+    m_context.accounts.login(m_passwords, username, password, RestSupport::address(request),
+                             [this, reply](const Outcome<AccountService::SignIn> &signIn) {
+        if (!signIn)
+            return reply.send(RestSupport::error(signIn.refusal()));
+        m_context.hub.closeSessions(signIn->droppedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
+                                                            {QStringLiteral("error"), QStringLiteral("登录已失效，请重新登录")}});
+        QHttpServerResponse response = RestSupport::json(
+            {{QStringLiteral("ok"), true}, {QStringLiteral("token"), signIn->token}, {QStringLiteral("user"), toJson(signIn->user)}});
+        RestSupport::setSessionCookie(response, signIn->token, m_context.limits.sessionLifetimeMs / 1000);
+        reply.send(response);
+    });
 }
 
-QHttpServerResponse AccountApi::registerUser(const QHttpServerRequest &request)
+void AccountApi::registerUser(const QHttpServerRequest &request, const DeferredReply &reply)
 {
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
-        return RestSupport::error(body.refusal());
-    const Outcome<User> created = m_context.accounts.registerUser(text(*body, "username").trimmed(),
-                                                                  text(*body, "password"), RestSupport::address(request));
-    if (!created)
-        return RestSupport::error(created.refusal());
-    return RestSupport::json({{QStringLiteral("ok"), true}});
+        return reply.send(RestSupport::error(body.refusal()));
+    m_context.accounts.registerUser(m_passwords, text(*body, "username").trimmed(), text(*body, "password"),
+                                    RestSupport::address(request), [reply](const Outcome<User> &created) {
+        reply.send(created ? RestSupport::json({{QStringLiteral("ok"), true}}) : RestSupport::error(created.refusal()));
+    });
 }
 
 QHttpServerResponse AccountApi::logout(const QHttpServerRequest &request)
@@ -108,21 +113,22 @@ QHttpServerResponse AccountApi::changeUsername(const QHttpServerRequest &request
     return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("user"), toJson(renamed.value())}});
 }
 
-QHttpServerResponse AccountApi::changePassword(const QHttpServerRequest &request)
+void AccountApi::changePassword(const QHttpServerRequest &request, const DeferredReply &reply)
 {
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxSmallBody);
     if (!body)
-        return RestSupport::error(body.refusal());
+        return reply.send(RestSupport::error(body.refusal()));
     const QString token = RestSupport::token(*body);
     const std::optional<StoredUser> user = m_context.accounts.authenticate(token);
     if (!user)
-        return RestSupport::unauthorized();
-    const Outcome<AccountService::Sessions> changed = m_context.accounts.changePassword(
-        user->user.id, token, text(*body, "oldPassword"), text(*body, "newPassword"), text(*body, "newPassword2"),
-        RestSupport::address(request));
-    if (!changed)
-        return RestSupport::error(changed.refusal());
-    m_context.hub.closeSessions(changed->revokedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
-                                                         {QStringLiteral("error"), QStringLiteral("密码已修改，请重新登录")}});
-    return RestSupport::json({{QStringLiteral("ok"), true}});
+        return reply.send(RestSupport::unauthorized());
+    m_context.accounts.changePassword(
+        m_passwords, user->user.id, token, text(*body, "oldPassword"), text(*body, "newPassword"),
+        text(*body, "newPassword2"), RestSupport::address(request), [this, reply](const Outcome<AccountService::Sessions> &changed) {
+            if (!changed)
+                return reply.send(RestSupport::error(changed.refusal()));
+            m_context.hub.closeSessions(changed->revokedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
+                                                                 {QStringLiteral("error"), QStringLiteral("密码已修改，请重新登录")}});
+            reply.send(RestSupport::json({{QStringLiteral("ok"), true}}));
+        });
 }

@@ -12,17 +12,20 @@
 #include "storage/MomentStore.h"
 #include "rest/RestSupport.h"
 #include "accounts/SecureRandom.h"
+#include "core/WorkerPool.h"
 #include "rest/UpdateFiles.h"
 
 #include <QHttpServer>
 #include <QJsonArray>
 
 namespace {
+const QString SaveFailed = QStringLiteral("保存失败，请重试");
 const QList<QByteArray> UploadPaths = {"/api/avatar", "/api/group-avatar", "/api/upload-msg-image", "/api/moment-post"};
 }
 
-ContentApi::ContentApi(ChatContext &context, FriendCommands &friends, MomentCommands &moments, const UpdateFiles &updates)
-    : m_context(context), m_friends(friends), m_moments(moments), m_updates(updates),
+ContentApi::ContentApi(ChatContext &context, FriendCommands &friends, MomentCommands &moments, const UpdateFiles &updates,
+                       WorkerPool &imageChecks)
+    : m_context(context), m_friends(friends), m_moments(moments), m_updates(updates), m_imageChecks(imageChecks),
       m_uploads(context.clock, context.limits.uploadBurst, context.limits.uploadsPerSecond)
 {
 }
@@ -36,100 +39,141 @@ void ContentApi::registerRoutes(QHttpServer &server)
 {
     const auto post = QHttpServerRequest::Method::Post;
     const auto get = QHttpServerRequest::Method::Get;
-    const auto signedIn = [this](QHttpServerResponse (ContentApi::*handler)(const Caller &)) {
-        return [this, handler](const QHttpServerRequest &request) {
-            return withCaller(request, [this, handler](const Caller &caller) { return (this->*handler)(caller); });
-        };
-    };
-    const QList<QHttpServerResponse (ContentApi::*)(const Caller &)> uploads = {
-        &ContentApi::avatar, &ContentApi::groupAvatar, &ContentApi::messageImage, &ContentApi::postMoment};
+    const QList<Handler> uploads = {&ContentApi::avatar, &ContentApi::groupAvatar, &ContentApi::messageImage,
+                                    &ContentApi::postMoment};
     for (qsizetype i = 0; i < UploadPaths.size(); ++i)
-        server.route(QString::fromLatin1(UploadPaths.at(i)), post, signedIn(uploads.at(i)));
+        server.route(QString::fromLatin1(UploadPaths.at(i)), post,
+                     [this, handler = uploads.at(i)](const QHttpServerRequest &request, QHttpServerResponder &&responder) {
+                         withCaller(request, DeferredReply(std::move(responder)), handler);
+                     });
     server.route("/api/search-groups", get, [this](const QHttpServerRequest &r) { return searchGroups(r); });
     server.route("/uploads/<arg>", get, [this](const QString &name) { return upload(name); });
     server.route("/downloads/zephlin/<arg>", get, [this](const QString &name) { return download(name); });
 }
 
-QHttpServerResponse ContentApi::withCaller(const QHttpServerRequest &request,
-                                           const std::function<QHttpServerResponse(const Caller &caller)> &handle)
+void ContentApi::withCaller(const QHttpServerRequest &request, const DeferredReply &reply, Handler handle)
 {
     const Outcome<QJsonObject> body = RestSupport::jsonBody(request, m_context.limits.maxRequestBody);
     if (!body)
-        return RestSupport::error(body.refusal());
+        return reply.send(RestSupport::error(body.refusal()));
     const std::optional<StoredUser> user = m_context.accounts.authenticate(RestSupport::token(*body));
     if (!user)
-        return RestSupport::unauthorized();
-    return RestSupport::asOneChange(m_context.hub, [&] { return handle(Caller{*body, user->user.id}); });
+        return reply.send(RestSupport::unauthorized());
+    (this->*handle)(Caller{*body, user->user.id}, reply);
 }
 
-Outcome<QString> ContentApi::storeImage(const Caller &caller, const QJsonValue &base64)
+void ContentApi::withImages(const Caller &caller, const QJsonArray &base64, const DeferredReply &reply,
+                            std::function<void(const QStringList &paths)> then)
 {
-    if (!m_uploads.take(caller.userId))
-        return Refusal{429, QStringLiteral("上传太频繁，请稍后再试")};
-    return m_context.images.storeBase64(base64.toString());
+    QStringList texts;
+    for (const QJsonValue &image : base64) {
+        if (!m_uploads.take(caller.userId))
+            return reply.send(RestSupport::error({429, QStringLiteral("上传太频繁，请稍后再试")}));
+        texts << image.toString();
+    }
+    using Checked = std::vector<Outcome<CheckedImage>>;
+    const auto check = [texts, limits = m_context.limits] {
+        Checked checked;
+        for (const QString &text : texts) {
+            checked.push_back(CheckedImage::fromBase64(text, limits));
+            if (!checked.back())
+                break;
+        }
+        return checked;
+    };
+    const auto store = [this, reply, then = std::move(then)](const Checked &checked) {
+        QStringList paths;
+        for (const Outcome<CheckedImage> &image : checked) {
+            const Outcome<QString> stored = image ? m_context.images.store(*image) : Outcome<QString>(image.refusal());
+            if (!stored)
+                return reply.send(RestSupport::error(stored.refusal()));
+            paths << stored.value();
+        }
+        then(paths);
+    };
+    if (!m_imageChecks.run<Checked>(check, store))
+        reply.send(RestSupport::error(WorkerPool::busy()));
 }
 
-QHttpServerResponse ContentApi::avatar(const Caller &caller)
+void ContentApi::avatar(const Caller &caller, const DeferredReply &reply)
 {
-    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
-    if (!stored)
-        return RestSupport::error(stored.refusal());
-    m_context.accounts.users().setAvatar(caller.userId, stored.value());
-    m_friends.sendFriendLists(m_context.friends.friendsOf(caller.userId));
-    return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.value()}});
+    withImages(caller, {caller.body.value(QStringLiteral("data"))}, reply, [this, caller, reply](const QStringList &stored) {
+        const bool changed = m_context.hub.asOneChange([&] {
+            m_context.accounts.users().setAvatar(caller.userId, stored.first());
+            m_friends.sendFriendLists(m_context.friends.friendsOf(caller.userId));
+        });
+        if (!changed)
+            return reply.send(RestSupport::error({500, SaveFailed}));
+        reply.send(RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.first()}}));
+    });
 }
 
-QHttpServerResponse ContentApi::groupAvatar(const Caller &caller)
+void ContentApi::groupAvatar(const Caller &caller, const DeferredReply &reply)
 {
-    const std::optional<ChatGroup> group = m_context.groups.group(caller.body.value(QStringLiteral("gid")).toString());
-    if (!group)
-        return RestSupport::error({404, QStringLiteral("群聊不存在")});
-    if (group->owner != caller.userId)
-        return RestSupport::error({403, QStringLiteral("只有群主可以修改群头像")});
-    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
-    if (!stored)
-        return RestSupport::error(stored.refusal());
-    m_context.groups.setAvatar(group->id, stored.value());
-    m_context.hub.sendToUsers(group->members, {{QStringLiteral("type"), QStringLiteral("group-avatar-updated")},
-                                               {QStringLiteral("gid"), group->id},
-                                               {QStringLiteral("avatar"), stored.value()}});
-    return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.value()}});
+    // Asked again once the image is checked: the group may have changed meanwhile.
+    const auto ownGroup = [this, gid = caller.body.value(QStringLiteral("gid")).toString(),
+                           userId = caller.userId]() -> Outcome<ChatGroup> {
+        const std::optional<ChatGroup> group = m_context.groups.group(gid);
+        if (!group)
+            return Refusal{404, QStringLiteral("群聊不存在")};
+        if (group->owner != userId)
+            return Refusal{403, QStringLiteral("只有群主可以修改群头像")};
+        return *group;
+    };
+    if (const Outcome<ChatGroup> group = ownGroup(); !group)
+        return reply.send(RestSupport::error(group.refusal()));
+    withImages(caller, {caller.body.value(QStringLiteral("data"))}, reply, [this, ownGroup, reply](const QStringList &stored) {
+        const Outcome<ChatGroup> group = ownGroup();
+        if (!group)
+            return reply.send(RestSupport::error(group.refusal()));
+        const bool changed = m_context.hub.asOneChange([&] {
+            m_context.groups.setAvatar(group->id, stored.first());
+            m_context.hub.sendToUsers(group->members, {{QStringLiteral("type"), QStringLiteral("group-avatar-updated")},
+                                                       {QStringLiteral("gid"), group->id},
+                                                       {QStringLiteral("avatar"), stored.first()}});
+        });
+        if (!changed)
+            return reply.send(RestSupport::error({500, SaveFailed}));
+        reply.send(RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("avatar"), stored.first()}}));
+    });
 }
 
-QHttpServerResponse ContentApi::messageImage(const Caller &caller)
+void ContentApi::messageImage(const Caller &caller, const DeferredReply &reply)
 {
-    const Outcome<QString> stored = storeImage(caller, caller.body.value(QStringLiteral("data")));
-    if (!stored)
-        return RestSupport::error(stored.refusal());
-    return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("url"), stored.value()}});
+    withImages(caller, {caller.body.value(QStringLiteral("data"))}, reply, [reply](const QStringList &stored) {
+        reply.send(RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("url"), stored.first()}}));
+    });
 }
 
-QHttpServerResponse ContentApi::postMoment(const Caller &caller)
+void ContentApi::postMoment(const Caller &caller, const DeferredReply &reply)
 {
-    const QString text = caller.body.value(QStringLiteral("text")).toString().trimmed();
+    // Never a null string: a moment of images alone has empty text, not none.
+    const QString text = caller.body.value(QStringLiteral("text")).toString(QLatin1String("")).trimmed();
     const QJsonArray images = caller.body.value(QStringLiteral("images")).toArray();
     if (text.isEmpty() && images.isEmpty())
-        return RestSupport::error({400, QStringLiteral("动态内容不能为空")});
+        return reply.send(RestSupport::error({400, QStringLiteral("动态内容不能为空")}));
     if (text.size() > m_context.limits.maxMomentChars)
-        return RestSupport::error({400, QStringLiteral("动态内容太长了")});
+        return reply.send(RestSupport::error({400, QStringLiteral("动态内容太长了")}));
     if (images.size() > m_context.limits.maxImagesPerMessage)
-        return RestSupport::error({400, QStringLiteral("最多只能上传9张图片")});
-    Moment moment;
-    for (const QJsonValue &image : images) {
-        const Outcome<QString> stored = storeImage(caller, image);
-        if (!stored)
-            return RestSupport::error(stored.refusal());
-        moment.images << stored.value();
-    }
-    moment.id = SecureRandom::id(QStringLiteral("p"));
-    moment.author = caller.userId;
-    moment.text = text;
-    moment.time = m_context.clock.nowMs();
-    if (!m_context.moments.create(moment))
-        return RestSupport::error({500, QStringLiteral("发布失败，请重试")});
-    const std::optional<Moment> posted = m_context.moments.moment(moment.id);
-    m_moments.publishFeed(caller.userId);
-    return RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("moment"), toJson(posted.value_or(moment))}});
+        return reply.send(RestSupport::error({400, QStringLiteral("最多只能上传9张图片")}));
+    withImages(caller, images, reply, [this, userId = caller.userId, text, reply](const QStringList &stored) {
+        Moment moment;
+        moment.id = SecureRandom::id(QStringLiteral("p"));
+        moment.author = userId;
+        moment.text = text;
+        moment.images = stored;
+        moment.time = m_context.clock.nowMs();
+        bool created = false;
+        const bool changed = m_context.hub.asOneChange([&] {
+            created = m_context.moments.create(moment);
+            if (created)
+                m_moments.publishFeed(userId);
+        });
+        if (!created || !changed)
+            return reply.send(RestSupport::error({500, QStringLiteral("发布失败，请重试")}));
+        const std::optional<Moment> posted = m_context.moments.moment(moment.id);
+        reply.send(RestSupport::json({{QStringLiteral("ok"), true}, {QStringLiteral("moment"), toJson(posted.value_or(moment))}}));
+    });
 }
 
 QHttpServerResponse ContentApi::searchGroups(const QHttpServerRequest &request)

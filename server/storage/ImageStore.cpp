@@ -3,13 +3,9 @@
 #include "core/Limits.h"
 #include "storage/Database.h"
 
-#include <QBuffer>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QImage>
-#include <QImageReader>
 #include <QRegularExpression>
 #include <QSaveFile>
 
@@ -18,15 +14,6 @@ const QRegularExpression &storedName()
 {
     static const QRegularExpression pattern(QStringLiteral("^[0-9a-f]{64}\\.(jpg|png|gif|webp)$"));
     return pattern;
-}
-
-QString extensionFor(const QByteArray &format)
-{
-    if (format == "jpeg" || format == "jpg")
-        return QStringLiteral("jpg");
-    if (format == "png" || format == "gif" || format == "webp")
-        return QString::fromLatin1(format);
-    return {};
 }
 } // namespace
 
@@ -65,38 +52,18 @@ QByteArray ImageStore::load(const QString &name) const
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-Outcome<QString> ImageStore::storeBase64(const QString &base64)
-{
-    // A Base64 text four thirds the size of the largest image is refused before it is decoded.
-    if (base64.size() > m_limits.maxImageBytes / 3 * 4 + 8)
-        return Refusal{413, QStringLiteral("图片太大")};
-    const auto decoded = QByteArray::fromBase64Encoding(base64.toLatin1(), QByteArray::AbortOnBase64DecodingErrors);
-    if (!decoded || decoded.decoded.isEmpty())
-        return Refusal{400, QStringLiteral("图片数据无效")};
-    return storeBytes(decoded.decoded);
-}
-
 Outcome<QString> ImageStore::storeBytes(const QByteArray &bytes)
 {
-    if (bytes.size() > m_limits.maxImageBytes)
-        return Refusal{413, QStringLiteral("图片太大")};
-    QBuffer buffer;
-    buffer.setData(bytes);
-    buffer.open(QIODevice::ReadOnly);
-    QImageReader reader(&buffer);
-    reader.setDecideFormatFromContent(true);
-    const QString extension = extensionFor(reader.format());
-    if (extension.isEmpty())
-        return Refusal{400, QStringLiteral("图片格式不支持，仅支持JPEG、PNG、GIF、WebP")};
-    const QSize size = reader.size();
-    if (!size.isValid() || qint64(size.width()) * size.height() > m_limits.maxImagePixels)
-        return Refusal{413, QStringLiteral("图片尺寸过大")};
-    if (reader.read().isNull())
-        return Refusal{400, QStringLiteral("图片已损坏，无法读取")};
+    const Outcome<CheckedImage> checked = CheckedImage::fromBytes(bytes, m_limits);
+    if (!checked)
+        return checked.refusal();
+    return store(*checked);
+}
 
-    const QString name = QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex())
-        + u'.' + extension;
-    if (!exists(name) && !save(name, bytes))
+Outcome<QString> ImageStore::store(const CheckedImage &image)
+{
+    const QString &name = image.fileName();
+    if (!exists(name) && !save(name, image.bytes()))
         return Refusal{500, QStringLiteral("图片保存失败")};
     return urlPrefix() + name;
 }

@@ -1,8 +1,9 @@
 #pragma once
-// Uploaded images, checked to decode as JPEG, PNG, GIF or WebP within the size limits and stored once
-// under the SHA-256 of their bytes; served back from "/uploads/<hash>.<ext>". Kept as files in the
-// data folder, or in the database when it is PostgreSQL, which every node of a site shares.
+// Uploaded images, checked to decode as JPEG, PNG, GIF or WebP within the size limits (CheckedImage)
+// and stored once under the SHA-256 of their bytes; served back from "/uploads/<hash>.<ext>". Kept as
+// files in the data folder, or in the database when it is PostgreSQL, which every node of a site shares.
 #include "core/Outcome.h"
+#include "storage/CheckedImage.h"
 
 #include <QByteArray>
 #include <QString>
@@ -15,8 +16,9 @@ class ImageStore
 public:
     ImageStore(const QString &directory, Database &db, const Limits &limits);
 
-    // Base64 text from a request body; answers the server path of the stored image.
-    Outcome<QString> storeBase64(const QString &base64);
+    // Answers the server path of the stored image.
+    Outcome<QString> store(const CheckedImage &image);
+    // Checks the bytes on the calling thread first: for the command line and the demo data.
     Outcome<QString> storeBytes(const QByteArray &bytes);
     // True for a path this store handed out and still holds.
     bool holds(const QString &path) const;

@@ -8,8 +8,8 @@
 
 namespace {
 const QString Select = QStringLiteral(
-    "SELECT m.id, m.sender, m.content, m.images, m.time, m.to_id, m.gid, u.username, u.avatar, u.role, m.room "
-    "FROM messages m LEFT JOIN users u ON u.id = m.sender ");
+    "SELECT m.id, m.sender, m.content, m.images, m.time, m.to_id, m.gid, u.username, u.avatar, u.role, m.room, "
+    "m.client_id FROM messages m LEFT JOIN users u ON u.id = m.sender ");
 
 ChatMessage fromRow(const QSqlQuery &row)
 {
@@ -38,6 +38,8 @@ ChatMessage fromRow(const QSqlQuery &row)
         if (message.fromRole == QLatin1String("bot"))
             message.fromBot = true;
     }
+    if (!row.value(11).isNull())
+        message.clientId = row.value(11).toString();
     return message;
 }
 
@@ -46,6 +48,13 @@ QVariant optional(const std::optional<QString> &value)
     return value ? QVariant(*value) : QVariant();
 }
 } // namespace
+
+std::optional<MessageStore::Stored> MessageStore::first(QSqlQuery rows)
+{
+    if (!rows.next())
+        return std::nullopt;
+    return Stored{fromRow(rows), rows.value(10).toString()};
+}
 
 QString MessageStore::directKey(const QString &a, const QString &b)
 {
@@ -57,10 +66,10 @@ bool MessageStore::insert(const ChatMessage &message, const QString &room)
     QVariant images;
     if (message.images && !message.images->isEmpty())
         images = QString::fromUtf8(QJsonDocument(QJsonArray::fromStringList(*message.images)).toJson(QJsonDocument::Compact));
-    return m_db.exec(QStringLiteral("INSERT INTO messages(id, room, sender, content, images, time, to_id, gid) "
-                                    "VALUES(?, ?, ?, ?, ?, ?, ?, ?)"),
+    return m_db.exec(QStringLiteral("INSERT INTO messages(id, room, sender, content, images, time, to_id, gid, client_id) "
+                                    "VALUES(?, ?, ?, ?, ?, ?, ?, ?, ?)"),
                      {message.id, room, message.from, message.content, images, message.time, optional(message.to),
-                      optional(message.gid)});
+                      optional(message.gid), optional(message.clientId)});
 }
 
 QList<ChatMessage> MessageStore::recent(const QString &room, int limit)
@@ -74,10 +83,12 @@ QList<ChatMessage> MessageStore::recent(const QString &room, int limit)
 
 std::optional<MessageStore::Stored> MessageStore::byId(const QString &id)
 {
-    QSqlQuery row = m_db.run(Select + QStringLiteral("WHERE m.id = ?"), {id});
-    if (!row.next())
-        return std::nullopt;
-    return Stored{fromRow(row), row.value(10).toString()};
+    return first(m_db.run(Select + QStringLiteral("WHERE m.id = ?"), {id}));
+}
+
+std::optional<MessageStore::Stored> MessageStore::byClientId(const QString &sender, const QString &clientId)
+{
+    return first(m_db.run(Select + QStringLiteral("WHERE m.sender = ? AND m.client_id = ?"), {sender, clientId}));
 }
 
 bool MessageStore::remove(const QString &id)

@@ -4,6 +4,7 @@
 #include "ChatMessage.h"
 
 #include <QList>
+#include <QSqlQuery>
 #include <QString>
 #include <optional>
 
@@ -30,6 +31,8 @@ public:
         QString room;
     };
     std::optional<Stored> byId(const QString &id);
+    // The message the sender sent under its own client id, if any.
+    std::optional<Stored> byClientId(const QString &sender, const QString &clientId);
     bool remove(const QString &id);
     bool clearRoom(const QString &room);
     // The peers of the user's direct rooms that hold messages, most recently active first.
@@ -37,5 +40,7 @@ public:
     int count(const QString &room);
 
 private:
+    static std::optional<Stored> first(QSqlQuery rows);
+
     Database &m_db;
 };

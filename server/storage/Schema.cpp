@@ -39,6 +39,11 @@ CREATE TABLE login_failures(key TEXT NOT NULL, time INTEGER NOT NULL);
 CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);
 )"),
+        // The sender's own id of a message: a message sent again after a lost echo is found by it.
+        QStringLiteral(R"(
+ALTER TABLE messages ADD COLUMN client_id TEXT;
+CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
+)"),
     };
     return steps;
 }
@@ -96,6 +101,11 @@ CREATE TABLE login_failures(key TEXT NOT NULL, time BIGINT NOT NULL);
 CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);
 CREATE TABLE images(name TEXT PRIMARY KEY, bytes BYTEA NOT NULL);
+)"),
+        // The sender's own id of a message: a message sent again after a lost echo is found by it.
+        QStringLiteral(R"(
+ALTER TABLE messages ADD COLUMN client_id TEXT;
+CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
 )"),
     };
     return steps;

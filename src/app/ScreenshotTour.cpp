@@ -133,6 +133,7 @@ void ScreenshotTour::planVariant(const QString &theme, const QString &fontSize)
     // Alice's screens first; the profile's steps end signed in as the administrator.
     planContactScreens(suffix);
     planChatScreens(suffix);
+    planFailedMessage(suffix);
     planMoments(suffix);
     planProfile(suffix);
     planContactsWithoutRequests(suffix);
@@ -377,6 +378,38 @@ void ScreenshotTour::planChatScreens(const QString &suffix)
                         QMetaObject::invokeMethod(composer(), "send");
                     }, 600, QStringLiteral("chat-toast") + suffix});
     m_steps.append({always, closeChat, 400, QString()});
+}
+
+// A message the server refuses (小明 is not alice's friend yet): unconfirmed, it is marked failed
+// once the wait for its echo is over, and its actions offer "重发".
+void ScreenshotTour::planFailedMessage(const QString &suffix)
+{
+    const auto always = [] { return true; };
+    m_steps.append({always, [this] {
+                        const QVariantMap request = firstChatRecord("pendingRequests");
+                        openRoom(QVariant::fromValue(RoomType::dm(request.value(QStringLiteral("from")).toString(),
+                                                                  request.value(QStringLiteral("fromName")).toString())));
+                    }, 800, QString()});
+    m_steps.append({[this] { return composer() != nullptr; }, [this] {
+                        compose(QStringLiteral("你好，周末一起去爬山吗？"));
+                        QMetaObject::invokeMethod(composer(), "send");
+                    }, 16000, QStringLiteral("chat-failed") + suffix});
+    m_steps.append({always, [this] {
+                        const ChatViewModel *chat = m_app.window()->property("chat").value<ChatViewModel *>();
+                        const std::optional<RoomType> room = chat ? chat->currentRoom() : std::nullopt;
+                        const QList<ChatMessage> messages = room ? chat->messages(*room) : QList<ChatMessage>();
+                        if (messages.isEmpty())
+                            return fail(QStringLiteral("no failed message"));
+                        setProperty(QStringLiteral("chatView"), "contextMenuMessage",
+                                    QVariantMap{{QStringLiteral("id"), messages.last().id},
+                                                {QStringLiteral("content"), messages.last().content},
+                                                {QStringLiteral("isFromMe"), true},
+                                                {QStringLiteral("isFailed"), messages.last().failed.value_or(false)}});
+                    }, 500, QStringLiteral("chat-failed-actions") + suffix});
+    m_steps.append({always, [this] {
+                        setProperty(QStringLiteral("chatView"), "contextMenuMessage", QVariant::fromValue(nullptr));
+                        call(QStringLiteral("messagesView"), "closeRoom");
+                    }, 400, QString()});
 }
 
 // The contacts tab with and without waiting requests, its sheets empty, refused and filled in,

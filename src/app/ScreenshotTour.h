@@ -47,6 +47,7 @@ private:
     void planProfile(const QString &suffix);
     void planChatScreens(const QString &suffix);
     void planContactScreens(const QString &suffix);
+    void planFailedMessage(const QString &suffix);
     void planContactsWithoutRequests(const QString &suffix);
     void openRoom(const QVariant &room);
     QObject *composer() const;

@@ -19,6 +19,8 @@ struct ChatComposer::SendRun
     QString token;
     QList<QImage> images;
     QStringList urls;
+    // The images whose upload succeeded; the others stay picked for another try.
+    QList<QImage> uploaded;
     QPointer<ChatViewModel> chat;
     QPointer<ChatComposer> composer;
     Upload upload;
@@ -35,9 +37,10 @@ void ChatComposer::uploadFrom(const std::shared_ptr<SendRun> &run, qsizetype ind
         run->upload(run->token, jpeg, run->chat, [run, index](const Result<ImageUploadResponse> &result) {
             if (!run->chat)
                 return;
-            if (result)
+            if (result) {
                 run->urls.append(result->url);
-            else
+                run->uploaded.append(run->images.at(index));
+            } else
                 run->chat->showToast(QStringLiteral("图片上传失败: ") + result.error());
             uploadFrom(run, index + 1);
         });
@@ -45,7 +48,7 @@ void ChatComposer::uploadFrom(const std::shared_ptr<SendRun> &run, qsizetype ind
     }
     run->chat->sendMessageTo(run->room, run->text, run->urls);
     if (run->composer) {
-        run->composer->finishSend(run->typed, run->images);
+        run->composer->finishSend(run->typed, run->uploaded);
         run->composer->setSending(false);
     }
 }

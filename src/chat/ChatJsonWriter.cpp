@@ -56,17 +56,19 @@ void ChatJsonWriter::message(const ChatMessage &message)
 {
     // The record's keys in sorted order; absent optionals and the client-side flag are left out.
     m_out += '{';
+    if (message.clientId) {
+        key("clientId");
+        string(*message.clientId);
+        m_out += ',';
+    }
     key("content");
     string(message.content);
+    optionalBool("failed", message.failed);
     m_out += ',';
     key("from");
     string(message.from);
     optionalString("fromAvatar", message.fromAvatar);
-    if (message.fromBot) {
-        m_out += ',';
-        key("fromBot");
-        m_out += *message.fromBot ? "true" : "false";
-    }
+    optionalBool("fromBot", message.fromBot);
     optionalString("fromName", message.fromName);
     optionalString("fromRole", message.fromRole);
     optionalString("gid", message.gid);
@@ -105,6 +107,15 @@ void ChatJsonWriter::optionalString(const char *name, const std::optional<QStrin
     m_out += ',';
     key(name);
     string(*value);
+}
+
+void ChatJsonWriter::optionalBool(const char *name, const std::optional<bool> &value)
+{
+    if (!value)
+        return;
+    m_out += ',';
+    key(name);
+    m_out += *value ? "true" : "false";
 }
 
 void ChatJsonWriter::string(const QString &text)

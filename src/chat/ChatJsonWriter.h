@@ -24,6 +24,7 @@ private:
     void key(const char *name);
     void string(const QString &text);
     void optionalString(const char *name, const std::optional<QString> &value);
+    void optionalBool(const char *name, const std::optional<bool> &value);
 
     QByteArray m_out;
 };

@@ -1,7 +1,7 @@
 #pragma once
 // What the chat state reaches outside itself, gathered so that tests can put in their own: the
 // WebSocket client, the group search of the REST client, the clock, the id source of optimistic
-// messages and the toast's lifetime. Members left empty take the process-wide defaults.
+// messages, the toast's lifetime and the wait for an echo. Members left empty take the process-wide defaults.
 #include "Result.h"
 #include "SearchGroup.h"
 
@@ -24,6 +24,9 @@ struct ChatServices
     // A fresh random UUID in canonical upper-case text form (36 characters).
     std::function<QString()> newUuid;
     std::chrono::milliseconds toastDuration{2000};
+    // How long an own message may wait for its echo on a connection that stays up before it is
+    // marked failed.
+    std::chrono::milliseconds confirmTimeout{15000};
 
     // This set with every empty member filled by the process-wide default.
     ChatServices withDefaults() const;

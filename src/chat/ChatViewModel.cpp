@@ -7,6 +7,7 @@
 #include "LiveEventHandler.h"
 #include "MessageListModel.h"
 #include "NotificationCenter.h"
+#include "Outbox.h"
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 
@@ -36,7 +37,8 @@ ChatViewModel::ChatViewModel(const ChatServices &services, QObject *parent)
     : QObject(parent),
       m_services(services.withDefaults()),
       m_store(new MessageStore(this)),
-      m_cache(new ChatCache([this](ChatCache::Key key) { return encoderForCache(key); }, this))
+      m_cache(new ChatCache([this](ChatCache::Key key) { return encoderForCache(key); }, this)),
+      m_outbox(new Outbox(*m_store, *m_cache, m_services, this))
 {
     connect(m_store, &MessageStore::changed, this, [this](MessageStore::Box box) {
         m_cache->markChanged(cacheKey(box));
@@ -155,40 +157,39 @@ void ChatViewModel::sendMessageTo(const RoomType &room, const QString &text, con
 {
     if (text.isEmpty() && images.isEmpty())
         return;
-    // The gate is passed before the connection test: a refused offline send still opens a window.
     const qint64 now = m_services.nowMs();
     if (now - m_lastSendTimeMs < sendGateMs)
         return;
     m_lastSendTimeMs = now;
-    if (!m_services.ws->isConnected()) {
-        setToastDirectly(QStringLiteral("网络未连接，消息发送失败"));
-        return;
-    }
+    const QString clientId = m_services.newUuid();
     ChatMessage message;
-    message.id = QStringLiteral("temp_") + m_services.newUuid();
+    message.id = QStringLiteral("temp_") + clientId;
+    message.clientId = clientId;
     message.from = currentUserId();
     message.fromName = m_currentUserName;
     message.content = text;
     if (!images.isEmpty())
         message.images = images;
+    // The room travels with the message: a pending one is resent from the store, perhaps after a restart.
+    if (room.kind() == RoomType::Kind::Dm)
+        message.to = room.peerId();
+    else if (room.kind() == RoomType::Kind::Group)
+        message.gid = room.gid();
     message.time = m_services.nowMs();
     message.isFromMe = true;
 
     const MessageStore::Ref ref = storeRef(room);
-    m_cache->beforeUnsavedChange();
     m_store->append(ref, message);
-    switch (room.kind()) {
-    case RoomType::Kind::Global:
+    if (room.kind() == RoomType::Kind::Global)
         m_store->trimFront(ref, hallLimit);
-        m_services.ws->sendGlobal(text, images);
-        break;
-    case RoomType::Kind::Group:
-        m_services.ws->sendGroup(room.gid(), text, images);
-        break;
-    case RoomType::Kind::Dm:
-        m_services.ws->sendDM(room.peerId(), text, images);
-        break;
-    }
+    m_outbox->post(ref.box, message);
+    // Saved at once: what the user wrote survives a crash or a restart until the server has it.
+    m_cache->requestSave();
+}
+
+void ChatViewModel::resendMessageWithId(const QString &messageId)
+{
+    m_outbox->resend(messageId);
 }
 
 void ChatViewModel::recallMessage(const ChatMessage &message)

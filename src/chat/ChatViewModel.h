@@ -29,6 +29,7 @@
 
 class HelloMerger;
 class LiveEventHandler;
+class Outbox;
 
 class ChatViewModel : public QObject
 {
@@ -99,10 +100,13 @@ public:
 
     Q_INVOKABLE void showToast(const QString &message);
 
+    // Offline, the message is kept pending and goes out after the next connection's hello.
     Q_INVOKABLE void sendMessage(const QString &text, const QStringList &images = {});
     // The same for a given room: an image message whose uploads finish after the user has moved
     // to another room still goes where it was written.
     void sendMessageTo(const RoomType &room, const QString &text, const QStringList &images);
+    // "重发" of an own message marked failed, by its id.
+    Q_INVOKABLE void resendMessageWithId(const QString &messageId);
     void recallMessage(const ChatMessage &message);
     void removeMessageLocally(const ChatMessage &message);
     // The same two for screens, by the id of a message of the open room.
@@ -151,6 +155,7 @@ private:
     // and tells the cache which stored key changed.
     MessageStore &store() { return *m_store; }
     ChatCache &mutableCache() { return *m_cache; }
+    Outbox &outbox() { return *m_outbox; }
     void setGroups(QList<ChatGroup> groups);
     void setFriends(QList<User> friends);
     void setPendingRequests(QList<FriendRequest> requests);
@@ -190,6 +195,7 @@ private:
     ChatServices m_services;
     MessageStore *m_store;
     ChatCache *m_cache;
+    Outbox *m_outbox;
     MessageListModel *m_currentMessages;
     ConversationListModel *m_conversations;
 

@@ -3,9 +3,26 @@
 #include "AppLogger.h"
 #include "ChatViewModel.h"
 #include "NotificationCenter.h"
+#include "Outbox.h"
 #include "SettingsStore.h"
 
 namespace {
+// The snapshot's list of a room followed by the user's messages still pending in the list it
+// replaces, except those the snapshot shows delivered (by their client id).
+QList<ChatMessage> keepingPending(QList<ChatMessage> fresh, const QList<ChatMessage> *old)
+{
+    if (!old)
+        return fresh;
+    QSet<QString> delivered;
+    for (const ChatMessage &message : fresh)
+        if (message.clientId)
+            delivered.insert(*message.clientId);
+    for (const ChatMessage &message : *old)
+        if (Outbox::isPending(message) && !delivered.contains(Outbox::clientIdOf(message)))
+            fresh.append(message);
+    return fresh;
+}
+
 template <typename T>
 QString countOf(const std::optional<T> &list)
 {
@@ -44,7 +61,7 @@ void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
     const QString me = ChatViewModel::currentUserId();
     MessageStore &store = chat.store();
 
-    store.setGlobal(flagged(std::move(hello.globalMsgs).value_or(QList<ChatMessage>()), me));
+    store.setGlobal(keepingPending(flagged(std::move(hello.globalMsgs).value_or(QList<ChatMessage>()), me), &store.global()));
 
     QList<ChatGroup> groups = std::move(hello.groups).value_or(QList<ChatGroup>());
     for (ChatGroup &group : groups)
@@ -58,7 +75,7 @@ void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
     if (hello.groupMsgs) {
         MessageStore::MessageMap rooms = std::move(*hello.groupMsgs);
         for (auto it = rooms.begin(); it != rooms.end(); ++it)
-            it.value() = flagged(std::move(it.value()), me);
+            it.value() = keepingPending(flagged(std::move(it.value()), me), store.find({MessageStore::Box::Group, it.key()}));
         store.setBox(MessageStore::Box::Group, std::move(rooms));
     }
 
@@ -78,9 +95,10 @@ void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
     if (hello.dmRooms) {
         MessageStore::MessageMap rooms = store.dm();
         for (auto it = hello.dmRooms->begin(); it != hello.dmRooms->end(); ++it)
-            rooms.insert(it.key(), flagged(std::move(it.value()), me));
+            rooms.insert(it.key(), keepingPending(flagged(std::move(it.value()), me), store.find({MessageStore::Box::Dm, it.key()})));
         store.setBox(MessageStore::Box::Dm, std::move(rooms));
     }
 
     chat.mutableCache().requestSave();
+    chat.outbox().resendAfterHello();
 }

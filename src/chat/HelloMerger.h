@@ -2,7 +2,9 @@
 // Folds the hello snapshot, sent after every connection, into the chat state: most lists are
 // replaced (an absent list empties its target), group rooms are replaced as a whole when sent,
 // direct rooms are merged room by room, and the hall settings go to the session state as
-// notifications. Own-message and owner flags are judged by the snapshot's own user id.
+// notifications. Own-message and owner flags are judged by the snapshot's own user id. The user's
+// pending messages stay at the end of their rooms (unless the snapshot already holds them) and
+// are sent again once the merge is done.
 #include "HelloMessage.h"
 
 class ChatViewModel;

@@ -3,6 +3,7 @@
 #include "ChatViewModel.h"
 #include "HelloMerger.h"
 #include "NotificationCenter.h"
+#include "Outbox.h"
 #include "WebSocketService.h"
 
 #include <QPointer>
@@ -145,8 +146,12 @@ void LiveEventHandler::receive(ChatViewModel &chat, const ChatMessage &message, 
 
     MessageStore &store = chat.store();
     store.ensure(ref);
+    // The echo answers the pending message of its client id; from a server that does not echo
+    // client ids, every pending message of the list goes.
     if (received.isFromMe)
-        store.removeIf(ref, [](const ChatMessage &m) { return m.id.startsWith(QLatin1String("temp_")); });
+        store.removeIf(ref, [&clientId = message.clientId](const ChatMessage &m) {
+            return Outbox::isPending(m) && (!clientId || Outbox::clientIdOf(m) == *clientId);
+        });
     const QList<ChatMessage> &list = *store.find(ref);
     const bool known = std::any_of(list.begin(), list.end(), [&received](const ChatMessage &m) { return m.id == received.id; });
     if (!known)

@@ -1,6 +1,7 @@
 #include "MessageListModel.h"
 
 #include "ChatViewModel.h"
+#include "Outbox.h"
 
 MessageListModel::MessageListModel(const MessageStore &store, QObject *parent)
     : QAbstractListModel(parent), m_store(store)
@@ -24,6 +25,10 @@ MessageListModel::MessageListModel(const MessageStore &store, QObject *parent)
             return;
         endRemoveRows();
         Q_EMIT countChanged();
+    });
+    connect(&store, &MessageStore::replaced, this, [this](const MessageStore::Ref &ref, int row) {
+        if (follows(ref))
+            Q_EMIT dataChanged(index(row), index(row));
     });
     connect(&store, &MessageStore::aboutToReset, this, [this](MessageStore::Box box) {
         if (m_ref && m_ref->box == box) {
@@ -107,7 +112,9 @@ QVariant MessageListModel::data(const QModelIndex &index, int role) const
     case IsFromMeRole:
         return message.isFromMe;
     case IsPendingRole:
-        return message.id.startsWith(QLatin1String("temp_"));
+        return Outbox::isPending(message);
+    case IsFailedRole:
+        return message.failed.value_or(false);
     default:
         return QVariant();
     }
@@ -120,6 +127,6 @@ QHash<int, QByteArray> MessageListModel::roleNames() const
         {FromAvatarRole, "fromAvatar"}, {FromRoleRole, "fromRole"}, {FromBotRole, "fromBot"},
         {ContentRole, "content"},  {ImagesRole, "images"},     {TimeRole, "time"},
         {ToRole, "to"},            {GidRole, "gid"},           {IsFromMeRole, "isFromMe"},
-        {IsPendingRole, "isPending"},
+        {IsPendingRole, "isPending"}, {IsFailedRole, "isFailed"},
     };
 }

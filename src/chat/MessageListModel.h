@@ -32,6 +32,8 @@ public:
         IsFromMeRole,
         // An optimistic message still waiting for the server's echo.
         IsPendingRole,
+        // An own message the server never confirmed; it waits for the user to resend it.
+        IsFailedRole,
     };
     Q_ENUM(Role)
 

@@ -65,6 +65,16 @@ void MessageStore::removeIf(const Ref &ref, const std::function<bool(const ChatM
         Q_EMIT changed(ref.box);
 }
 
+void MessageStore::replace(const Ref &ref, int row, const ChatMessage &message)
+{
+    QList<ChatMessage> *messages = list(ref);
+    if (!messages || row < 0 || row >= messages->size())
+        return;
+    (*messages)[row] = message;
+    Q_EMIT replaced(ref, row);
+    Q_EMIT changed(ref.box);
+}
+
 void MessageStore::trimFront(const Ref &ref, int limit)
 {
     QList<ChatMessage> *messages = list(ref);

@@ -40,6 +40,8 @@ public:
     void append(const Ref &ref, const ChatMessage &message);
     // Removes every message matching pred; an entry that becomes empty stays.
     void removeIf(const Ref &ref, const std::function<bool(const ChatMessage &)> &pred);
+    // Replaces the message at `row` of the list (same id, changed flags).
+    void replace(const Ref &ref, int row, const ChatMessage &message);
     // Keeps the newest `limit` messages of the list.
     void trimFront(const Ref &ref, int limit);
 
@@ -54,6 +56,7 @@ Q_SIGNALS:
     void inserted(const MessageStore::Ref &ref);
     void aboutToRemove(const MessageStore::Ref &ref, int first, int last);
     void removed(const MessageStore::Ref &ref);
+    void replaced(const MessageStore::Ref &ref, int row);
     // Lists of this box may have been replaced, created or dropped wholesale.
     void aboutToReset(MessageStore::Box box);
     void reset(MessageStore::Box box);

@@ -12,7 +12,7 @@ size_t qHash(const ChatMessage &message, size_t seed)
     return qHashMulti(seed, message.id, message.from, optional(message.fromName), optional(message.fromAvatar),
                       optional(message.fromRole), optional(message.fromBot), message.content,
                       optional(message.images), message.time, optional(message.to), optional(message.gid),
-                      message.isFromMe);
+                      optional(message.clientId), optional(message.failed), message.isFromMe);
 }
 
 Result<ChatMessage> JsonCodec<ChatMessage>::decode(const QJsonValue &json)
@@ -31,6 +31,8 @@ Result<ChatMessage> JsonCodec<ChatMessage>::decode(const QJsonValue &json)
     fields.required("time"_L1, message.time);
     fields.lenient("to"_L1, message.to);
     fields.lenient("gid"_L1, message.gid);
+    fields.lenient("clientId"_L1, message.clientId);
+    fields.lenient("failed"_L1, message.failed);
     if (!fields.failed())
         message.id = id ? std::move(*id)
                         : message.from + u'_' + message.content + u'_' + QString::number(message.time);
@@ -51,5 +53,7 @@ QJsonValue JsonCodec<ChatMessage>::encode(const ChatMessage &message)
         .put("time"_L1, message.time)
         .put("to"_L1, message.to)
         .put("gid"_L1, message.gid)
+        .put("clientId"_L1, message.clientId)
+        .put("failed"_L1, message.failed)
         .object();
 }

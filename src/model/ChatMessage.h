@@ -20,6 +20,11 @@ struct ChatMessage
     qint64 time = 0; // ms since 1970
     std::optional<QString> to{};  // peer user id of a direct message
     std::optional<QString> gid{}; // group id of a group message
+    // The sender's own id of the message, chosen before sending: a resent message is recognised
+    // by it (the server stores it and echoes it back).
+    std::optional<QString> clientId{};
+    // Set by the client on an own message the server never confirmed; kept in the local store.
+    std::optional<bool> failed{};
     bool isFromMe = false;      // client-side only, never on the wire
 
     bool operator==(const ChatMessage &) const = default;

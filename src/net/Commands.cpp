@@ -18,12 +18,15 @@ QJsonValue stringArray(const QStringList &items)
     return QJsonArray::fromStringList(items);
 }
 
-// The three message commands share "content" and an "images" member only when there are images.
-QJsonObject message(const char *type, const QString &content, const QStringList &images)
+// The three message commands share "content", an "images" member only when there are images and
+// a "clientId" only when the sender gave one.
+QJsonObject message(const char *type, const QString &content, const QStringList &images, const QString &clientId)
 {
     QJsonObject object = command(type, {{QStringLiteral("content"), content}});
     if (!images.isEmpty())
         object.insert(QStringLiteral("images"), stringArray(images));
+    if (!clientId.isEmpty())
+        object.insert(QStringLiteral("clientId"), clientId);
     return object;
 }
 
@@ -34,21 +37,21 @@ QJsonObject Commands::auth(const QString &token)
     return command("auth", {{QStringLiteral("token"), token}});
 }
 
-QJsonObject Commands::global(const QString &content, const QStringList &images)
+QJsonObject Commands::global(const QString &content, const QStringList &images, const QString &clientId)
 {
-    return message("global", content, images);
+    return message("global", content, images, clientId);
 }
 
-QJsonObject Commands::dm(const QString &to, const QString &content, const QStringList &images)
+QJsonObject Commands::dm(const QString &to, const QString &content, const QStringList &images, const QString &clientId)
 {
-    QJsonObject object = message("dm", content, images);
+    QJsonObject object = message("dm", content, images, clientId);
     object.insert(QStringLiteral("to"), to);
     return object;
 }
 
-QJsonObject Commands::group(const QString &gid, const QString &content, const QStringList &images)
+QJsonObject Commands::group(const QString &gid, const QString &content, const QStringList &images, const QString &clientId)
 {
-    QJsonObject object = message("group", content, images);
+    QJsonObject object = message("group", content, images, clientId);
     object.insert(QStringLiteral("gid"), gid);
     return object;
 }

@@ -11,10 +11,12 @@ class Commands
 public:
     static QJsonObject auth(const QString &token);
 
-    // "images" is present only when the list is not empty; "content" always is.
-    static QJsonObject global(const QString &content, const QStringList &images);
-    static QJsonObject dm(const QString &to, const QString &content, const QStringList &images);
-    static QJsonObject group(const QString &gid, const QString &content, const QStringList &images);
+    // "images" is present only when the list is not empty; "content" always is; "clientId" only
+    // when one is given.
+    static QJsonObject global(const QString &content, const QStringList &images, const QString &clientId = {});
+    static QJsonObject dm(const QString &to, const QString &content, const QStringList &images, const QString &clientId = {});
+    static QJsonObject group(const QString &gid, const QString &content, const QStringList &images,
+                             const QString &clientId = {});
 
     static QJsonObject createGroup(const QString &name, const QStringList &members);
     // action is "accept" or "deny".

@@ -24,6 +24,7 @@ public:
     std::unique_ptr<ChatViewModel> chat;
     qint64 now = startMs;
     int uuids = 0;
+    std::chrono::milliseconds confirmTimeout{15000};
     QStringList searchedKeywords;
     ChatServices::SearchReply pendingSearch;
 
@@ -46,6 +47,7 @@ public:
         services.nowMs = [this] { return now; };
         services.newUuid = [this] { return QStringLiteral("00000000-0000-4000-8000-%1").arg(++uuids, 12, 10, QLatin1Char('0')); };
         services.toastDuration = 40ms;
+        services.confirmTimeout = confirmTimeout;
         services.searchGroups = [this](const QString &keyword, ChatServices::SearchReply reply) {
             searchedKeywords.append(keyword);
             pendingSearch = std::move(reply);
@@ -68,13 +70,16 @@ public:
         return make();
     }
 
-    // Connects this client to a recording server and waits until it holds the authenticated socket.
-    void connectTo(WebSocketTestServer &server)
+    // Connects this client to a recording server, waits until it holds the authenticated socket and
+    // hands it the server's first answer, a hello (with `hello`'s members).
+    void connectTo(WebSocketTestServer &server, const char *hello = "{'type':'hello'}")
     {
         loopback::setServer(server.baseURL());
         ws->connectToServer(QStringLiteral("tok"));
         QTRY_COMPARE(server.received.size(), 1);
         server.received.clear();
+        deliver(hello);
+        QVERIFY(QTest::qWaitFor([this] { return ws->inbound().isIdle(); }));
     }
 
     // Every frame handed over applied, every save on disk; false when that takes too long.

@@ -64,36 +64,121 @@ private Q_SLOTS:
         QVERIFY(!text.images);
         QCOMPARE(text.time, ChatFixture::startMs);
         QVERIFY(text.isFromMe);
+        QCOMPARE(text.clientId, text.id.mid(5));
         QCOMPARE(chat.globalMessages().at(1).images, QStringList{QStringLiteral("/i/1.jpg")});
-        QVERIFY(!chat.cache().savePending()); // optimistic sends are not saved
+        QVERIFY(chat.cache().savePending()); // what the user wrote is saved at once
 
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'one'}"));
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg']}"));
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'one','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg'],'clientId':'00000000-0000-4000-8000-000000000002'}"));
 
         // The echo of the first send replaces both optimistic messages.
         f.deliver("{'type':'global','id':'srv1','from':'me','content':'one','time':1}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srv1")});
     }
 
-    void offlineSendShowsToastButStillStartsTheGate()
+    void sendsWaitForTheHelloAndOfflineOnesStayPending()
     {
         ChatFixture f;
-        ChatViewModel &chat = f.make();
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
         chat.setCurrentRoom(RoomType::global());
-        chat.sendMessage(QStringLiteral("x"));
-        QCOMPARE(chat.toast(), QStringLiteral("网络未连接，消息发送失败"));
-        QVERIFY(chat.globalMessages().isEmpty());
-        // Set directly: no timer clears it.
-        QTest::qWait(80);
-        QCOMPARE(chat.toast(), QStringLiteral("网络未连接，消息发送失败"));
-
-        f.connectTo(*m_server);
-        f.now += 100;
-        chat.sendMessage(QStringLiteral("too soon"));
-        QVERIFY(chat.globalMessages().isEmpty());
-        f.now += 200;
-        chat.sendMessage(QStringLiteral("ok"));
+        chat.sendMessage(QStringLiteral("offline"));
+        QVERIFY(!chat.hasToast());
         QCOMPARE(chat.globalMessages().size(), 1);
+        f.now += 100;
+        chat.sendMessage(QStringLiteral("too soon")); // the gate holds offline too
+        QCOMPARE(chat.globalMessages().size(), 1);
+
+        // Connected but before the hello, a frame could overtake the authentication: it waits.
+        loopback::setServer(m_server->baseURL());
+        f.ws->connectToServer(QStringLiteral("tok"));
+        f.now += 300;
+        chat.sendMessage(QStringLiteral("early"));
+        QTRY_COMPARE(m_server->received.size(), 1);
+        QCOMPARE(loopback::parsed(m_server->received.takeFirst()).value(QStringLiteral("type")), QStringLiteral("auth"));
+        QTest::qWait(50);
+        QVERIFY(m_server->received.isEmpty());
+        f.deliver("{'type':'hello'}");
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'offline','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QCOMPARE(nextFrame(), json("{'type':'global','content':'early','clientId':'00000000-0000-4000-8000-000000000002'}"));
+        QCOMPARE(chat.globalMessages().size(), 2);
+    }
+
+    void pendingMessagesOutliveTheConnectionAndGoOutOnceInOrder()
+    {
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        f.connectTo(*m_server);
+        const auto uuid = [](int n) { return QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')); };
+        const QList<RoomType> rooms{RoomType::global(), RoomType::dm(QStringLiteral("b"), QStringLiteral("B")),
+                                    RoomType::group(QStringLiteral("g"), QStringLiteral("G"))};
+        for (const RoomType &room : rooms) {
+            chat.setCurrentRoom(room);
+            chat.sendMessage(room.id());
+            f.now += 300;
+        }
+        QTRY_COMPARE(m_server->received.size(), 3);
+        m_server->received.clear();
+
+        // The hall message was stored before the drop (the snapshot shows its client id): only the
+        // other two go again, in the order they were written, under the same client ids.
+        f.ws->disconnectFromServer();
+        const QByteArray hello = "{'type':'hello','globalMsgs':[{'id':'srvA','from':'me','content':'global','time':1,'clientId':'"
+            + uuid(1).toLatin1() + "'}],'dmRooms':{'b_me':[]},'groupMsgs':{'g':[]}}";
+        f.connectTo(*m_server, hello.constData());
+        QCOMPARE(nextFrame(), json(("{'type':'dm','to':'b','content':'dm_b','clientId':'" + uuid(2).toLatin1() + "'}").constData()));
+        QCOMPARE(nextFrame(), json(("{'type':'group','gid':'g','content':'group_g','clientId':'" + uuid(3).toLatin1() + "'}").constData()));
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srvA")});
+        QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("b_me"))), QStringList{QStringLiteral("temp_") + uuid(2)});
+
+        // An echo answers the message of its client id only.
+        f.deliver(QByteArray("{'type':'group','id':'srvC','from':'me','gid':'g','content':'group_g','time':3,'clientId':'" + uuid(3).toLatin1() + "'}").constData());
+        QCOMPARE(ChatFixture::ids(chat.groupMessages().value(QStringLiteral("g"))), QStringList{QStringLiteral("srvC")});
+        QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 1);
+    }
+
+    void unconfirmedMessagesAreMarkedFailedAndResentOnRequest()
+    {
+        ChatFixture f;
+        f.confirmTimeout = 100ms;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        f.connectTo(*m_server);
+        chat.setCurrentRoom(RoomType::global());
+        chat.sendMessage(QStringLiteral("refused"));
+        const auto failed = [&chat](int row) { return chat.globalMessages().at(row).failed.value_or(false); };
+        QTRY_VERIFY(failed(0));
+        QVERIFY(chat.currentMessages()->data(chat.currentMessages()->index(0), MessageListModel::IsFailedRole).toBool());
+        QVERIFY(f.settle());
+        m_server->received.clear();
+
+        // A drop before the timeout is no failure: the message goes again after the next hello.
+        f.now += 300;
+        chat.sendMessage(QStringLiteral("dropped"));
+        f.ws->disconnectFromServer();
+        QTest::qWait(300);
+        QVERIFY(!failed(1));
+        chat.resendMessageWithId(chat.globalMessages().at(0).id);
+        QVERIFY(!failed(0));
+        m_server->received.clear();
+        f.connectTo(*m_server);
+        QCOMPARE(nextFrame().value(QStringLiteral("content")), QStringLiteral("refused"));
+        QCOMPARE(nextFrame().value(QStringLiteral("content")), QStringLiteral("dropped"));
+        f.deliver("{'type':'global','id':'s1','from':'me','content':'refused','time':1,'clientId':'00000000-0000-4000-8000-000000000001'}");
+        f.deliver("{'type':'global','id':'s2','from':'me','content':'dropped','time':1,'clientId':'00000000-0000-4000-8000-000000000002'}");
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()), (QStringList{QStringLiteral("s1"), QStringLiteral("s2")}));
+    }
+
+    void pendingMessagesSurviveARestart()
+    {
+        ChatFixture f;
+        f.make(QStringLiteral("me")).setCurrentRoom(RoomType::dm(QStringLiteral("b"), QStringLiteral("B")));
+        f.chat->sendMessage(QStringLiteral("written offline"));
+        QVERIFY(f.settle());
+        f.chat.reset();
+
+        ChatViewModel &restarted = f.make();
+        QCOMPARE(restarted.dmMessages().value(QStringLiteral("b_me")).size(), 1);
+        f.connectTo(*m_server);
+        QCOMPARE(nextFrame(), json("{'type':'dm','to':'b','content':'written offline','clientId':'00000000-0000-4000-8000-000000000001'}"));
     }
 
     void groupAndDirectSendsCreateTheirRoom()
@@ -108,16 +193,16 @@ private Q_SLOTS:
         chat.sendMessage(QStringLiteral("hi a"));
         QCOMPARE(chat.groupMessages().value(QStringLiteral("g")).size(), 1);
         QCOMPARE(chat.dmMessages().value(QStringLiteral("a_me")).size(), 1);
-        QCOMPARE(nextFrame(), json("{'type':'group','gid':'g','content':'hi group'}"));
-        QCOMPARE(nextFrame(), json("{'type':'dm','to':'a','content':'hi a'}"));
+        QCOMPARE(nextFrame(), json("{'type':'group','gid':'g','content':'hi group','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QCOMPARE(nextFrame(), json("{'type':'dm','to':'a','content':'hi a','clientId':'00000000-0000-4000-8000-000000000002'}"));
     }
 
     void theFiveHundredFirstOptimisticHallMessageDropsTheOldest()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        f.deliverHall(500);
         f.connectTo(*m_server);
+        f.deliverHall(500);
         chat.setCurrentRoom(RoomType::global());
         chat.sendMessage(QStringLiteral("mine"));
         QCOMPARE(chat.globalMessages().size(), 500);

@@ -40,6 +40,8 @@ private Q_SLOTS:
         full.time = -1772352942000;
         full.to = QStringLiteral("p");
         full.gid = QStringLiteral("g");
+        full.clientId = QStringLiteral("c\"1");
+        full.failed = true;
         full.isFromMe = true;
         ChatMessage bare;
         bare.id = QStringLiteral("b");

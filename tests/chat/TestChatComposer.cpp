@@ -161,7 +161,7 @@ private Q_SLOTS:
         QCOMPARE(toasts.size(), 1);
         QCOMPARE(composer.messageText(), QStringLiteral("again")); // kept for the next try
         QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'hi'}"));
+        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'hi','clientId':'00000000-0000-4000-8000-000000000001'}"));
         QCOMPARE(ChatFixture::ids(chat.globalMessages()).size(), 1);
     }
 
@@ -208,12 +208,14 @@ private Q_SLOTS:
         QVERIFY(!composer.isSending());
         QTRY_COMPARE(m_server->received.size(), 1);
         QCOMPARE(loopback::parsed(m_server->received.first()),
-                 json("{'type':'group','gid':'g1','content':'look','images':['/u/1.jpg','/u/3.jpg']}"));
+                 json("{'type':'group','gid':'g1','content':'look','images':['/u/1.jpg','/u/3.jpg'],"
+                      "'clientId':'00000000-0000-4000-8000-000000000001'}"));
         QCOMPARE(composer.messageText(), QStringLiteral("look, more"));
-        QCOMPARE(composer.draftImages()->count(), 1);
+        // The picture that did not go up stays picked, beside the one added meanwhile.
+        QCOMPARE(composer.draftImages()->count(), 2);
     }
 
-    void withoutATokenImagesAreDroppedAndTheTextStillGoes()
+    void withoutATokenImagesStayPickedAndTheTextStillGoes()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
@@ -228,9 +230,10 @@ private Q_SLOTS:
         composer.send();
         QCOMPARE(uploads, 0);
         QVERIFY(!composer.isSending());
-        QCOMPARE(composer.draftImages()->count(), 0);
+        QCOMPARE(composer.draftImages()->count(), 1);
         QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'text'}"));
+        QCOMPARE(loopback::parsed(m_server->received.first()),
+                 json("{'type':'global','content':'text','clientId':'00000000-0000-4000-8000-000000000001'}"));
     }
 
     void mentionRuns_data()

@@ -114,6 +114,39 @@ private Q_SLOTS:
         QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("a_c"))), QStringList{QStringLiteral("d2")});
     }
 
+    void pendingMessagesAcrossTheSnapshot_data()
+    {
+        // A message written offline (client id …001) in a room, then a snapshot.
+        QTest::addColumn<QString>("room");
+        QTest::addColumn<QString>("snapshot");
+        QTest::addColumn<QStringList>("after"); // the room's ids afterwards; "temp" for the pending one
+        const QString delivered = QStringLiteral("{'id':'s1','from':'me','content':'x','time':1,'clientId':'00000000-0000-4000-8000-000000000001'}");
+        QTest::newRow("hall sent") << "global" << "{'type':'hello','globalMsgs':[{'id':'h1','from':'b','content':'y','time':1}]}"
+                                   << QStringList{"h1", "temp"};
+        QTest::newRow("hall holds it") << "global" << "{'type':'hello','globalMsgs':[" + delivered + "]}" << QStringList{"s1"};
+        QTest::newRow("direct room sent") << "dm" << "{'type':'hello','dmRooms':{'b_me':[]}}" << QStringList{"temp"};
+        QTest::newRow("direct room not sent") << "dm" << "{'type':'hello'}" << QStringList{"temp"};
+        QTest::newRow("group room sent") << "group" << "{'type':'hello','groupMsgs':{'g':[" + delivered + "]}}" << QStringList{"s1"};
+        QTest::newRow("group gone") << "group" << "{'type':'hello','groupMsgs':{'h':[]}}" << QStringList{};
+    }
+
+    void pendingMessagesAcrossTheSnapshot()
+    {
+        QFETCH(QString, room);
+        QFETCH(QString, snapshot);
+        QFETCH(QStringList, after);
+        ChatFixture f;
+        ChatViewModel &chat = f.make(QStringLiteral("me"));
+        const RoomType target = room == QLatin1String("dm") ? RoomType::dm(QStringLiteral("b"), QStringLiteral("B"))
+            : room == QLatin1String("group")               ? RoomType::group(QStringLiteral("g"), QStringLiteral("G"))
+                                                           : RoomType::global();
+        chat.setCurrentRoom(target);
+        chat.sendMessage(QStringLiteral("x"));
+        f.deliver(loopback::json(snapshot.toUtf8().constData()));
+        after.replaceInStrings(QStringLiteral("temp"), QStringLiteral("temp_00000000-0000-4000-8000-000000000001"));
+        QCOMPARE(ChatFixture::ids(chat.messages(target)), after);
+    }
+
     void snapshotKeepsEveryHallMessage()
     {
         ChatFixture f;

@@ -85,8 +85,24 @@ private Q_SLOTS:
         QList<ChatMessage> bobHall;
         QStringList bobRecalled;
         std::optional<QList<User>> bobFriends;
-        bobSocket.onHello = [&](const HelloMessage &) { bobHello = true; };
-        bobSocket.onGlobalMessage = [&](const ChatMessage &m) { bobHall << m; };
+        // Bob's hall as he sees it: live messages, and the history each hello brings (a connection
+        // that drops and comes back would otherwise miss what was said meanwhile).
+        const auto bobHears = [&](const ChatMessage &m) {
+            if (std::none_of(bobHall.begin(), bobHall.end(), [&m](const ChatMessage &known) { return known.id == m.id; }))
+                bobHall << m;
+        };
+        const auto bobSaw = [&](const QString &content) -> std::optional<ChatMessage> {
+            for (const ChatMessage &m : bobHall)
+                if (m.content == content)
+                    return m;
+            return std::nullopt;
+        };
+        bobSocket.onHello = [&](const HelloMessage &hello) {
+            bobHello = true;
+            for (const ChatMessage &m : hello.globalMsgs.value_or(QList<ChatMessage>()))
+                bobHears(m);
+        };
+        bobSocket.onGlobalMessage = bobHears;
         bobSocket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &) { bobRecalled << id; };
         bobSocket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
         bobSocket.connectToServer(bob->token);
@@ -120,8 +136,8 @@ private Q_SLOTS:
         composer->property("draftImages").value<DraftImageList *>()->addImage(QImage::fromData(jpeg(Qt::darkMagenta)));
         QMetaObject::invokeMethod(composer, "handleTextChange", Q_ARG(QString, QStringLiteral("收到，回你一张")));
         QMetaObject::invokeMethod(composer, "send");
-        QTRY_COMPARE_WITH_TIMEOUT(bobHall.size(), 2, 20000);
-        const ChatMessage mine = bobHall.last();
+        QTRY_VERIFY_WITH_TIMEOUT(bobSaw(QStringLiteral("收到，回你一张")), 20000);
+        const ChatMessage mine = *bobSaw(QStringLiteral("收到，回你一张"));
         QCOMPARE(mine.from, alice);
         QCOMPARE(mine.content, QStringLiteral("收到，回你一张"));
         QVERIFY(mine.images && mine.images->size() == 1 && mine.images->first().startsWith(QStringLiteral("/uploads/")));

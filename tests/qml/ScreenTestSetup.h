@@ -8,6 +8,7 @@
 #include "NotificationCenter.h"
 #include "QmlTestSetup.h"
 #include "RootController.h"
+#include "SecureStorage.h"
 #include "SettingsStore.h"
 
 #include <QJsonArray>
@@ -45,6 +46,11 @@ public:
     Q_INVOKABLE void deliver(const QString &frame)
     {
         WebSocketService::shared().handleMessage(QString(frame).replace(QLatin1Char('\''), QLatin1Char('"')));
+    }
+    // A key of the sealed chat cache as a restarted app finds it (JSON with single quotes).
+    Q_INVOKABLE bool storeSealed(const QString &key, const QString &json)
+    {
+        return SecureStorage::shared().saveJson(QString(json).replace(QLatin1Char('\''), QLatin1Char('"')).toUtf8(), key);
     }
     // Connects the process-wide WebSocket client to a recording server; false when it cannot.
     Q_INVOKABLE bool connectRecorder()

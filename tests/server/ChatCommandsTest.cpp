@@ -179,6 +179,44 @@ private Q_SLOTS:
         QVERIFY(c->quietFor(QStringLiteral("group")));
     }
 
+    void aRepeatedClientIdAnswersOnlyTheSender_data()
+    {
+        QTest::addColumn<QString>("type");
+        QTest::newRow("hall") << QStringLiteral("global");
+        QTest::newRow("direct") << QStringLiteral("dm");
+    }
+
+    void aRepeatedClientIdAnswersOnlyTheSender()
+    {
+        QFETCH(QString, type);
+        ServerFixture server;
+        const auto alice = server.signUp(QStringLiteral("alice"));
+        const auto bob = server.signUp(QStringLiteral("bob"));
+        server.befriend(alice, bob);
+        auto a = server.connect(alice);
+        auto b = server.connect(bob);
+        QJsonObject send = frame(type, {{QStringLiteral("content"), QStringLiteral("once")},
+                                        {QStringLiteral("clientId"), QStringLiteral("C-1")}});
+        if (type == QLatin1String("dm"))
+            send.insert(QStringLiteral("to"), bob.id);
+        a->send(send);
+        const QJsonObject echo = a->waitFor(type);
+        QCOMPARE(echo.value(QStringLiteral("clientId")).toString(), QStringLiteral("C-1"));
+        QCOMPARE(b->waitFor(type).value(QStringLiteral("clientId")), echo.value(QStringLiteral("clientId")));
+
+        // Sent again (the echo was lost): alice gets the stored message back, bob hears nothing.
+        auto again = server.connect(alice);
+        again->send(send);
+        QCOMPARE(again->waitFor(type), echo);
+        QVERIFY(b->quietFor(type));
+        // Another sender's same id makes a message of its own.
+        send.insert(QStringLiteral("to"), alice.id);
+        b->send(send);
+        QVERIFY(b->waitFor(type).value(QStringLiteral("id")) != echo.value(QStringLiteral("id")));
+        const QString room = type == QLatin1String("dm") ? MessageStore::directRoom(alice.id, bob.id) : MessageStore::hallRoom();
+        QCOMPARE(MessageStore(server.core().database()).count(room), 2);
+    }
+
     void recallIsTheSendersWithinTwoMinutes()
     {
         ServerFixture server;

@@ -12,12 +12,15 @@
 #include <QElapsedTimer>
 #include <QImage>
 #include <QJsonArray>
+#include <QJsonDocument>
+#include <QNetworkAccessManager>
 #include <QNetworkReply>
 #include <QProcess>
 #include <QSslSocket>
 #include <QTcpSocket>
 #include <QtEndian>
 #include <QtTest>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -84,6 +87,14 @@ QString claimedPngBase64(quint32 width, quint32 height)
     }
     qToBigEndian(~crc, png.data() + 29);
     return QString::fromLatin1(png.toBase64());
+}
+
+// A request as it goes over the wire, for clients that leave before the answer.
+QByteArray rawPost(const QString &path, const QJsonObject &body)
+{
+    const QByteArray json = QJsonDocument(body).toJson(QJsonDocument::Compact);
+    return "POST " + path.toLatin1() + " HTTP/1.1\r\nHost: 127.0.0.1\r\nContent-Type: application/json\r\nContent-Length: "
+        + QByteArray::number(json.size()) + "\r\n\r\n" + json;
 }
 
 // A running server with an administrator, root, signed in, and a user, bob.
@@ -313,6 +324,89 @@ private Q_SLOTS:
         const RestReply flood = upload(pngBase64());
         QCOMPARE(flood.status, 429);
         QCOMPARE(flood.error(), QStringLiteral("上传太频繁，请稍后再试"));
+    }
+
+    void slowWorkLeavesEveryoneElseServed()
+    {
+        ServerProcess server;
+        SeededAccounts seeded(server.dataPath());
+        const auto alice = seeded.add(QStringLiteral("alice"));
+        QVERIFY(server.start(limits({"uploadBurst=1000", "imageCheckQueue=1", "signInBurst=1000"})));
+        // Nine images of nearly the pixel cap: each takes a worker a while to decode.
+        const QJsonArray nine = [] {
+            QJsonArray images;
+            const QString large = pngBase64(5600, 5600);
+            for (int i = 0; i < 9; ++i)
+                images << large;
+            return images;
+        }();
+        QNetworkAccessManager uploads, passwords;
+        const auto post = [&server](QNetworkAccessManager &manager, const char *path, const QJsonObject &body) {
+            QNetworkRequest request(QUrl(server.baseURL() + QLatin1String(path)));
+            request.setHeader(QNetworkRequest::ContentTypeHeader, QByteArrayLiteral("application/json"));
+            return manager.post(request, QJsonDocument(body).toJson(QJsonDocument::Compact));
+        };
+        const auto status = [](QNetworkReply *reply) { return reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt(); };
+        QList<QNetworkReply *> moments, signIns;
+        for (int i = 0; i < 2; ++i)
+            moments << post(uploads, "/api/moment-post", {{QStringLiteral("token"), alice.token}, {QStringLiteral("images"), nine}});
+        for (int i = 0; i < 4; ++i) {
+            signIns << post(passwords, "/api/register", {{QStringLiteral("username"), QStringLiteral("new%1").arg(i)},
+                                                         {QStringLiteral("password"), SeededAccounts::password()}});
+            signIns << post(passwords, "/api/login", {{QStringLiteral("username"), alice.name}, {QStringLiteral("password"), SeededAccounts::password()}});
+        }
+        // Past the queue bound the answer comes at once; the other is being decoded meanwhile.
+        QTRY_VERIFY_WITH_TIMEOUT(std::any_of(moments.cbegin(), moments.cend(), [](QNetworkReply *r) { return r->isFinished(); }), 30000);
+        QNetworkReply *refused = *std::find_if(moments.cbegin(), moments.cend(), [](QNetworkReply *r) { return r->isFinished(); });
+        QCOMPARE(status(refused), 503);
+        QCOMPARE(QJsonDocument::fromJson(refused->readAll()).object().value(QStringLiteral("error")).toString(),
+                 QStringLiteral("服务器繁忙，请稍后再试"));
+        moments.removeOne(refused);
+
+        // The live channel answers while the uploads are still at work.
+        const std::unique_ptr<WsProbe> bob = signedIn(server, seeded.add(QStringLiteral("bob")));
+        QVERIFY(bob);
+        bob->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("还在吗")}}));
+        QVERIFY(!bob->waitFor(QStringLiteral("global")).isEmpty());
+        QVERIFY(!moments.first()->isFinished());
+
+        for (QNetworkReply *reply : moments + signIns) {
+            QTRY_VERIFY_WITH_TIMEOUT(reply->isFinished(), 60000);
+            QCOMPARE(status(reply), 200);
+        }
+    }
+
+    void clientsLeavingMidWorkLeaveTheServerWell()
+    {
+        ServerProcess server;
+        SeededAccounts seeded(server.dataPath());
+        const auto alice = seeded.add(QStringLiteral("alice"));
+        QVERIFY(server.start(limits({"uploadBurst=1000", "signInBurst=1000", "registrationsPerAddress=1000"})));
+        const QString image = pngBase64(3000, 3000);
+        const QJsonObject credentials{{QStringLiteral("username"), alice.name}, {QStringLiteral("password"), SeededAccounts::password()}};
+        // Each client sends its whole request and leaves before the worker is done with it.
+        for (int round = 0; round < 20; ++round) {
+            const QList<QByteArray> requests = {
+                rawPost(QStringLiteral("/api/upload-msg-image"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("data"), image}}),
+                rawPost(QStringLiteral("/api/login"), credentials),
+                rawPost(QStringLiteral("/api/register"), {{QStringLiteral("username"), QStringLiteral("gone%1").arg(round)},
+                                                          {QStringLiteral("password"), SeededAccounts::password()}}),
+            };
+            for (const QByteArray &request : requests) {
+                const std::unique_ptr<QSslSocket> socket = rawTls(server);
+                QVERIFY(socket);
+                socket->write(request);
+                while (socket->bytesToWrite() > 0)
+                    QVERIFY(socket->waitForBytesWritten(5000));
+                socket->abort();
+            }
+        }
+        RestProbe rest(QUrl(server.baseURL() + u'/'));
+        // Sign-ins still at work count against the address until they are verified.
+        RestReply signIn;
+        QTRY_COMPARE_WITH_TIMEOUT((signIn = rest.post(QStringLiteral("/api/login"), credentials)).status, 200, 30000);
+        const QJsonObject upload{{QStringLiteral("token"), signIn.json.value(QStringLiteral("token"))}, {QStringLiteral("data"), pngBase64()}};
+        QTRY_COMPARE_WITH_TIMEOUT(rest.post(QStringLiteral("/api/upload-msg-image"), upload).status, 200, 30000);
     }
 
     void passwordGuessesAndSignInsAreThrottled()

@@ -194,7 +194,7 @@ FocusScope {
 
             delegate: MessageRow {
                 id: messageRow
-                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe })
+                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe, isFailed: isFailed })
                 x: 16
                 width: ListView.view.width - 32
                 currentUserId: composer.currentUserId
@@ -306,6 +306,14 @@ FocusScope {
                     // The row goes whatever the chat state says of the recall.
                     view.chat.recallMessageWithId(id)
                     view.chat.removeMessageWithId(id)
+                    view.contextMenuMessage = null
+                }
+            }
+            DialogTextButton {
+                visible: actions.message.isFailed === true
+                text: "重发"
+                onClicked: {
+                    view.chat.resendMessageWithId(view.contextMenuMessage.id)
                     view.contextMenuMessage = null
                 }
             }

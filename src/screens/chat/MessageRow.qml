@@ -18,6 +18,7 @@ Item {
     required property var images
     required property bool isFromMe
     required property bool isPending
+    required property bool isFailed
     required property int index
     // Set by the chat screen.
     property string currentUserId
@@ -39,6 +40,7 @@ Item {
     Accessible.role: Accessible.ListItem
     Accessible.name: isMe ? "我" : (hasName ? fromName : "?")
     Accessible.description: content + (hasImages ? "（" + images.length + " 张图片）" : "")
+                            + (isFailed ? "（发送失败）" : "")
 
     AvatarView {
         x: row.isMe ? row.width - 36 : 0
@@ -96,7 +98,8 @@ Item {
             height: bubbleContent.height + 18
             radius: 10
             color: row.isMe ? Theme.accent : Theme.zpBorder
-            opacity: row.isPending ? 0.75 : 1
+            // Dimmed while on its way; a failed one shows whole, beside its mark.
+            opacity: row.isPending && !row.isFailed ? 0.75 : 1
 
             MouseArea {
                 anchors.fill: parent
@@ -131,6 +134,24 @@ Item {
                         images: row.images
                         onImageTapped: url => row.imageTapped(url)
                     }
+                }
+            }
+
+            // Never confirmed by the server: a red mark beside the bubble; its actions offer "重发".
+            Rectangle {
+                objectName: "failedMark"
+                visible: row.isFailed
+                x: -width - 6
+                anchors.verticalCenter: parent.verticalCenter
+                width: 18
+                height: 18
+                radius: 9
+                color: "#e5484d"
+                Text {
+                    anchors.centerIn: parent
+                    text: "!"
+                    font: Theme.zp(12, Font.Bold)
+                    color: "white"
                 }
             }
         }

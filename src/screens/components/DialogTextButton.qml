@@ -25,6 +25,7 @@ AbstractButton {
     background: Rectangle {
         color: button.down ? Theme.zpPanel2 : "transparent"
         Rectangle { width: parent.width; height: 1; color: Theme.zpBorder }
-        FocusRing { control: button; radius: 6 }
+        // Inside the button: a ring outside it would stick out past the dialog's edge.
+        FocusRing { control: button; anchors.margins: 3; radius: 6 }
     }
 }

@@ -121,6 +121,11 @@ TestCase {
         compare(frames[0].type, "global")
         compare(frames[0].content, "line one\ntwo")
         compare(field.text, "")
+        // Confirmed, so that no pending message outlives the test in the shared cache.
+        TestSupport.deliver("{'type':'global','id':'s1','from':'me','content':'line one','time':9,'clientId':'"
+            + frames[0].clientId + "'}")
+        tryCompare(host.view.messageList, "count", 5)
+        verify(!row(host.view, 4).isPending)
     }
 
     function test_actionsRecallCopyAndClose() {
@@ -149,6 +154,35 @@ TestCase {
         compare(host.closedCount, 0)
         keyClick(Qt.Key_Escape)
         compare(host.closedCount, 1)
+    }
+
+    function test_failedMarkAndResend() {
+        // A message the server never confirmed, as the restarted app finds it in its cache.
+        verify(TestSupport.storeSealed("zp_global_msgs",
+            "[{'id':'temp_C1','clientId':'C1','from':'me','content':'lost','time':9,'failed':true}]"))
+        const host = make("global")
+        const view = host.view
+        tryCompare(view.messageList, "count", 5)
+        const failed = row(view, 4)
+        verify(findChild(failed, "failedMark").visible)
+        verify(!findChild(row(view, 3), "failedMark").visible)
+
+        view.contextMenuMessage = failed.message
+        const dialog = openedPopup(view, "messageActions")
+        mouseClick(findButton(dialog, "重发"))
+        compare(view.contextMenuMessage, null)
+        let frames = []
+        tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length === 1)
+        compare(frames[0].clientId, "C1")
+        compare(frames[0].content, "lost")
+        verify(!findChild(row(view, 4), "failedMark").visible)
+
+        // The echo answers it; the button is only offered for failed messages.
+        TestSupport.deliver("{'type':'global','id':'m9','from':'me','content':'lost','time':9,'clientId':'C1'}")
+        tryCompare(row(view, 4), "messageId", "m9")
+        view.contextMenuMessage = row(view, 4).message
+        verify(!findButton(openedPopup(view, "messageActions"), "重发").visible)
+        keyClick(Qt.Key_Escape)
     }
 
     function test_deleteContactSendsOneUnfriend() {

@@ -1,0 +1,238 @@
+// Faults against the real server: alice, bob and carol of the demo data, each a client core in a
+// process of its own, write in the hall and to each other while the server is killed (kill -9) and
+// started again, while their network is cut (the socket aborted), and while carol's app is killed
+// with messages still pending and started again. Afterwards every message typed is once in the
+// server's history and once in the chat state of each of its recipients, and none shows as failed.
+#include "ChatClientProcess.h"
+#include "ServerProcess.h"
+
+#include <QDeadlineTimer>
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QtTest>
+#include <memory>
+
+namespace {
+QJsonObject cmd(const char *name, std::initializer_list<QPair<QString, QJsonValue>> members = {})
+{
+    QJsonObject object{{QStringLiteral("cmd"), QLatin1String(name)}};
+    for (const auto &[key, value] : members)
+        object.insert(key, value);
+    return object;
+}
+} // namespace
+
+class DeliveryEndToEndTest : public QObject
+{
+    Q_OBJECT
+
+    struct Client
+    {
+        QString name;
+        QString id;
+        std::unique_ptr<ChatClientProcess> process;
+    };
+    // A message typed: its text, its sender and, for a direct message, its addressee (else the hall).
+    struct Typed
+    {
+        QString text;
+        int from = 0;
+        int to = -1;
+    };
+
+    ServerProcess m_server;
+    quint16 m_port = 0;
+    QTemporaryDir m_homes;
+    std::vector<Client> m_clients;
+    QList<Typed> m_typed;
+    // What the last look at a client that was not settled found, for a failure message.
+    QString m_lastState;
+
+    bool startClient(Client &client)
+    {
+        client.process = std::make_unique<ChatClientProcess>(QDir(m_homes.path()).filePath(client.name));
+        if (!client.process->start(m_server.baseURL(), m_server.caFile()))
+            return false;
+        const QJsonObject login = client.process->command(
+            cmd("login", {{QStringLiteral("user"), client.name}, {QStringLiteral("password"), client.name + QStringLiteral("123")}}));
+        client.id = login.value(QStringLiteral("id")).toString();
+        m_lastState = client.name + QStringLiteral(" login: ") + QString::fromUtf8(QJsonDocument(login).toJson(QJsonDocument::Compact));
+        return login.value(QStringLiteral("ok")).toBool();
+    }
+
+    bool restartServer()
+    {
+        // The port of the killed server is free again at once, or nearly.
+        for (int attempt = 0; attempt < 20; ++attempt) {
+            if (m_server.start({}, m_port))
+                return true;
+            QTest::qWait(500);
+        }
+        return false;
+    }
+
+    void type(int from, int to, const QString &phase)
+    {
+        const QString text = QStringLiteral("%1: %2 → %3").arg(phase, m_clients[from].name, to < 0 ? QStringLiteral("hall") : m_clients[to].name);
+        QJsonObject send = cmd("send", {{QStringLiteral("text"), text}});
+        send.insert(QStringLiteral("room"), to < 0 ? QStringLiteral("global") : QStringLiteral("dm"));
+        if (to >= 0)
+            send.insert(QStringLiteral("to"), m_clients[to].id);
+        m_clients[from].process->command(send);
+        m_typed.append({text, from, to});
+    }
+
+    QString roomOf(const Typed &typed) const
+    {
+        if (typed.to < 0)
+            return QStringLiteral("global");
+        const QString a = m_clients[typed.from].id, b = m_clients[typed.to].id;
+        return QStringLiteral("dm:") + (a < b ? a + u'_' + b : b + u'_' + a);
+    }
+
+    // Every client past the hello of its connection, with nothing pending and its cache written.
+    bool settled()
+    {
+        for (Client &client : m_clients) {
+            QJsonObject state = client.process->state();
+            QStringList pending;
+            for (const QJsonValue &row : state.take(QStringLiteral("messages")).toArray())
+                if (row.toObject().value(QStringLiteral("id")).toString().startsWith(QLatin1String("temp_")))
+                    pending << row.toObject().value(QStringLiteral("content")).toString();
+            m_lastState = client.name + u' ' + QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact))
+                + QStringLiteral(" pending: ") + pending.join(QStringLiteral(" | "));
+            if (!state.value(QStringLiteral("ready")).toBool() || !state.value(QStringLiteral("idle")).toBool()
+                || !pending.isEmpty())
+                return false;
+        }
+        return true;
+    }
+
+    // Waits by the clock, not by counting polls: each look at the clients takes time of its own.
+    static bool eventually(const std::function<bool()> &done)
+    {
+        const QDeadlineTimer deadline(180000);
+        while (!done()) {
+            if (deadline.hasExpired())
+                return false;
+            QTest::qWait(100);
+        }
+        return true;
+    }
+
+    int serverCount(const Typed &typed)
+    {
+        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("history"));
+        db.setDatabaseName(QDir(m_server.dataPath()).filePath(QStringLiteral("zephlin.db")));
+        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        int count = -1;
+        if (db.open()) {
+            QSqlQuery query(db);
+            query.prepare(QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = ? AND room = ?"));
+            query.addBindValue(typed.text);
+            query.addBindValue(roomOf(typed));
+            if (query.exec() && query.next())
+                count = query.value(0).toInt();
+        }
+        db = QSqlDatabase();
+        QSqlDatabase::removeDatabase(QStringLiteral("history"));
+        return count;
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        QVERIFY(m_server.seedDemo());
+        QVERIFY(m_server.start());
+        m_port = m_server.port();
+        for (const char *name : {"alice", "bob", "carol"})
+            m_clients.push_back({QString::fromLatin1(name), QString(), nullptr});
+        for (Client &client : m_clients)
+            QVERIFY2(startClient(client), qPrintable(client.name));
+        QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
+    }
+
+    void everyTypedMessageArrivesOnceThroughKillsCutsAndRestarts()
+    {
+        enum { Alice, Bob, Carol, Hall = -1 };
+        type(Alice, Hall, QStringLiteral("calm"));
+        type(Bob, Carol, QStringLiteral("calm"));
+
+        // The server killed with messages on their way, and more written while it is gone.
+        type(Alice, Hall, QStringLiteral("kill"));
+        type(Bob, Hall, QStringLiteral("kill"));
+        type(Carol, Alice, QStringLiteral("kill"));
+        m_server.stop();
+        type(Alice, Bob, QStringLiteral("down"));
+        type(Carol, Hall, QStringLiteral("down"));
+        QVERIFY(restartServer());
+        QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
+
+        // The network cut right after sending, and once after the server stored the message but
+        // before its echo was read.
+        for (int from : {Alice, Bob, Carol}) {
+            type(from, from == Bob ? Alice : Hall, QStringLiteral("cut"));
+            m_clients[from].process->command(cmd("cut"));
+        }
+        QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
+        m_clients[Bob].process->command(cmd("deaf"));
+        type(Bob, Hall, QStringLiteral("echo lost"));
+        QVERIFY(eventually([this] { return serverCount(m_typed.last()) == 1; }));
+        m_clients[Bob].process->command(cmd("cut"));
+        QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
+
+        // Carol's app killed while her messages wait for the server, then started again.
+        m_server.stop();
+        type(Carol, Hall, QStringLiteral("restart"));
+        type(Carol, Bob, QStringLiteral("restart"));
+        QVERIFY(eventually([this] { return m_clients[Carol].process->state().value(QStringLiteral("idle")).toBool(); }));
+        m_clients[Carol].process->kill();
+        QVERIFY(restartServer());
+        QVERIFY2(startClient(m_clients[Carol]), qPrintable(m_lastState));
+        QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
+
+        // Each recipient's copy of each message, once all have arrived.
+        QHash<int, QJsonArray> rows;
+        const auto held = [&](const Typed &typed, int recipient) {
+            return std::count_if(rows[recipient].begin(), rows[recipient].end(), [&](const QJsonValue &row) {
+                return row.toObject().value(QStringLiteral("content")).toString() == typed.text
+                    && row.toObject().value(QStringLiteral("room")).toString() == roomOf(typed);
+            });
+        };
+        const auto recipientsOf = [](const Typed &typed) {
+            return typed.to < 0 ? QList<int>{Alice, Bob, Carol} : QList<int>{typed.from, typed.to};
+        };
+        const auto allArrived = [&] {
+            for (int i = 0; i < int(m_clients.size()); ++i)
+                rows[i] = m_clients[i].process->state().value(QStringLiteral("messages")).toArray();
+            for (const Typed &typed : std::as_const(m_typed))
+                for (int recipient : recipientsOf(typed))
+                    if (held(typed, recipient) == 0)
+                        return false;
+            return true;
+        };
+        QVERIFY(eventually(allArrived));
+        for (int i = 0; i < int(m_clients.size()); ++i)
+            for (const QJsonValue &row : rows[i])
+                QVERIFY2(!row.toObject().value(QStringLiteral("failed")).toBool(), qPrintable(m_clients[i].name));
+        for (const Typed &typed : std::as_const(m_typed)) {
+            QCOMPARE(serverCount(typed), 1);
+            for (int recipient : recipientsOf(typed))
+                QVERIFY2(held(typed, recipient) == 1, qPrintable(typed.text + QStringLiteral(" twice for ") + m_clients[recipient].name));
+        }
+    }
+
+    void cleanupTestCase()
+    {
+        for (Client &client : m_clients)
+            if (client.process)
+                client.process->command(cmd("quit"));
+    }
+};
+
+QTEST_GUILESS_MAIN(DeliveryEndToEndTest)
+#include "DeliveryEndToEndTest.moc"
