@@ -26,15 +26,25 @@ void LoginThrottle::recordFailure(const QString &key)
 
 void LoginThrottle::withdraw(const QString &key)
 {
-    // Failures have no id: those at the latest time go, and all but one of them come back.
-    const QVariant latest = m_db.scalar(QStringLiteral("SELECT MAX(time) FROM login_failures WHERE key = ?"), {key});
-    if (latest.isNull())
+    // Failures have no id: those at the latest time go, and all but one of them come back, in one
+    // unit of work. Only rows this very statement deleted come back, so a node withdrawing the same
+    // key at the same time never makes this one restore failures it did not take.
+    if (!m_db.transaction())
         return;
-    const int atLatest =
-        m_db.scalar(QStringLiteral("SELECT COUNT(*) FROM login_failures WHERE key = ? AND time = ?"), {key, latest}).toInt();
-    m_db.exec(QStringLiteral("DELETE FROM login_failures WHERE key = ? AND time = ?"), {key, latest});
-    for (int i = 1; i < atLatest; ++i)
-        m_db.exec(QStringLiteral("INSERT INTO login_failures(key, time) VALUES(?, ?)"), {key, latest});
+    QSqlQuery gone = m_db.run(QStringLiteral("DELETE FROM login_failures WHERE key = ? AND time = "
+                                             "(SELECT MAX(time) FROM login_failures WHERE key = ?) RETURNING time"),
+                              {key, key});
+    bool ok = gone.isActive();
+    QVariantList restored;
+    while (gone.next())
+        restored << gone.value(0);
+    gone.finish();
+    if (!restored.isEmpty())
+        restored.removeLast();
+    for (const QVariant &time : std::as_const(restored))
+        ok = ok && m_db.exec(QStringLiteral("INSERT INTO login_failures(key, time) VALUES(?, ?)"), {key, time});
+    if (!ok || !m_db.commit())
+        m_db.rollback();
 }
 
 void LoginThrottle::clear(const QString &key)

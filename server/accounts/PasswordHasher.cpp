@@ -27,6 +27,8 @@ QString PasswordHasher::hash(const QString &password) const
 
 bool PasswordHasher::verify(const QString &password, const QString &encoded) const
 {
+    if (m_witness)
+        m_witness(encoded);
     if (!encoded.startsWith(QLatin1String("$argon2id$")))
         return false;
     const QByteArray secret = password.toUtf8();

@@ -3,6 +3,7 @@
 // hashes verifiable.
 #include <QByteArray>
 #include <QString>
+#include <functional>
 
 class PasswordHasher
 {
@@ -14,8 +15,12 @@ public:
         quint32 lanes = 1;
     };
 
+    // Told of each stored hash about to be checked, on the thread that checks it: lets a test see that
+    // every sign-in, for a known name or not, pays for one full check.
+    using Witness = std::function<void(const QString &encoded)>;
+
     PasswordHasher() = default;
-    explicit PasswordHasher(Cost cost) : m_cost(cost) {}
+    explicit PasswordHasher(Cost cost, Witness witness = {}) : m_cost(cost), m_witness(std::move(witness)) {}
 
     // Empty on failure (out of memory): callers refuse the operation rather than store no hash.
     QString hash(const QString &password) const;
@@ -26,4 +31,5 @@ public:
 
 private:
     Cost m_cost;
+    Witness m_witness;
 };

@@ -42,12 +42,32 @@ bool MessageCommands::answerRepeat(ChatClient &client, const QJsonObject &frame)
     const QString clientId = clientIdOf(frame);
     if (clientId.isEmpty())
         return false;
-    const std::optional<MessageStore::Stored> stored = m_context.messages.byClientId(client.userId(), clientId);
-    if (!stored)
+    if (const std::optional<MessageStore::Stored> stored = m_context.messages.byClientId(client.userId(), clientId)) {
+        // The sender lost the echo; everyone else already has the message.
+        m_context.hub.send(client, WireEvents::message(stored->room.section(u':', 0, 0), stored->message));
+        return true;
+    }
+    // Recalled meanwhile (from another device): the stale copy must not come back, and the sender's
+    // client drops it on hearing of the recall.
+    const std::optional<MessageStore::Stored> recalled = m_context.messages.recalledByClientId(client.userId(), clientId);
+    if (!recalled)
         return false;
-    // The sender lost the echo; everyone else already has the message.
-    m_context.hub.send(client, WireEvents::message(stored->room.section(u':', 0, 0), stored->message));
+    m_context.hub.send(client, recalledEvent(recalled->room.section(u':', 0, 0), recalled->message));
     return true;
+}
+
+QJsonObject MessageCommands::recalledEvent(const QString &kind, const ChatMessage &message)
+{
+    QJsonObject event{{QStringLiteral("type"), QStringLiteral("recalled")},
+                      {QStringLiteral("room"), kind},
+                      {QStringLiteral("id"), message.id}};
+    if (message.clientId)
+        event.insert(QStringLiteral("clientId"), *message.clientId);
+    if (kind == QLatin1String("group"))
+        event.insert(QStringLiteral("gid"), message.gid.value_or(QString()));
+    else if (kind == QLatin1String("dm"))
+        event.insert(QStringLiteral("to"), message.to.value_or(QString()));
+    return event;
 }
 
 std::optional<ChatMessage> MessageCommands::compose(ChatClient &client, const QJsonObject &frame)
@@ -161,22 +181,17 @@ void MessageCommands::recall(ChatClient &client, const QJsonObject &frame)
         m_context.hub.send(client, WireEvents::error(QStringLiteral("撤回失败，请重试")));
         return;
     }
-    QJsonObject event{{QStringLiteral("type"), QStringLiteral("recalled")},
-                      {QStringLiteral("room"), kind},
-                      {QStringLiteral("id"), id}};
+    QJsonObject event = recalledEvent(kind, message);
     if (kind == QLatin1String("global")) {
         m_context.hub.broadcast(event);
     } else if (kind == QLatin1String("group")) {
-        event.insert(QStringLiteral("gid"), message.gid.value_or(QString()));
         const std::optional<ChatGroup> group = m_context.groups.group(message.gid.value_or(QString()));
         m_context.hub.sendToUsers(group ? group->members : QStringList{client.userId()}, event);
     } else {
         // Each side finds the room under its own id and the other party's, so "to" names the peer
         // of whoever receives the event.
-        const QString peer = message.to.value_or(QString());
-        event.insert(QStringLiteral("to"), peer);
         m_context.hub.sendToUser(message.from, event);
         event.insert(QStringLiteral("to"), message.from);
-        m_context.hub.sendToUser(peer, event);
+        m_context.hub.sendToUser(message.to.value_or(QString()), event);
     }
 }

@@ -5,6 +5,7 @@
 #include "live/ChatContext.h"
 #include "ChatMessage.h"
 
+#include <QJsonObject>
 #include <optional>
 
 class MessageCommands
@@ -18,8 +19,10 @@ private:
     static constexpr int maxClientIdChars = 64;
     static QString clientIdOf(const QJsonObject &frame);
     // A message sent again under a client id the server already stored: the sender alone gets the
-    // stored message back, and nothing is stored or broadcast.
+    // stored message back (or its recall, when it was recalled since), and nothing is stored or broadcast.
     bool answerRepeat(ChatClient &client, const QJsonObject &frame);
+    // The recall of a message as its sender sees it ("to" names the peer in a direct room).
+    static QJsonObject recalledEvent(const QString &kind, const ChatMessage &message);
     // The message the frame describes, or nothing after an "error" frame went back.
     std::optional<ChatMessage> compose(ChatClient &client, const QJsonObject &frame);
     void postToHall(ChatClient &client, const QJsonObject &frame);

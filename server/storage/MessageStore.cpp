@@ -91,9 +91,36 @@ std::optional<MessageStore::Stored> MessageStore::byClientId(const QString &send
     return first(m_db.run(Select + QStringLiteral("WHERE m.sender = ? AND m.client_id = ?"), {sender, clientId}));
 }
 
+std::optional<MessageStore::Stored> MessageStore::recalledByClientId(const QString &sender, const QString &clientId)
+{
+    QSqlQuery row = m_db.run(QStringLiteral("SELECT id, room, to_id, gid FROM recalled_messages WHERE sender = ? AND client_id = ?"),
+                             {sender, clientId});
+    if (!row.next())
+        return std::nullopt;
+    ChatMessage message;
+    message.id = row.value(0).toString();
+    message.from = sender;
+    message.clientId = clientId;
+    if (!row.value(2).isNull())
+        message.to = row.value(2).toString();
+    if (!row.value(3).isNull())
+        message.gid = row.value(3).toString();
+    return Stored{message, row.value(1).toString()};
+}
+
 bool MessageStore::remove(const QString &id)
 {
-    return m_db.exec(QStringLiteral("DELETE FROM messages WHERE id = ?"), {id});
+    if (!m_db.transaction())
+        return false;
+    const bool ok = m_db.exec(QStringLiteral("INSERT INTO recalled_messages(sender, client_id, id, room, to_id, gid) "
+                                             "SELECT sender, client_id, id, room, to_id, gid FROM messages "
+                                             "WHERE id = ? AND client_id IS NOT NULL"),
+                              {id})
+        && m_db.exec(QStringLiteral("DELETE FROM messages WHERE id = ?"), {id});
+    if (ok && m_db.commit())
+        return true;
+    m_db.rollback();
+    return false;
 }
 
 bool MessageStore::clearRoom(const QString &room)

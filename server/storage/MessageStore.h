@@ -33,6 +33,9 @@ public:
     std::optional<Stored> byId(const QString &id);
     // The message the sender sent under its own client id, if any.
     std::optional<Stored> byClientId(const QString &sender, const QString &clientId);
+    // The same for a message recalled since: only its ids, room and addressee are kept.
+    std::optional<Stored> recalledByClientId(const QString &sender, const QString &clientId);
+    // Deletes a message; one with a client id leaves that behind for recalledByClientId.
     bool remove(const QString &id);
     bool clearRoom(const QString &room);
     // The peers of the user's direct rooms that hold messages, most recently active first.

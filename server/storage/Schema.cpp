@@ -44,6 +44,12 @@ CREATE INDEX login_failures_time ON login_failures(time);
 ALTER TABLE messages ADD COLUMN client_id TEXT;
 CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
 )"),
+        // What a recalled message leaves behind, so that a stale copy sent again under its client id
+        // is not stored anew.
+        QStringLiteral(R"(
+CREATE TABLE recalled_messages(sender TEXT NOT NULL, client_id TEXT NOT NULL, id TEXT NOT NULL, room TEXT NOT NULL,
+  to_id TEXT, gid TEXT, PRIMARY KEY(sender, client_id));
+)"),
     };
     return steps;
 }
@@ -106,6 +112,12 @@ CREATE TABLE images(name TEXT PRIMARY KEY, bytes BYTEA NOT NULL);
         QStringLiteral(R"(
 ALTER TABLE messages ADD COLUMN client_id TEXT;
 CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
+)"),
+        // What a recalled message leaves behind, so that a stale copy sent again under its client id
+        // is not stored anew.
+        QStringLiteral(R"(
+CREATE TABLE recalled_messages(sender TEXT NOT NULL, client_id TEXT NOT NULL, id TEXT NOT NULL, room TEXT NOT NULL,
+  to_id TEXT, gid TEXT, PRIMARY KEY(sender, client_id));
 )"),
     };
     return steps;

@@ -194,7 +194,8 @@ void ChatViewModel::resendMessageWithId(const QString &messageId)
 
 void ChatViewModel::recallMessage(const ChatMessage &message)
 {
-    if (!m_currentRoom)
+    // A pending or failed message has only its temporary id, which the server does not know.
+    if (!m_currentRoom || Outbox::isPending(message))
         return;
     if (m_services.nowMs() - message.time > recallWindowMs) {
         setToastDirectly(QStringLiteral("超过2分钟的消息无法撤回"));

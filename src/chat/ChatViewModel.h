@@ -107,6 +107,7 @@ public:
     void sendMessageTo(const RoomType &room, const QString &text, const QStringList &images);
     // "重发" of an own message marked failed, by its id.
     Q_INVOKABLE void resendMessageWithId(const QString &messageId);
+    // Only a message the server confirmed: a pending or failed one has no id there.
     void recallMessage(const ChatMessage &message);
     void removeMessageLocally(const ChatMessage &message);
     // The same two for screens, by the id of a message of the open room.

@@ -40,8 +40,8 @@ void LiveEventHandler::install(ChatViewModel &chat, WebSocketService &ws)
         if (m.gid)
             receive(c, m, {Box::Group, *m.gid});
     });
-    ws.onRecalled = weakly<const QString &, const QString &, const std::optional<QString> &, const std::optional<QString> &>(
-        chat, &LiveEventHandler::recall);
+    ws.onRecalled = weakly<const QString &, const QString &, const std::optional<QString> &, const std::optional<QString> &,
+                           const std::optional<QString> &>(chat, &LiveEventHandler::recall);
     const auto toast = [](Chat &c, const QString &text) { c.showToast(text); };
     ws.onError = weakly<const QString &>(chat, toast);
     ws.onSystem = weakly<const QString &>(chat, toast);
@@ -162,7 +162,8 @@ void LiveEventHandler::receive(ChatViewModel &chat, const ChatMessage &message, 
 }
 
 void LiveEventHandler::recall(ChatViewModel &chat, const QString &room, const QString &messageId,
-                              const std::optional<QString> &peerId, const std::optional<QString> &groupId)
+                              const std::optional<QString> &peerId, const std::optional<QString> &groupId,
+                              const std::optional<QString> &clientId)
 {
     MessageStore::Ref ref;
     if (room == QLatin1String("global"))
@@ -177,7 +178,11 @@ void LiveEventHandler::recall(ChatViewModel &chat, const QString &room, const QS
     if (!chat.store().find(ref))
         return;
     chat.mutableCache().beforeUnsavedChange();
-    chat.store().removeIf(ref, [&messageId](const ChatMessage &m) { return m.id == messageId; });
+    // A copy of the user's own still pending goes too: the server answers a stale resend of a message
+    // recalled meanwhile with the recall.
+    chat.store().removeIf(ref, [&messageId, &clientId](const ChatMessage &m) {
+        return m.id == messageId || (clientId && Outbox::isPending(m) && Outbox::clientIdOf(m) == *clientId);
+    });
 }
 
 void LiveEventHandler::editGroup(ChatViewModel &chat, const QString &gid, const std::function<void(ChatGroup &)> &edit)

@@ -122,7 +122,8 @@ Event chatMessage(const QJsonObject &frame)
 Event recalled(const QJsonObject &frame)
 {
     return event<&InboundCallbacks::onRecalled>(stringOr(frame, QLatin1String("room")), stringOr(frame, QLatin1String("id")),
-         optionalString(frame, QLatin1String("to")), optionalString(frame, QLatin1String("gid")));
+         optionalString(frame, QLatin1String("to")), optionalString(frame, QLatin1String("gid")),
+         optionalString(frame, QLatin1String("clientId")));
     return {};
 }
 

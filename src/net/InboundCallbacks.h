@@ -24,9 +24,9 @@ struct InboundCallbacks
     std::function<void(const ChatMessage &message)> onDMMessage;
     std::function<void(const ChatMessage &message)> onGroupMessage;
     // room is "global", "dm" or "group" (anything else is passed on unchanged); peerId comes with
-    // direct-message recalls, groupId with group recalls.
+    // direct-message recalls, groupId with group recalls, clientId when the sender gave the message one.
     std::function<void(const QString &room, const QString &messageId, const std::optional<QString> &peerId,
-                       const std::optional<QString> &groupId)>
+                       const std::optional<QString> &groupId, const std::optional<QString> &clientId)>
         onRecalled;
     std::function<void(const QString &text)> onError;
     std::function<void(const QString &text)> onBanned;

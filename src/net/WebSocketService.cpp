@@ -93,6 +93,7 @@ void WebSocketService::connectToServer(const QString &token)
     }
 
     m_socket = new QWebSocket(QString(), QWebSocketProtocol::VersionLatest, this);
+    m_authenticationSent = false;
     QObject::connect(m_socket, &QWebSocket::connected, this, [this] {
         setConnected(true);
         flushPending();
@@ -209,12 +210,20 @@ void WebSocketService::send(const QJsonObject &command)
 {
     if (!m_socket)
         return;
+    // The server closes a connection whose first frame is not the authentication: anything handed
+    // over before it waits behind it.
+    if (!m_authenticationSent) {
+        m_pending.append(Commands::toText(command));
+        return;
+    }
     sendText(Commands::toText(command));
 }
 
 void WebSocketService::sendAuthentication()
 {
-    send(Commands::auth(*m_token));
+    m_authenticationSent = true;
+    m_pending.prepend(Commands::toText(Commands::auth(*m_token)));
+    flushPending();
 }
 
 void WebSocketService::sendText(const QString &text)
@@ -239,6 +248,9 @@ void WebSocketService::sendText(const QString &text)
 
 void WebSocketService::flushPending()
 {
+    // Nothing goes before the authentication, even on a socket that opened before it was due.
+    if (!m_authenticationSent)
+        return;
     const QStringList pending = std::exchange(m_pending, {});
     for (const QString &text : pending)
         sendText(text);

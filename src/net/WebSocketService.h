@@ -99,8 +99,10 @@ private:
     std::optional<QString> m_reconnectToken;
     int m_reconnectAttempts = 0;
     bool m_isManualDisconnect = false;
-    // Frames handed over while the socket is still opening; sent once it is open, in order.
+    // Frames handed over while the socket is still opening or before the authentication is due; sent
+    // in order, the authentication first, once both the socket is open and the authentication is sent.
     QStringList m_pending;
+    bool m_authenticationSent = false;
     QTimer *m_authTimer;
     QTimer *m_reconnectTimer;
     QTimer *m_heartbeatTimer;

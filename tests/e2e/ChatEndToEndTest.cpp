@@ -90,7 +90,7 @@ private Q_SLOTS:
         bobSocket.onGroupMessage = [&](const ChatMessage &m) { bobGroup << m; };
         bobSocket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
         bobSocket.onGroupApplyAccepted = [&](const QString &, const std::optional<ChatGroup> &group) { bobJoined = group; };
-        bobSocket.onRecalled = [&](const QString &room, const QString &id, const auto &, const auto &) { bobRecalled << room + u':' + id; };
+        bobSocket.onRecalled = [&](const QString &room, const QString &id, const auto &, const auto &, const auto &) { bobRecalled << room + u':' + id; };
 
         aliceSocket.connectToServer(alice.token);
         bobSocket.connectToServer(bob.token);

@@ -103,7 +103,7 @@ private Q_SLOTS:
                 bobHears(m);
         };
         bobSocket.onGlobalMessage = bobHears;
-        bobSocket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &) { bobRecalled << id; };
+        bobSocket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &, const auto &) { bobRecalled << id; };
         bobSocket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
         bobSocket.connectToServer(bob->token);
         QTRY_VERIFY_WITH_TIMEOUT(bobHello, 10000);

@@ -16,7 +16,7 @@ inline void installCountingCallbacks(InboundCallbacks &callbacks, int &calls, st
     callbacks.onDMMessage = [seen](const ChatMessage &m) { seen(m.id.size()); };
     callbacks.onGroupMessage = [seen](const ChatMessage &m) { seen(m.id.size()); };
     callbacks.onRecalled = [seen](const QString &room, const QString &id, const std::optional<QString> &to,
-                                  const std::optional<QString> &gid) {
+                                  const std::optional<QString> &gid, const std::optional<QString> &) {
         seen(room.size() + id.size() + (to ? to->size() : 0) + (gid ? gid->size() : 0));
     };
     callbacks.onError = [seen](const QString &t) { seen(t.size()); };

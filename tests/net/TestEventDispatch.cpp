@@ -42,7 +42,7 @@ void record(WebSocketService &ws, QStringList &calls)
     ws.onGlobalMessage = recorder<ChatMessage>(calls, "onGlobalMessage");
     ws.onDMMessage = recorder<ChatMessage>(calls, "onDMMessage");
     ws.onGroupMessage = recorder<ChatMessage>(calls, "onGroupMessage");
-    ws.onRecalled = recorder<QString, QString, std::optional<QString>, std::optional<QString>>(calls, "onRecalled");
+    ws.onRecalled = recorder<QString, QString, std::optional<QString>, std::optional<QString>, std::optional<QString>>(calls, "onRecalled");
     ws.onError = recorder<QString>(calls, "onError");
     ws.onBanned = recorder<QString>(calls, "onBanned");
     ws.onKicked = recorder<QString>(calls, "onKicked");
@@ -100,9 +100,9 @@ private Q_SLOTS:
         row("global without time", R"({"type":"global","from":"u1","content":"hi"})", "");
         row("group", R"({"type":"group","id":"x","from":"u1","gid":"g","content":"c","time":1})", "onGroupMessage(x)");
 
-        row("recalled full", R"({"type":"recalled","room":"dm","id":"m","to":"u2"})", "onRecalled(dm,m,u2,-)");
-        row("recalled group", R"({"type":"recalled","room":"group","id":"m","gid":"g"})", "onRecalled(group,m,-,g)");
-        row("recalled defaults", R"({"type":"recalled","room":1,"to":2})", "onRecalled(,,-,-)");
+        row("recalled full", R"({"type":"recalled","room":"dm","id":"m","to":"u2","clientId":"c"})", "onRecalled(dm,m,u2,-,c)");
+        row("recalled group", R"({"type":"recalled","room":"group","id":"m","gid":"g"})", "onRecalled(group,m,-,g,-)");
+        row("recalled defaults", R"({"type":"recalled","room":1,"to":2})", "onRecalled(,,-,-,-)");
 
         row("error default", R"({"type":"error"})", "onError(未知错误)");
         row("error text", R"({"type":"error","error":"e"})", "onError(e)");

@@ -97,16 +97,19 @@ private Q_SLOTS:
         QCOMPARE(m_server->connectionCount(), 1);
     }
 
-    void commandsHandedOverWhileOpeningAreSentOnceOpen()
+    void commandsHandedOverBeforeTheAuthenticationFollowIt()
     {
         WebSocketTiming timing = fastTiming();
-        timing.authDelay = 100ms;
+        timing.authDelay = 300ms;
         WebSocketService &ws = service(timing);
         ws.connectToServer(QStringLiteral("tok-1"));
-        ws.sendDM(QStringLiteral("u2"), QString(), {QStringLiteral("https://10.0.0.5/i/1.jpg")});
-        QTRY_COMPARE(m_server->received.size(), 2);
-        QCOMPARE(parsed(m_server->received.at(0)), json("{'type':'dm','to':'u2','content':'','images':['https://10.0.0.5/i/1.jpg']}"));
-        QCOMPARE(m_server->received.at(1), authFrame(QStringLiteral("tok-1")));
+        ws.sendDM(QStringLiteral("u2"), QString(), {QStringLiteral("https://10.0.0.5/i/1.jpg")}); // still opening
+        QTRY_COMPARE(m_server->connectionCount(), 1);
+        ws.sendGlobal(QStringLiteral("open")); // open, the authentication not yet due
+        QTRY_COMPARE(m_server->received.size(), 3);
+        QCOMPARE(m_server->received.at(0), authFrame(QStringLiteral("tok-1")));
+        QCOMPARE(parsed(m_server->received.at(1)), json("{'type':'dm','to':'u2','content':'','images':['https://10.0.0.5/i/1.jpg']}"));
+        QCOMPARE(parsed(m_server->received.at(2)), json("{'type':'global','content':'open'}"));
     }
 
     void noAuthenticationOnceDisconnectedBeforeTheDelay()

@@ -215,6 +215,19 @@ private Q_SLOTS:
         QVERIFY(b->waitFor(type).value(QStringLiteral("id")) != echo.value(QStringLiteral("id")));
         const QString room = type == QLatin1String("dm") ? MessageStore::directRoom(alice.id, bob.id) : MessageStore::hallRoom();
         QCOMPARE(MessageStore(server.core().database()).count(room), 2);
+
+        // Recalled since, a stale copy sent again stays gone: only the sender hears of the recall.
+        a->send(frame(QStringLiteral("recall"), {{QStringLiteral("room"), type}, {QStringLiteral("id"), echo.value(QStringLiteral("id"))},
+                                                 {QStringLiteral("to"), bob.id}}));
+        QCOMPARE(b->waitFor(QStringLiteral("recalled")).value(QStringLiteral("id")), echo.value(QStringLiteral("id")));
+        send.insert(QStringLiteral("to"), bob.id);
+        again->send(send);
+        QVERIFY(!again->waitFor(QStringLiteral("recalled")).isEmpty()); // the recall itself
+        const QJsonObject answer = again->waitFor(QStringLiteral("recalled"));
+        QCOMPARE(answer.value(QStringLiteral("id")), echo.value(QStringLiteral("id")));
+        QCOMPARE(answer.value(QStringLiteral("clientId")).toString(), QStringLiteral("C-1"));
+        QVERIFY(b->quietFor(type) && b->quietFor(QStringLiteral("recalled")));
+        QCOMPARE(MessageStore(server.core().database()).count(room), 1);
     }
 
     void recallIsTheSendersWithinTwoMinutes()

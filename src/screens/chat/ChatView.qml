@@ -194,7 +194,7 @@ FocusScope {
 
             delegate: MessageRow {
                 id: messageRow
-                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe, isFailed: isFailed })
+                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe, isPending: isPending, isFailed: isFailed })
                 x: 16
                 width: ListView.view.width - 32
                 currentUserId: composer.currentUserId
@@ -297,8 +297,9 @@ FocusScope {
             stacked: true
             // The message the dialog was opened for, kept while the dialog goes away.
             readonly property var message: view.contextMenuMessage ? view.contextMenuMessage : ({})
+            // A message the server has not confirmed has no id there to recall.
             DialogTextButton {
-                visible: actions.message.isFromMe === true
+                visible: actions.message.isFromMe === true && actions.message.isPending !== true
                 text: "撤回"
                 destructive: true
                 onClicked: {

@@ -169,6 +169,7 @@ TestCase {
 
         view.contextMenuMessage = failed.message
         const dialog = openedPopup(view, "messageActions")
+        verify(!findButton(dialog, "撤回").visible) // the server has no id of it to recall
         mouseClick(findButton(dialog, "重发"))
         compare(view.contextMenuMessage, null)
         let frames = []
@@ -181,7 +182,9 @@ TestCase {
         TestSupport.deliver("{'type':'global','id':'m9','from':'me','content':'lost','time':9,'clientId':'C1'}")
         tryCompare(row(view, 4), "messageId", "m9")
         view.contextMenuMessage = row(view, 4).message
-        verify(!findButton(openedPopup(view, "messageActions"), "重发").visible)
+        const confirmed = openedPopup(view, "messageActions")
+        verify(!findButton(confirmed, "重发").visible)
+        verify(findButton(confirmed, "撤回").visible)
         keyClick(Qt.Key_Escape)
     }
 
