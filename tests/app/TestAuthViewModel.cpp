@@ -4,7 +4,7 @@
 #include "APIService.h"
 #include "AppState.h"
 #include "AuthViewModel.h"
-#include "HttpTestServer.h"
+#include "LocalHttpsServer.h"
 #include "LoopbackTls.h"
 
 #include <QSignalSpy>
@@ -61,9 +61,9 @@ private Q_SLOTS:
         QFETCH(QString, message);
         const Result<DevCertificates> untrusted = DevCertificates::generate();
         QVERIFY(untrusted.ok());
-        auto http = std::make_unique<HttpTestServer>(server == QLatin1String("untrusted") ? *untrusted : *m_certificates);
-        QVERIFY(http->listen() != 0);
-        http->stalling = server == QLatin1String("hangs");
+        auto http = std::make_unique<LocalHttpsServer>();
+        QVERIFY(http->start(server == QLatin1String("untrusted") ? *untrusted : *m_certificates));
+        http->setHolding(server == QLatin1String("hangs"));
         setServer(http->baseURL());
         if (server == QLatin1String("refused"))
             http.reset();
@@ -78,14 +78,11 @@ private Q_SLOTS:
 
     void registrationWhoseSignInFailsStaysSignedOut()
     {
-        HttpTestServer http(*m_certificates);
-        QVERIFY(http.listen() != 0);
+        LocalHttpsServer http;
+        QVERIFY(http.start(*m_certificates));
         setServer(http.baseURL());
-        http.responder = [](const HttpTestServer::Request &request) {
-            if (request.target == "/api/register")
-                return HttpTestServer::Response{200, R"({"ok":true})", {}, false};
-            return HttpTestServer::Response{401, R"({"error":"用户名或密码错误"})", {}, false};
-        };
+        http.setResponse(QStringLiteral("/api/register"), {200, "application/json", R"({"ok":true})"});
+        http.setResponse(QStringLiteral("/api/login"), {401, "application/json", R"({"error":"用户名或密码错误"})"});
         AppState state;
         auto model = card(state);
         model->setTab(AuthViewModel::Tab::Register);
