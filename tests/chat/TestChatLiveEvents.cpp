@@ -82,7 +82,7 @@ private Q_SLOTS:
         QVERIFY(!chat.dmMessages().contains(QStringLiteral("c_z")));
     }
 
-    void groupMessagesNeedAGroupIdAndHallKeepsFiveHundred()
+    void groupMessagesNeedAGroupId()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
@@ -92,12 +92,6 @@ private Q_SLOTS:
         f.deliver("{'type':'group','id':'g1','from':'b','content':'x','time':1,'gid':'G'}");
         QCOMPARE(ChatFixture::ids(chat.groupMessages().value(QStringLiteral("G"))), QStringList{QStringLiteral("g1")});
         QVERIFY(chat.cache().savePending());
-
-        f.deliverHall(500);
-        f.deliver("{'type':'global','id':'new','from':'b','content':'x','time':1}");
-        QCOMPARE(chat.globalMessages().size(), 500);
-        QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m1"));
-        QCOMPARE(chat.globalMessages().last().id, QStringLiteral("new"));
     }
 
     void recallsRemoveFromTheirRoomAndNeverCreateOne()
@@ -191,7 +185,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("toast");
         QTest::newRow("error") << QStringLiteral("{'type':'error','error':'坏了'}") << QStringLiteral("坏了");
-        QTest::newRow("error default") << QStringLiteral("{'type':'error'}") << QStringLiteral("未知错误");
         QTest::newRow("system") << QStringLiteral("{'type':'system','content':'维护'}") << QStringLiteral("维护");
         QTest::newRow("request sent") << QStringLiteral("{'type':'request-sent','ok':true}") << QStringLiteral("验证请求已发送");
         QTest::newRow("request failed") << QStringLiteral("{'type':'request-sent','error':'不存在'}") << QStringLiteral("不存在");
