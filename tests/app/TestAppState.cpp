@@ -230,9 +230,9 @@ private Q_SLOTS:
         const QHash<QString, QVariant> valid{{QStringLiteral("adminStatusUpdate"), true},
                                              {QStringLiteral("hallRenamed"), QStringLiteral("旧厅")},
                                              {QStringLiteral("maxOnlineUpdate"), 7}};
+        AppState state(services());
+        RootController root;
         for (const bool withRoot : {false, true}) {
-            AppState state(services());
-            RootController root;
             if (withRoot)
                 root.setAppState(&state);
             NotificationCenter::shared().post(name, valid.value(name));
