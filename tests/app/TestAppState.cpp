@@ -77,47 +77,32 @@ private Q_SLOTS:
         m_restLogouts = 0;
     }
 
-    // What is stored is read at construction; values the session state does not know are left as
-    // they are and read as the defaults, an unreadable token is removed.
-    void constructionReadsWhatIsStored_data()
+    // Nothing stored, or values the session state does not know: the defaults are read, nothing is
+    // written for them (the administrator flag excepted) and an unreadable token is removed.
+    void firstStartAndUnknownValuesReadTheDefaults()
     {
-        QTest::addColumn<QStringList>("stored"); // zp_theme, zp_font, zp_is_admin; empty: absent
-        QTest::addColumn<QByteArray>("token"); // in the keychain
-        QTest::addColumn<QStringList>("read"); // token, theme, fontSize, isAdmin
-        QTest::addColumn<int>("notices");
-        QTest::newRow("first start") << QStringList{"", "", ""} << QByteArray() << QStringList{"", "dark", "md", "false"} << 0;
-        QTest::newRow("stored") << QStringList{"light", "xl", "true"} << QByteArray("tok-1") << QStringList{"tok-1", "light", "xl", "true"} << 1;
-        QTest::newRow("unknown values, unreadable token")
-            << QStringList{"blue", "huge", ""} << QByteArray("\xff\xfe", 2) << QStringList{"", "dark", "md", "false"} << 0;
-    }
-    void constructionReadsWhatIsStored()
-    {
-        QFETCH(QStringList, stored);
-        QFETCH(QByteArray, token);
-        QFETCH(QStringList, read);
-        QFETCH(int, notices);
         SettingsStore &settings = SettingsStore::shared();
-        const QStringList keys{QStringLiteral("zp_theme"), QStringLiteral("zp_font")};
-        for (int i = 0; i < keys.size(); ++i)
-            if (!stored.at(i).isEmpty())
-                settings.setString(keys.at(i), stored.at(i));
-        if (!stored.at(2).isEmpty())
-            settings.setBoolean(QStringLiteral("zp_is_admin"), true);
-        if (!token.isEmpty())
-            QVERIFY(KeychainHelper::shared().save(token, tokenAccount));
-        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
-        AppState state(services());
-        QCOMPARE((QStringList{state.property("token").toString(), state.property("theme").toString(),
-                              state.property("fontSize").toString(), state.property("isAdmin").toString()}),
-                 read);
-        QCOMPARE(fontNotices(posted), notices);
-        QCOMPARE(KeychainHelper::shared().readData(tokenAccount).value_or(QByteArray()), read.first().toUtf8());
-        for (int i = 0; i < keys.size(); ++i)
-            QCOMPARE(settings.string(keys.at(i)).value_or(QString()), stored.at(i)); // nothing written for defaults
-        // The administrator flag is written through even when it was read as missing.
-        QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
+        const auto expectDefaults = [&](const QString &theme, const QString &font) {
+            QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
+            AppState state(services());
+            QVERIFY(!state.token());
+            QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+            QCOMPARE(state.theme(), AppState::Theme::Dark);
+            QCOMPARE(state.fontSize(), AppState::FontSize::Md);
+            QVERIFY(!state.isAdmin());
+            QCOMPARE(fontNotices(posted), 0);
+            QCOMPARE(settings.string(QStringLiteral("zp_theme")).value_or(QString()), theme);
+            QCOMPARE(settings.string(QStringLiteral("zp_font")).value_or(QString()), font);
+            QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
+        };
+        expectDefaults(QString(), QString());
+        settings.setString(QStringLiteral("zp_theme"), QStringLiteral("blue"));
+        settings.setString(QStringLiteral("zp_font"), QStringLiteral("huge"));
+        QVERIFY(KeychainHelper::shared().save(QByteArray("\xff\xfe", 2), tokenAccount));
+        expectDefaults(QStringLiteral("blue"), QStringLiteral("huge"));
     }
 
+    // What screens assign is written through and read by the next start.
     void assignmentsWriteThroughAndAreReadBack()
     {
         {
@@ -126,16 +111,18 @@ private Q_SLOTS:
             // Screens assign the stored strings; others change nothing.
             state.setProperty("theme", QStringLiteral("light"));
             state.setProperty("theme", QStringLiteral("sepia"));
-            state.setProperty("fontSize", QStringLiteral("lg"));
-            state.setProperty("fontSize", QStringLiteral("lg"));
+            state.setProperty("fontSize", QStringLiteral("xl"));
+            state.setProperty("fontSize", QStringLiteral("xl"));
             QCOMPARE(fontNotices(posted), 2); // every assignment posts
             state.setToken(QStringLiteral("t2"));
             state.setIsAdmin(true);
         }
+        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
         AppState next(services());
+        QCOMPARE(fontNotices(posted), 1);
         QCOMPARE(next.token(), QStringLiteral("t2"));
         QCOMPARE(next.theme(), AppState::Theme::Light);
-        QCOMPARE(next.fontSize(), AppState::FontSize::Lg);
+        QCOMPARE(next.fontSize(), AppState::FontSize::Xl);
         QVERIFY(next.isAdmin());
         next.setToken(std::nullopt);
         QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
