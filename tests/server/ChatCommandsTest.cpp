@@ -36,21 +36,23 @@ private Q_SLOTS:
     {
         ServerFixture server;
         QVERIFY(server.started());
-        const auto alice = server.signUp(u"alice"_s);
+        const auto alice = server.signUp(QStringLiteral("alice"));
 
         WsProbe silent(server.wsUrl());
         QVERIFY(silent.open());
-        QCOMPARE(errorOf(silent.waitFor(u"error"_s)), u"认证超时，请重新连接"_s);
+        QCOMPARE(errorOf(silent.waitFor(QStringLiteral("error"))), QStringLiteral("认证超时，请重新连接"));
         QVERIFY(silent.waitClosed());
 
         WsProbe impatient(server.wsUrl());
         QVERIFY(impatient.open());
-        QCOMPARE(impatient.refused(frame(u"global"_s, {{u"content"_s, u"hi"_s}})), u"请先登录"_s);
+        impatient.send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("hi")}}));
+        QCOMPARE(errorOf(impatient.waitFor(QStringLiteral("error"))), QStringLiteral("请先登录"));
         QVERIFY(impatient.waitClosed());
 
         WsProbe forged(server.wsUrl());
         QVERIFY(forged.open());
-        QCOMPARE(errorOf(forged.ask(frame(u"auth"_s, {{u"token"_s, u"not-a-token"_s}}), u"kicked"_s)), u"登录已失效，请重新登录"_s);
+        forged.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), QStringLiteral("not-a-token")}}));
+        QCOMPARE(errorOf(forged.waitFor(QStringLiteral("kicked"))), QStringLiteral("登录已失效，请重新登录"));
         QVERIFY(forged.waitClosed());
 
         WsProbe good(server.wsUrl());
@@ -231,31 +233,31 @@ private Q_SLOTS:
         Limits limits = ServerFixture::testLimits();
         limits.maxQueuedBytesPerSocket = 256 * 1024;
         ServerFixture server(limits);
-        const auto alice = server.signUp(u"alice"_s);
-        const auto bob = server.signUp(u"bob"_s);
+        const auto alice = server.signUp(QStringLiteral("alice"));
+        const auto bob = server.signUp(QStringLiteral("bob"));
         auto a = server.connect(alice);
 
         // Bob's socket signs in by hand and then reads no more than 4 KiB.
         QSslSocket slow;
         QSignalSpy encrypted(&slow, &QSslSocket::encrypted);
-        slow.connectToHostEncrypted(u"127.0.0.1"_s, quint16(server.baseUrl().port()));
+        slow.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port()));
         QVERIFY(encrypted.wait(10000));
-        slow.write(u"GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
-                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n"_s
+        slow.write(QStringLiteral("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
+                                  "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
                        .arg(server.baseUrl().port()).toLatin1());
         QSignalSpy upgraded(&slow, &QSslSocket::readyRead);
         QVERIFY(upgraded.wait(10000));
         QVERIFY(slow.readAll().startsWith("HTTP/1.1 101"));
-        slow.write(clientFrame(u"{\"type\":\"auth\",\"token\":\"%1\"}"_s.arg(bob.token).toLatin1()));
+        slow.write(clientFrame(QStringLiteral("{\"type\":\"auth\",\"token\":\"%1\"}").arg(bob.token).toLatin1()));
         QTRY_VERIFY_WITH_TIMEOUT(server.core().hub().isOnline(bob.id), 10000);
         slow.setReadBufferSize(4096); // set once connected, so that it reaches the socket under TLS too
 
         const QString longText(4000, QChar(0x4e2d)); // 12 KB of UTF-8
         for (int round = 0; round < 200 && server.core().hub().isOnline(bob.id); ++round) {
             for (int i = 0; i < 20; ++i)
-                a->send(frame(u"global"_s, {{u"content"_s, longText}}));
+                a->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), longText}}));
             for (int i = 0; i < 20; ++i)
-                QVERIFY(!a->waitFor(u"global"_s).isEmpty());
+                QVERIFY(!a->waitFor(QStringLiteral("global")).isEmpty());
             server.clock().advance(5000); // refills the command allowance
         }
         QVERIFY(!server.core().hub().isOnline(bob.id));
