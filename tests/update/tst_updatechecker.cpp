@@ -5,7 +5,6 @@
 #include "DevCertificates.h"
 #include "LocalHttpsServer.h"
 #include "PackageDownload.h"
-#include "TlsTrust.h"
 
 #include <QDir>
 #include <QFile>
@@ -64,10 +63,7 @@ class UpdateCheckerTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-        TlsTrust::addCaCertificates({certificates->caCertificate});
-        QVERIFY(m_server.start(certificates.value()));
+        QVERIFY(m_server.startTrusted());
         QVERIFY(m_temp.isValid() && m_cache.isValid());
         // Packages belong in the cache folder; the temporary folder must stay empty.
         qputenv("TMPDIR", QFile::encodeName(m_temp.path()));
