@@ -79,8 +79,9 @@ TestCase {
         const root = makeRoot(state)
         state.theme = "light"
         compare(Theme.dark, false)
-        compare(root.color, Qt.color("#f4f6f9"))
+        compare(root.color, Theme.zpBG)
         state.theme = "dark"
         compare(Theme.dark, true)
+        compare(root.color, Theme.zpBG)
     }
 }
