@@ -1,32 +1,23 @@
 // The contacts tab and the group sheets against the real server: the real application signed in
 // as alice, and a newly registered dora as a second client made of the client core. Alice asks
-// dora to be friends by name, dora accepts and shows online; alice makes a group with her,
-// renames it, adds and removes bob, changes its picture over REST and dissolves it; dora applies
-// to alice's hiking group and alice accepts through the applications sheet.
-#include "APIService.h"
+// dora to be friends by name, dora accepts and shows online; alice makes a group with her, both
+// talk in it, alice renames it, adds and removes bob, changes its picture over REST and dissolves
+// it; dora applies to alice's hiking group and alice accepts through the applications sheet.
 #include "ChatViewModel.h"
 #include "Commands.h"
-#include "RootController.h"
-#include "DemoAppDriver.h"
-#include "SettingsStore.h"
-#include "WebSocketService.h"
-#include "ZephlinApplication.h"
+#include "PeerClient.h"
 
 #include <QImage>
 #include <QQuickItem>
-#include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QtQml/qqmlextensionplugin.h>
-#include <memory>
 
 Q_IMPORT_QML_PLUGIN(Zephlin_AppPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
-
-using namespace std::chrono_literals;
 
 class ContactsEndToEndTest : public QObject
 {
@@ -63,35 +54,26 @@ private Q_SLOTS:
         item(QStringLiteral("mainTabs"))->setProperty("selectedTab", 1);
 
         // Dora: registered now, the client core with callbacks of her own.
-        QVERIFY(DemoAppDriver::await<RegisterResponse>([](auto done) {
-            APIService::shared().registerUser(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
-        }).ok());
-        const Result<LoginResponse> dora = DemoAppDriver::await<LoginResponse>([](auto done) {
-            APIService::shared().login(QStringLiteral("dora"), QStringLiteral("dora123"), nullptr, done);
-        });
-        QVERIFY2(dora.ok(), qPrintable(dora.error()));
-        WebSocketTiming quick;
-        quick.authDelay = 20ms;
-        WebSocketService doraSocket(quick);
-        bool doraHello = false;
+        PeerClient dora;
+        QVERIFY(dora.signIn(QStringLiteral("dora"), QStringLiteral("dora123"), true));
         std::optional<FriendRequest> request;
         QStringList doraJoined, doraNames, doraPictures, doraRemoved;
-        doraSocket.onHello = [&](const HelloMessage &) { doraHello = true; };
-        doraSocket.onFriendRequest = [&](const FriendRequest &r) { request = r; };
-        doraSocket.onGroupRenamed = [&](const QString &, const ChatGroup &group) { doraNames << group.name; };
-        doraSocket.onGroupAvatarUpdated = [&](const QString &, const QString &avatar) { doraPictures << avatar; };
-        doraSocket.onGroupRemoved = [&](const QString &gid, const QString &) { doraRemoved << gid; };
+        QList<ChatMessage> doraHeard;
+        dora.socket.onFriendRequest = [&](const FriendRequest &r) { request = r; };
+        dora.socket.onGroupRenamed = [&](const QString &, const ChatGroup &group) { doraNames << group.name; };
+        dora.socket.onGroupAvatarUpdated = [&](const QString &, const QString &avatar) { doraPictures << avatar; };
+        dora.socket.onGroupRemoved = [&](const QString &gid, const QString &) { doraRemoved << gid; };
+        dora.socket.onGroupMessage = [&](const ChatMessage &m) { doraHeard << m; };
         // A new member hears of a group as an accepted application, also when invited.
-        doraSocket.onGroupApplyAccepted = [&](const QString &gid, const auto &) { doraJoined << gid; };
-        doraSocket.connectToServer(dora->token);
-        QTRY_VERIFY_WITH_TIMEOUT(doraHello, 10000);
+        dora.socket.onGroupApplyAccepted = [&](const QString &gid, const auto &) { doraJoined << gid; };
+        QVERIFY(dora.connect());
 
         // Alice asks by name through the add-friend sheet; dora accepts; the tab shows her online.
         QObject *addFriend = open(QStringLiteral("contactsView"), "showAddFriend", QStringLiteral("addFriendSheet"));
         addFriend->setProperty("username", QStringLiteral("dora"));
         QMetaObject::invokeMethod(addFriend, "submit");
         QTRY_VERIFY_WITH_TIMEOUT(request.has_value(), 10000);
-        doraSocket.respondRequest(request->id, QStringLiteral("accept"));
+        dora.socket.respondRequest(request->id, QStringLiteral("accept"));
         QObject *friendRows = item(QStringLiteral("friendRows"));
         const auto doraRow = [&]() -> QQuickItem * {
             const int count = friendRows->property("count").toInt();
@@ -108,11 +90,22 @@ private Q_SLOTS:
         // A group with dora through the create sheet.
         QObject *create = open(QStringLiteral("contactsView"), "showCreateGroup", QStringLiteral("createGroupSheet"));
         create->setProperty("groupName", QStringLiteral("读书会"));
-        create->setProperty("selectedMembers", QStringList{dora->user.id});
+        create->setProperty("selectedMembers", QStringList{dora.user.id});
         QMetaObject::invokeMethod(create, "submit");
         QTRY_VERIFY_WITH_TIMEOUT(named(chat->groups(), QStringLiteral("读书会")), 10000);
         const QString gid = named(chat->groups(), QStringLiteral("读书会"))->id;
         QTRY_COMPARE_WITH_TIMEOUT(doraJoined, QStringList{gid}, 10000);
+
+        // Both talk in it: alice's optimistic message is replaced by the server's echo.
+        chat->setCurrentRoom(RoomType::group(gid, QStringLiteral("读书会")));
+        chat->sendMessage(QStringLiteral("群里好"));
+        const auto talk = [&] { return chat->groupMessages().value(gid); };
+        QTRY_VERIFY_WITH_TIMEOUT(talk().size() == 1 && !talk().first().id.startsWith(QLatin1String("temp_")), 10000);
+        QTRY_COMPARE_WITH_TIMEOUT(doraHeard.size(), 1, 10000);
+        QCOMPARE(doraHeard.first().id, talk().first().id);
+        dora.socket.sendGroup(gid, QStringLiteral("收到"));
+        QTRY_COMPARE_WITH_TIMEOUT(talk().size(), 2, 10000);
+        QVERIFY(!talk().last().isFromMe);
 
         // The settings sheet from the group's chat screen, through its gear: rename, add bob,
         // remove him, a new picture, then dissolve.
@@ -172,10 +165,10 @@ private Q_SLOTS:
         // Dora applies to alice's hiking group; alice accepts in the applications sheet.
         const std::optional<ChatGroup> hiking = named(chat->groups(), QStringLiteral("周末徒步"));
         QVERIFY(hiking);
-        doraSocket.send(Commands::groupApply(hiking->id));
+        dora.socket.send(Commands::groupApply(hiking->id));
         const auto doraApplication = [&] {
             for (const GroupRequest &r : chat->groupRequests())
-                if (r.from == dora->user.id)
+                if (r.from == dora.user.id)
                     return true;
             return false;
         };
@@ -187,14 +180,13 @@ private Q_SLOTS:
         for (int i = 0; i < list->property("count").toInt(); ++i) {
             QQuickItem *candidate = nullptr;
             QMetaObject::invokeMethod(list, "itemAtIndex", Q_RETURN_ARG(QQuickItem *, candidate), Q_ARG(int, i));
-            if (candidate && candidate->property("req").toMap().value(QStringLiteral("from")) == dora->user.id)
+            if (candidate && candidate->property("req").toMap().value(QStringLiteral("from")) == dora.user.id)
                 row = candidate;
         }
         QVERIFY(row);
         QMetaObject::invokeMethod(row, "action", Q_ARG(QString, QStringLiteral("accept")));
         QTRY_COMPARE_WITH_TIMEOUT(doraJoined, (QStringList{gid, hiking->id}), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(chat->group(hiking->id)->members.contains(dora->user.id), 10000);
-        doraSocket.disconnectFromServer();
+        QTRY_VERIFY_WITH_TIMEOUT(chat->group(hiking->id)->members.contains(dora.user.id), 10000);
     }
 };
 
