@@ -18,12 +18,11 @@ class DemoAppDriver
 public:
     ~DemoAppDriver() { quit(); }
 
-    // The server (with the demo accounts and content unless `demo` is false) on a loopback port,
-    // the client pointed at it.
-    bool startServer(bool demo = true)
+    // The demo server on a loopback port, the client pointed at it.
+    bool startServer()
     {
         ZephlinApplication::configure(*qGuiApp);
-        if ((demo && !m_server.seedDemo()) || !m_server.start())
+        if (!m_server.seedDemo() || !m_server.start())
             return false;
         SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
         return true;
