@@ -30,7 +30,7 @@ Item {
                   state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 128 / 255, 0, 1) },
                 { tag: "download", path: "/photo.png", first: ImageLoader.Loading,
                   state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
-                { tag: "memory hit", path: "/photo.png", first: ImageLoader.Loaded,
+                { tag: "memory hit", path: "/photo.png", shownBefore: true, first: ImageLoader.Loaded,
                   state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
                 { tag: "not an image", path: "/page.png", first: ImageLoader.Loading,
                   state: ImageLoader.Failed, spinner: false, glyph: true, pixel: Qt.rgba(0, 0, 0, 1) },
@@ -41,6 +41,8 @@ Item {
             const url = data.path ? MediaTestSupport.url(data.path) : ""
             if (data.onDisk)
                 verify(MediaTestSupport.storeOnDisk(url, data.onDisk))
+            if (data.shownBefore)
+                tryCompare(createTemporaryObject(imageComponent, root, { url: url }), "loadState", ImageLoader.Loaded)
             const requests = data.path ? MediaTestSupport.requestCount(data.path) : 0
             const view = createTemporaryObject(imageComponent, root, { url: url })
             compare(view.loadState, data.first)
