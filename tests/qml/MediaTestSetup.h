@@ -3,13 +3,11 @@
 // with a few canned images and a version file, and the test-only MediaTestSupport singleton (module
 // ZephlinTest) that hands its URLs and picture files to the test cases.
 #include "AppUpdateChecker.h"
-#include "DevCertificates.h"
 #include "ImageCacheManager.h"
 #include "LocalHttpsServer.h"
 #include "QmlTestSetup.h"
 #include "ServerConfig.h"
 #include "SettingsStore.h"
-#include "TlsTrust.h"
 
 #include <QBuffer>
 #include <QColor>
@@ -75,11 +73,9 @@ public Q_SLOTS:
     void applicationAvailable()
     {
         QmlTestSetup::applicationAvailable();
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        if (!certificates || !m_support.server().start(certificates.value()))
-            qFatal("the local HTTPS server did not start");
-        TlsTrust::addCaCertificates({certificates->caCertificate});
         LocalHttpsServer &server = m_support.server();
+        if (!server.startTrusted())
+            qFatal("the local HTTPS server did not start");
         server.setResponse(QStringLiteral("/photo.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 40, 30)});
         server.setResponse(QStringLiteral("/avatar.png"), {200, "image/png", MediaTestSupport::png(Qt::red, 20, 20)});
         server.setResponse(QStringLiteral("/large.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 1000, 800)});
