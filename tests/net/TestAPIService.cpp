@@ -1,5 +1,5 @@
-// The REST client against a real HTTPS server on loopback: exact request bodies, result records,
-// the error mapping, the group search's own rules, cookies and sign-out.
+// The REST client against a real HTTPS server on loopback: the upload and posting bodies, result
+// records, the error mapping, the group search's own rules, cookies and sign-out.
 #include "APIService.h"
 #include "LogRecorder.h"
 #include "LocalHttpsServer.h"
@@ -71,16 +71,6 @@ private:
         return call<RegisterResponse>([&](auto done) { api.registerUser(QStringLiteral("bo"), QStringLiteral("pw"), nullptr, done); });
     }
 
-    void checkRequest(int index, const char *target, const char *body)
-    {
-        const LocalHttpsServer::Request &request = m_server->requests.at(index);
-        QCOMPARE(request.method, QByteArray("POST"));
-        QCOMPARE(request.target, QByteArray(target));
-        QCOMPARE(request.headers.value("content-type"), QByteArray("application/json"));
-        QVERIFY(!request.headers.contains("authorization"));
-        QCOMPARE(bodyOf(request), json(body));
-    }
-
 private Q_SLOTS:
     void initTestCase()
     {
@@ -96,20 +86,10 @@ private Q_SLOTS:
         setServer(m_server->baseURL());
     }
 
-    void endpointBodiesAndResults()
+    // The request bodies of the account endpoints are checked by the real server in the end-to-end
+    // tests; the password change's answer is a map of booleans, and a member of another type fails it.
+    void passwordChangeAnswersBooleansOnly()
     {
-        answerWith(200, R"({"ok":true,"token":"T","user":{"id":"u1","username":"amy"}})");
-        const Result<LoginResponse> login =
-            call<LoginResponse>([&](auto done) { api.login(QStringLiteral("amy"), QStringLiteral("pw"), nullptr, done); });
-        QVERIFY2(login.ok(), qPrintable(login.error()));
-        QCOMPARE(login->token, QStringLiteral("T"));
-        QCOMPARE(login->user.username, QStringLiteral("amy"));
-        QVERIFY(registerUser().ok());
-        QCOMPARE(me()->user.id, QStringLiteral("u1"));
-        const Result<User> renamed =
-            call<User>([&](auto done) { api.changeUsername(QStringLiteral("T"), QStringLiteral("amy2"), nullptr, done); });
-        QCOMPARE(renamed->username, QStringLiteral("amy"));
-        // The password change answers a map of booleans: a member of another type fails it.
         const auto changePassword = [&] {
             return call<BooleanMap>([&](auto done) {
                 api.changePassword(QStringLiteral("T"), QStringLiteral("a"), QStringLiteral("b"), QStringLiteral("c"), nullptr, done);
@@ -117,13 +97,6 @@ private Q_SLOTS:
         };
         answerWith(200, R"({"ok":true})");
         QCOMPARE(changePassword().value(), (BooleanMap{{QStringLiteral("ok"), true}}));
-
-        QCOMPARE(m_server->requests.size(), 5);
-        checkRequest(0, "/api/login", "{'username':'amy','password':'pw'}");
-        checkRequest(1, "/api/register", "{'username':'bo','password':'pw'}");
-        checkRequest(2, "/api/me", "{'token':'T'}");
-        checkRequest(3, "/api/change-username", "{'token':'T','newUsername':'amy2'}");
-        checkRequest(4, "/api/change-password", "{'token':'T','oldPassword':'a','newPassword':'b','newPassword2':'c'}");
         answerWith(200, R"({"ok":"yes"})");
         QVERIFY(!changePassword().ok());
     }
@@ -181,7 +154,6 @@ private Q_SLOTS:
                                                        << QStringLiteral("HTTP错误 401");
         QTest::newRow("400 strings without error") << 400 << QByteArray(R"({"message":"m"})") << QStringLiteral("HTTP错误 400");
         QTest::newRow("500 HTML page") << 500 << QByteArray("<html><body>oops</body></html>") << QStringLiteral("HTTP错误 500");
-        QTest::newRow("404 empty") << 404 << QByteArray() << QStringLiteral("HTTP错误 404");
         QTest::newRow("200 ok false has no token") << 200 << QByteArray(R"({"ok":false,"error":"x"})") << QString();
         QTest::newRow("200 not JSON") << 200 << QByteArray("<html/>") << QString();
     }
