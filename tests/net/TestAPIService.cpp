@@ -1,5 +1,6 @@
-// The REST client against a real HTTPS server on loopback: the upload and posting bodies, result
-// records, the error mapping, the group search's own rules, cookies and sign-out.
+// The REST client against a real HTTPS server on loopback (the account and upload endpoints reach
+// the real server in the end-to-end tests): the moment post's body, result records, the error
+// mapping, the group search's own rules, cookies and sign-out.
 #include "APIService.h"
 #include "LogRecorder.h"
 #include "LocalHttpsServer.h"
@@ -8,7 +9,6 @@
 
 #include <QJsonArray>
 #include <QNetworkCookieJar>
-#include <QRandomGenerator>
 #include <QTemporaryDir>
 #include <QTest>
 #include <memory>
@@ -99,33 +99,6 @@ private Q_SLOTS:
         QCOMPARE(changePassword().value(), (BooleanMap{{QStringLiteral("ok"), true}}));
         answerWith(200, R"({"ok":"yes"})");
         QVERIFY(!changePassword().ok());
-    }
-
-    void imagesTravelAsPlainBase64()
-    {
-        // Large enough that a line-wrapping encoder would wrap it.
-        QByteArray image(300 * 1024, Qt::Uninitialized);
-        QRandomGenerator generator(7);
-        for (char &byte : image)
-            byte = char(generator.bounded(256));
-        answerWith(200, "{\"ok\":true,\"avatar\":\"/a/1.jpg\",\"url\":\"https://h/i/1.jpg\"}");
-        const QString token = QStringLiteral("T");
-        QCOMPARE(call<AvatarResponse>([&](auto done) { api.uploadAvatar(token, image, nullptr, done); })->avatar,
-                 QStringLiteral("/a/1.jpg"));
-        QVERIFY(call<AvatarResponse>([&](auto done) { api.uploadGroupAvatar(token, QStringLiteral("g1"), image, nullptr, done); }).ok());
-        QCOMPARE(call<ImageUploadResponse>([&](auto done) { api.uploadMessageImage(token, image, nullptr, done); })->url,
-                 QStringLiteral("https://h/i/1.jpg"));
-
-        const QString base64 = QString::fromLatin1(image.toBase64());
-        QVERIFY(!base64.contains(QLatin1Char('\n')));
-        const QStringList targets{QStringLiteral("/api/avatar"), QStringLiteral("/api/group-avatar"), QStringLiteral("/api/upload-msg-image")};
-        for (int i = 0; i < 3; ++i) {
-            QJsonObject expected{{QStringLiteral("token"), token}, {QStringLiteral("data"), base64}};
-            if (i == 1)
-                expected.insert(QStringLiteral("gid"), QStringLiteral("g1"));
-            QCOMPARE(QString::fromLatin1(m_server->requests.at(i).target), targets.at(i));
-            QCOMPARE(bodyOf(m_server->requests.at(i)), expected);
-        }
     }
 
     void postMomentSendsImagesInOrderAndReturnsTheMoment()

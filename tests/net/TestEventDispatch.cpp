@@ -1,5 +1,7 @@
 // Inbound frames to slots: the drop rules and the members of the wrong type, and the types no
-// chat-state test delivers (the chat tests feed the others through this dispatch to the state they change).
+// chat-state test delivers (the chat tests feed the others through this dispatch to the state they
+// change); and a service without a socket, which sends and logs nothing.
+#include "Commands.h"
 #include "LogRecorder.h"
 #include "WebSocketService.h"
 
@@ -133,6 +135,21 @@ private Q_SLOTS:
         QCOMPARE(log.lines.size(), 2);
         QVERIFY(log.lines.last().startsWith(QStringLiteral("[WS] hello decode FAILED: ")));
         QVERIFY(log.lines.last().size() > QStringLiteral("[WS] hello decode FAILED: ").size());
+    }
+
+    // The outbound commands' members and JSON types are checked where the chat state, the screens
+    // and the administrator's sheet send them, and by the real server in the end-to-end tests.
+    void withoutASocketNothingIsSentOrLogged()
+    {
+        LogRecorder log;
+        WebSocketService ws;
+        ws.sendGlobal(QStringLiteral("hi"));
+        ws.sendDM(QStringLiteral("u2"), QStringLiteral("x"), {QStringLiteral("https://10.0.0.5/i/1.jpg")});
+        ws.sendGroup(QStringLiteral("g"), QStringLiteral("x"));
+        ws.createGroup(QStringLiteral("n"), {});
+        ws.send(Commands::clearHall());
+        QVERIFY(!ws.isConnected());
+        QVERIFY(log.lines.isEmpty());
     }
 };
 
