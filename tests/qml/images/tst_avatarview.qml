@@ -32,18 +32,19 @@ Item {
         function test_pictureOrFallbackTile_data() {
             return [
                 { tag: "no picture", avatarURL: null, resolved: "", shows: false },
+                { tag: "no picture, no name", name: "", letter: "", avatarURL: null, resolved: "", shows: false },
                 { tag: "relative path", avatarURL: "avatar.png", resolved: "/avatar.png", shows: true },
                 { tag: "not an image", avatarURL: "/page.png", resolved: "/page.png", shows: false },
             ]
         }
         function test_pictureOrFallbackTile(data) {
-            const view = createTemporaryObject(avatarComponent, root, { name: "李四", avatarURL: data.avatarURL })
+            const view = createTemporaryObject(avatarComponent, root, { name: data.name ?? "李四", avatarURL: data.avatarURL })
             compare(view.resolvedURL, data.resolved ? MediaTestSupport.url(data.resolved) : "")
             if (data.resolved)
                 tryVerify(() => findChild(view, "avatarImage").loadState !== ImageLoader.Loading)
             tryCompare(view, "showsImage", data.shows)
             compare(tile(view).visible, !data.shows)
-            compare(letter(view).text, "李")
+            compare(letter(view).text, data.letter ?? "李")
             if (data.shows) {
                 waitForRendering(view)
                 compare(grabImage(view).pixel(25, 25), Qt.rgba(1, 0, 0, 1))

@@ -5,8 +5,8 @@ import Zephlin.Chat
 import Zephlin.Screens
 import ZephlinTest
 
-// The conversation list over a chat state fed with the server's frames: rows, request rows and
-// badges, opening rooms and the request sheets.
+// The conversation list over a chat state fed with the server's frames: previews, the
+// case-sensitive filter, request rows and badges, opening rooms and the request sheets.
 TestCase {
     id: testCase
     name: "Conversations"
@@ -59,20 +59,30 @@ TestCase {
 
     function names(view) { return rows(view).map(r => r.name) }
 
-    // The rows show the list model (its rules are the model's own tests): previews, presence and
-    // the search text, which is handed to it.
-    function test_rowsShowTheModel() {
+    function test_previews() {
         const host = make()
-        compare(rows(host.view).map(x => x.preview), ["在这里畅所欲言", "ab: hey", "", "yo"])
+        let r = rows(host.view)
+        compare(r[0].preview, "在这里畅所欲言")
+        compare(r.map(x => x.preview), ["在这里畅所欲言", "ab: hey", "", "yo"])
+        TestSupport.deliver("{'type':'global','id':'h1','from':'x','content':'hi','time':2}")
+        tryVerify(() => rows(host.view)[0].preview === ": hi")
         TestSupport.deliver("{'type':'global','id':'h2','from':'x','fromName':'Bob','content':'','images':['/a.jpg'],'time':3}")
         tryVerify(() => rows(host.view)[0].preview === "Bob: ")
         TestSupport.deliver("{'type':'presence','online':[{'id':'f2'}]}")
         tryVerify(() => rows(host.view)[3].online)
         verify(!rows(host.view)[2].online)
+    }
+
+    function test_filterIsCaseSensitiveAndKeepsTheFixedRows() {
+        const host = make()
+        TestSupport.deliver("{'type':'friend-request','request':{'id':'r1','from':'z','fromName':'Zed','time':1}}")
+        tryVerify(() => rows(host.view)[1].kind === "friendRequests")
         host.view.searchText = "Ab"
-        tryVerify(() => names(host.view).join("|") === "公共大厅|Abc club|Abe")
+        tryVerify(() => names(host.view).join("|") === "公共大厅|好友验证|Abc club|Abe")
+        host.view.searchText = "zzz"
+        tryVerify(() => names(host.view).join("|") === "公共大厅|好友验证")
         host.view.searchText = ""
-        tryCompare(rows(host.view), "length", 4)
+        tryCompare(rows(host.view), "length", 5)
     }
 
     function test_requestRowsAndBadges() {
