@@ -12,6 +12,8 @@ ChatCache::ChatCache(Encoder encoder, QObject *parent) : QObject(parent), m_enco
     // Nothing is known about the disk yet: the first save writes every key.
     m_dirty.fill(true);
     m_waiting.fill(false);
+    m_later.setSingleShot(true);
+    connect(&m_later, &QTimer::timeout, this, &ChatCache::writeUnlessBusy);
     m_writer = std::make_unique<ChatCacheWriter>(
         [this](int key, quint64 generation) {
             // A failed seal keeps the key dirty so the next save point tries again.
@@ -105,13 +107,14 @@ void ChatCache::forgetStored()
     m_pending = false;
     m_dirty.fill(true);
     m_waiting.fill(false);
+    m_later.stop();
     m_writer->cancel();
 }
 
 void ChatCache::write(bool force)
 {
     // Past a save point (a save was requested) every changed key is due; otherwise only those that
-    // were waiting for the writer.
+    // were waiting.
     const bool savePoint = m_pending;
     m_pending = false;
     ++m_sequence;
@@ -119,10 +122,17 @@ void ChatCache::write(bool force)
         const Key key = Key(i);
         if (!m_dirty[key] || !(savePoint || m_waiting[key]))
             continue;
-        m_waiting[key] = !force && m_writer->holdsCopy(key);
-        if (m_waiting[key])
+        const qint64 sinceTaken = m_taken[key].isValid() ? m_taken[key].elapsed() : minimumInterval;
+        m_waiting[key] = !force && (m_writer->holdsCopy(key) || sinceTaken < minimumInterval);
+        if (m_waiting[key]) {
+            // The writer letting go of the key calls again, and so does the interval's end.
+            const int remaining = int(minimumInterval - sinceTaken);
+            if (remaining > 0 && (!m_later.isActive() || m_later.remainingTime() > remaining))
+                m_later.start(remaining);
             continue;
+        }
         m_dirty[key] = false;
+        m_taken[key].start();
         m_writer->enqueue(key, storageKey(key), m_sequence, m_encoder(key));
     }
 }

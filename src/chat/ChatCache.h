@@ -5,20 +5,24 @@
 // coalesced: a save requested during one event-loop turn is taken once at the end of that turn, for
 // the keys whose value changed since they were last saved. Taking a save copies the implicitly
 // shared lists; encoding, sealing and writing happen on the writer thread (ChatCacheWriter), which
-// skips a key whose JSON is what it last wrote. While the writer still holds a copy of a key, that
-// key's save waits until it lets go: the next change to a list still shared with the writer would
-// copy the whole list on the main thread (thousands of messages in an open room). A change that is
-// not itself followed by a save first takes every save still pending or waiting, so what reaches the
-// disk is exactly what saving at each save point would have left.
+// skips a key whose JSON is what it last wrote. The next change to a list still shared with the
+// writer copies the whole list on the main thread (thousands of messages in an open room), so a
+// key's save waits while the writer holds its last copy, and a key is copied at most every
+// minimumInterval: in a burst of messages the writer is still encoding one copy when the next
+// message arrives. A change that is not itself followed by a save first takes every save still
+// pending or waiting, so what reaches the disk is exactly what saving at each save point would have
+// left.
 #include "ChatCacheWriter.h"
 #include "ChatGroup.h"
 #include "ChatMessage.h"
 #include "User.h"
 
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 #include <array>
 #include <functional>
 #include <memory>
@@ -35,6 +39,8 @@ public:
     // Copies the current value of one key and returns the work that encodes the copy, which runs on
     // the writer thread; called at most once per key and save.
     using Encoder = std::function<ChatCacheWriter::Encode(Key key)>;
+
+    static constexpr int minimumInterval = 250; // ms
 
     // What the five keys hold; a key that is missing or unreadable is empty.
     struct Stored
@@ -89,8 +95,11 @@ private:
 
     Encoder m_encoder;
     std::array<bool, KeyCount> m_dirty;
-    // Changed keys whose save point has passed while the writer was busy with them.
+    // Changed keys whose save point has passed while the writer held their copy, or too soon after
+    // their last one.
     std::array<bool, KeyCount> m_waiting;
+    std::array<QElapsedTimer, KeyCount> m_taken;
+    QTimer m_later;
     bool m_pending = false;
     quint64 m_sequence = 0;
     std::unique_ptr<ChatCacheWriter> m_writer;
