@@ -129,7 +129,7 @@ void measureLiveMessages(QQuickWindow &window, WebSocketService &ws, const QStri
     // The main thread's CPU clock, read from the render thread too.
     clockid_t mainClock{};
     pthread_getcpuclockid(pthread_self(), &mainClock);
-    std::vector<double> live, applying, polishing, syncing, painting;
+    std::vector<double> live, applying, polishing, syncing, painting, rest;
     std::atomic<bool> swapped = false, threaded = false;
     // Waits blocked, as the application's event loop does: spinning on processEvents would add
     // the spinning to the main thread's time.
@@ -172,6 +172,7 @@ void measureLiveMessages(QQuickWindow &window, WebSocketService &ws, const QStri
             polishing.push_back(polished - applied);
             syncing.push_back(sync);
             painting.push_back(threaded ? 0 : end - syncEnd);
+            rest.push_back(live.back() - applying.back() - polishing.back() - sync - painting.back());
         }
     }
     std::printf("render loop: %s\n", threaded ? "threaded (painting on the render thread)" : "painting on the main thread");
@@ -180,6 +181,7 @@ void measureLiveMessages(QQuickWindow &window, WebSocketService &ws, const QStri
     report("  of which polishing (layout, new delegates)", polishing);
     report("  of which syncing the scene graph", syncing);
     report("  of which painting on the main thread", painting);
+    report("  of which the rest (the event loop, between the steps)", rest);
 }
 
 } // namespace
