@@ -543,7 +543,9 @@ void ScreenshotTour::runNext()
             if (!step.shot.isEmpty())
                 shoot(step.shot);
             if (m_options.audit)
-                audit(step.shot.isEmpty() ? QStringLiteral("step %1").arg(m_done) : step.shot);
+                audit(step.shot.isEmpty() ? QStringLiteral("step %1 after %2").arg(m_done).arg(m_lastShot) : step.shot);
+            if (!step.shot.isEmpty())
+                m_lastShot = step.shot;
             runNext();
         });
     };

@@ -66,6 +66,7 @@ private:
     Options m_options;
     QList<Step> m_steps;
     QStringList m_findings;
+    QString m_lastShot; // names the steps without a picture in the audit's findings
     int m_saved = 0;
     int m_done = 0;
     bool m_failed = false;
