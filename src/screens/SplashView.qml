@@ -46,8 +46,6 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "Zephlin"
             color: "#e6e9ef"
-            Accessible.role: Accessible.Heading
-            Accessible.name: text
             opacity: 0.5
             font.pixelSize: 14
         }
