@@ -1,6 +1,8 @@
 #pragma once
 // Walks every screen the app has, in both themes and at two font sizes, saving one PNG per screen.
-// Used by `scripts/dev shots` with the offscreen platform and a local demo server.
+// Used by `scripts/dev shots` with the offscreen platform and a local demo server. The sign-in and
+// tab steps and the step runner live in ScreenshotTour.cpp, each feature's steps in its own
+// ScreenshotTour<Feature>.cpp.
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
