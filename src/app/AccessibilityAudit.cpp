@@ -151,7 +151,7 @@ private:
         const QAccessible::Role role = node->role();
         const bool showing = !state.invisible && !state.offscreen;
         const bool named = !node->text(QAccessible::Name).trimmed().isEmpty();
-        if (showing && (isInteractive(role) || (item && isTabStop(item))) && !named)
+        if (showing && (isInteractive(role) || state.focusable || (item && isTabStop(item))) && !named)
             add(QStringLiteral("unnamed"), node);
         if (showing && role == QAccessible::Heading && !named)
             add(QStringLiteral("heading"), node);

@@ -96,7 +96,11 @@ QAccessible::State TextFieldAccessible::state() const
 
 void *TextFieldAccessible::interface_cast(QAccessible::InterfaceType type)
 {
-    return type == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface *>(this) : nullptr;
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface *>(this);
+    if (type == QAccessible::EditableTextInterface && !field()->property("readOnly").toBool())
+        return static_cast<QAccessibleEditableTextInterface *>(this);
+    return nullptr;
 }
 
 int TextFieldAccessible::cursorPosition() const { return field()->property("cursorPosition").toInt(); }
@@ -114,4 +118,11 @@ QString TextFieldAccessible::attributes(int offset, int *startOffset, int *endOf
 {
     *startOffset = *endOffset = offset;
     return {};
+}
+
+void TextFieldAccessible::replaceText(int startOffset, int endOffset, const QString &text)
+{
+    QString content = field()->property("text").toString();
+    content.replace(startOffset, endOffset - startOffset, text);
+    field()->setProperty("text", content);
 }

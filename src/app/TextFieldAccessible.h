@@ -7,7 +7,7 @@
 
 class QQuickItem;
 
-class TextFieldAccessible : public QAccessibleObject, public QAccessibleTextInterface
+class TextFieldAccessible : public QAccessibleObject, public QAccessibleTextInterface, public QAccessibleEditableTextInterface
 {
 public:
     explicit TextFieldAccessible(QQuickItem *field);
@@ -39,6 +39,12 @@ public:
     int offsetAtPoint(const QPoint &) const override { return -1; }
     void scrollToSubstring(int, int) override {}
     QString attributes(int, int *startOffset, int *endOffset) const override;
+
+    // Assistive technologies that type for their user (voice control, the accessibility tests) edit
+    // the field's own text, masked or not.
+    void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, {}); }
+    void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
+    void replaceText(int startOffset, int endOffset, const QString &text) override;
 
 private:
     QQuickItem *field() const;
