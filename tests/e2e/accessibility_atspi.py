@@ -2,9 +2,10 @@
 """The app as a screen reader meets it: the real client on a virtual X display with Qt's AT-SPI
 bridge on, against the real server with demo data, its tree walked over the accessibility bus with
 pyatspi. Signs in through the tree alone (text set through the editable-text interface, the button
-pressed through its action), then opens each main tab by its press action. On the sign-in screen and
-every tab it fails on a showing interactive object without a name, a heading without a name, a
-screen without a named heading, and a text that hands out the typed password.
+pressed through its action), then opens each main tab by its press action. On the sign-in screen, the
+server settings over it, every tab and a sheet over the last one it fails on a showing interactive
+object without a name, a heading without a name, a screen without a named heading, a text that hands
+out the typed password, and a control of a covered screen that is still showing.
 
 Run inside a private session bus: dbus-run-session -- accessibility_atspi.py --client ... --server ...
 """
@@ -82,6 +83,19 @@ def audit(app, screen):
     return findings
 
 
+def covering(app, screen, opener, heading, closer, covered):
+    """Opens a screen or sheet by the press action of `opener`, audits it, checks that `covered` (a
+    role and name under it) left the tree, and closes it with `closer`."""
+    press(wait_for(opener[1], lambda: find(app, *opener)))
+    wait_for(screen, lambda: find(app, pyatspi.ROLE_HEADING, heading))
+    findings = audit(app, screen)
+    if find(app, *covered):
+        findings.append("covered: %s: %r is showing" % (screen, covered[1]))
+    press(find(app, pyatspi.ROLE_PUSH_BUTTON, closer))
+    wait_for("the screen under " + screen, lambda: find(app, *covered))
+    return findings
+
+
 def press(node):
     action = node.queryAction()
     names = [action.getName(i) for i in range(action.nActions)]
@@ -143,6 +157,8 @@ def main():
 
         sign_in = wait_for("the sign-in button", lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "登 录"))
         findings = audit(app, "sign-in")
+        findings += covering(app, "server settings", (pyatspi.ROLE_PUSH_BUTTON, "服务器设置"), "服务器设置", "取消",
+                             (pyatspi.ROLE_PUSH_BUTTON, "登 录"))
         wait_for("the user name field", lambda: find(app, pyatspi.ROLE_TEXT, "用户名")).queryEditableText().setTextContents("alice")
         password = wait_for("the password field", lambda: find(app, pyatspi.ROLE_PASSWORD_TEXT, "密码"))
         password.queryEditableText().setTextContents(PASSWORD)
@@ -155,9 +171,11 @@ def main():
                 pyatspi.STATE_SELECTED))
             time.sleep(0.5)
             findings += audit(app, "tab " + name)
+        findings += covering(app, "font size sheet", (pyatspi.ROLE_PUSH_BUTTON, "字体大小"), "字体大小", "完成",
+                             (pyatspi.ROLE_PAGE_TAB, TABS[-1]))
         for finding in findings:
             print(finding)
-        print("walked the sign-in screen and %d tabs over AT-SPI: %d findings" % (len(TABS), len(findings)))
+        print("walked sign-in, server settings, %d tabs and a sheet over AT-SPI: %d findings" % (len(TABS), len(findings)))
         return 1 if findings else 0
     finally:
         for process in reversed(processes):
