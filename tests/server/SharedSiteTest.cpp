@@ -1,10 +1,9 @@
 // Two zephlin-server processes on one PostgreSQL database: what one node stores, every other node sees,
 // and what happens through one reaches the connections of the other once, in order.
+#include "RestProbe.h"
 #include "SeededAccounts.h"
 #include "ServerProcess.h"
-#include "TestDatabase.h"
 #include "WsProbe.h"
-#include "RestProbe.h"
 #include "core/Limits.h"
 #include "storage/HallSettings.h"
 
@@ -179,6 +178,29 @@ private Q_SLOTS:
             QVERIFY(!onB->waitFor(step.event).isEmpty());
             QCOMPARE(db.scalar(step.changed).toInt(), 1);
         }
+
+        // So do a password change and the end of the user's other sessions, on any node, and a sign-in
+        // and the presence it announces.
+        RestProbe throughB(QUrl(m_b->baseURL()));
+        const QJsonObject change{{QStringLiteral("token"), throughB.post(QStringLiteral("/api/login"),
+                                                                           {{QStringLiteral("username"), cid.name},
+                                                                            {QStringLiteral("password"), SeededAccounts::password()}})
+                                                               .json.value(QStringLiteral("token"))},
+                                 {QStringLiteral("oldPassword"), SeededAccounts::password()},
+                                 {QStringLiteral("newPassword"), QStringLiteral("pass5678")},
+                                 {QStringLiteral("newPassword2"), QStringLiteral("pass5678")}};
+        const auto eli = m_site->add(QStringLiteral("eli"));
+        QVERIFY(blockEvents(true));
+        QCOMPARE(throughB.post(QStringLiteral("/api/change-password"), change).status, 500);
+        QVERIFY(onA->quietFor(QStringLiteral("kicked"), 300));
+        WsProbe arriving(m_b->socketURL());
+        QVERIFY(arriving.open());
+        arriving.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), eli.token}}));
+        QCOMPARE(errorOf(arriving.waitFor(QStringLiteral("error"))), QStringLiteral("操作失败，请重试"));
+        QVERIFY(!db.scalar(QStringLiteral("SELECT 1 FROM presence WHERE user_id = ?"), {eli.id}).isValid());
+        QVERIFY(blockEvents(false));
+        QCOMPARE(throughB.post(QStringLiteral("/api/change-password"), change).status, 200);
+        QCOMPARE(errorOf(onA->waitFor(QStringLiteral("kicked"))), QStringLiteral("密码已修改，请重新登录"));
     }
 
     // Last: node A does not come back.
