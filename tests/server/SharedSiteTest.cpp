@@ -62,6 +62,25 @@ class SharedSiteTest : public QObject
         return probe;
     }
 
+    // Two friends, one signed in on each node, and an administrator on node A.
+    struct Friends
+    {
+        SeededAccounts::Account first;
+        SeededAccounts::Account second;
+        std::unique_ptr<WsProbe> admin;
+        std::unique_ptr<WsProbe> onA;
+        std::unique_ptr<WsProbe> onB;
+    };
+    Friends friends(const QString &first, const QString &second)
+    {
+        Friends made{m_site->add(first), m_site->add(second), {}, {}, {}};
+        m_site->befriend(made.first, made.second);
+        made.admin = signedIn(m_a, m_site->add(QStringLiteral("root") + first, true));
+        made.onA = signedIn(m_a, made.first);
+        made.onB = signedIn(*m_b, made.second);
+        return made;
+    }
+
     // The event table takes no more rows (as when a node fails between writing a change and its
     // event), or takes them again.
     bool blockEvents(bool blocked)
@@ -104,13 +123,8 @@ private Q_SLOTS:
 
     void eventsThroughOneNodeReachTheOthersConnectionsOnceInOrder()
     {
-        const auto root = m_site->add(QStringLiteral("root1"), true);
-        const auto ann = m_site->add(QStringLiteral("ann"));
-        const auto ben = m_site->add(QStringLiteral("ben"));
-        m_site->befriend(ann, ben);
-        const auto admin = signedIn(m_a, root);
-        const auto onA = signedIn(m_a, ann);
-        const auto onB = signedIn(*m_b, ben);
+        const Friends site = friends(QStringLiteral("ann"), QStringLiteral("ben"));
+        const auto &[ann, ben, admin, onA, onB] = site;
 
         const QStringList texts = {QStringLiteral("一"), QStringLiteral("二"), QStringLiteral("三")};
         for (const QString &text : texts)
@@ -144,13 +158,8 @@ private Q_SLOTS:
 
     void aChangeAndItsEventsCommitTogetherOrNotAtAll()
     {
-        const auto root = m_site->add(QStringLiteral("root2"), true);
-        const auto cid = m_site->add(QStringLiteral("cid"));
-        const auto dan = m_site->add(QStringLiteral("dan"));
-        m_site->befriend(cid, dan);
-        const auto admin = signedIn(m_a, root);
-        const auto onA = signedIn(m_a, cid);
-        const auto onB = signedIn(*m_b, dan);
+        const Friends site = friends(QStringLiteral("cid"), QStringLiteral("dan"));
+        const auto &[cid, dan, admin, onA, onB] = site;
         Database &db = m_site->database();
         const struct
         {
