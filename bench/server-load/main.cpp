@@ -231,6 +231,8 @@ void raiseFileLimit()
 int main(int argc, char *argv[])
 {
     raiseFileLimit();
+    // The clients' sockets, like the server's, on Qt's own event loop (see the server's main()).
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
