@@ -1,10 +1,10 @@
 // The sign-in card against a loopback HTTPS server: what its message line shows when the server
-// refuses, hangs or presents a certificate nobody trusts, and a registration whose automatic
-// sign-in fails.
+// hangs or presents a certificate nobody trusts (the REST client's test has the other transport
+// failures), and a registration whose automatic sign-in fails.
 #include "APIService.h"
 #include "AppState.h"
 #include "AuthViewModel.h"
-#include "HttpTestServer.h"
+#include "LocalHttpsServer.h"
 #include "LoopbackTls.h"
 
 #include <QSignalSpy>
@@ -51,7 +51,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("message");
-        QTest::newRow("refused") << "refused" << "无法连接到服务器";
         QTest::newRow("hangs") << "hangs" << "请求超时";
         QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
     }
@@ -61,12 +60,10 @@ private Q_SLOTS:
         QFETCH(QString, message);
         const Result<DevCertificates> untrusted = DevCertificates::generate();
         QVERIFY(untrusted.ok());
-        auto http = std::make_unique<HttpTestServer>(server == QLatin1String("untrusted") ? *untrusted : *m_certificates);
-        QVERIFY(http->listen() != 0);
-        http->stalling = server == QLatin1String("hangs");
-        setServer(http->baseURL());
-        if (server == QLatin1String("refused"))
-            http.reset();
+        LocalHttpsServer http;
+        QVERIFY(http.start(server == QLatin1String("untrusted") ? *untrusted : *m_certificates));
+        http.setHolding(server == QLatin1String("hangs"));
+        setServer(http.baseURL());
 
         AppState state;
         auto model = card(state);
@@ -78,14 +75,11 @@ private Q_SLOTS:
 
     void registrationWhoseSignInFailsStaysSignedOut()
     {
-        HttpTestServer http(*m_certificates);
-        QVERIFY(http.listen() != 0);
+        LocalHttpsServer http;
+        QVERIFY(http.start(*m_certificates));
         setServer(http.baseURL());
-        http.responder = [](const HttpTestServer::Request &request) {
-            if (request.target == "/api/register")
-                return HttpTestServer::Response{200, R"({"ok":true})", {}, false};
-            return HttpTestServer::Response{401, R"({"error":"用户名或密码错误"})", {}, false};
-        };
+        http.setResponse(QStringLiteral("/api/register"), {200, "application/json", R"({"ok":true})"});
+        http.setResponse(QStringLiteral("/api/login"), {401, "application/json", R"({"error":"用户名或密码错误"})"});
         AppState state;
         auto model = card(state);
         model->setTab(AuthViewModel::Tab::Register);

@@ -1,6 +1,7 @@
 #pragma once
 // A chat state wired to its own WebSocket client, fed through real JSON frames, with a settable
-// clock, predictable optimistic ids, a scripted group search and its own settings folder.
+// clock, predictable optimistic ids, a scripted group search, its own settings folder and, when a
+// test connects it, a TLS WebSocket server on loopback that records the frames the client sends.
 #include "ChatViewModel.h"
 #include "LoopbackTls.h"
 #include "WebSocketTestServer.h"
@@ -38,6 +39,7 @@ public:
     {
         chat.reset();
         ws.reset();
+        m_server.reset();
     }
 
     ChatServices services()
@@ -70,16 +72,36 @@ public:
         return make();
     }
 
-    // Connects this client to a recording server, waits until it holds the authenticated socket and
-    // hands it the server's first answer, a hello (with `hello`'s members).
-    void connectTo(WebSocketTestServer &server, const char *hello = "{'type':'hello'}")
+    // The recording server, listening from its first use.
+    WebSocketTestServer &server()
     {
-        loopback::setServer(server.baseURL());
+        if (!m_server) {
+            static const DevCertificates certificates = loopback::trustedCertificates().value();
+            m_server = std::make_unique<WebSocketTestServer>(certificates);
+            if (m_server->listen() == 0)
+                QTest::qFail("the recording server does not listen", __FILE__, __LINE__);
+        }
+        return *m_server;
+    }
+
+    // Connects this client to the recording server, waits until it holds the authenticated socket
+    // and hands it the server's first answer, a hello (with `hello`'s members).
+    void connectTo(const char *hello = "{'type':'hello'}")
+    {
+        loopback::setServer(server().baseURL());
         ws->connectToServer(QStringLiteral("tok"));
-        QTRY_COMPARE(server.received.size(), 1);
-        server.received.clear();
+        QTRY_COMPARE(server().received.size(), 1);
+        server().received.clear();
         deliver(hello);
         QVERIFY(QTest::qWaitFor([this] { return ws->inbound().isIdle(); }));
+    }
+
+    // The next frame the client sent, once it has arrived.
+    QJsonObject nextFrame()
+    {
+        if (!QTest::qWaitFor([this] { return !server().received.isEmpty(); }))
+            QTest::qFail("no frame arrived", __FILE__, __LINE__);
+        return server().received.isEmpty() ? QJsonObject() : loopback::parsed(server().received.takeFirst());
     }
 
     // Every frame handed over applied, every save on disk; false when that takes too long.
@@ -111,4 +133,7 @@ public:
             list.append(m.id);
         return list;
     }
+
+private:
+    std::unique_ptr<WebSocketTestServer> m_server;
 };

@@ -1,7 +1,6 @@
 // Sending, recalling and removing messages, group search and join applications, against a real
 // TLS WebSocket server on loopback that records the frames the chat state sends.
 #include "ChatFixture.h"
-#include "WebSocketTestServer.h"
 
 #include <QTest>
 
@@ -11,31 +10,12 @@ class TestChatActions : public QObject
 {
     Q_OBJECT
 
-    std::optional<DevCertificates> m_certificates;
-    std::unique_ptr<WebSocketTestServer> m_server;
-
-    QJsonObject nextFrame()
-    {
-        [&] { QTRY_VERIFY(!m_server->received.isEmpty()); }();
-        return m_server->received.isEmpty() ? QJsonObject() : loopback::parsed(m_server->received.takeFirst());
-    }
-
 private Q_SLOTS:
-    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
-
-    void init()
-    {
-        m_server = std::make_unique<WebSocketTestServer>(*m_certificates);
-        QVERIFY(m_server->listen() != 0);
-    }
-
-    void cleanup() { m_server.reset(); }
-
     void sendGateUsesTheClockAndOptimisticMessagesLookRight()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         chat.sendMessage(QStringLiteral("nowhere"));
         QVERIFY(chat.globalMessages().isEmpty()); // no open room
 
@@ -68,8 +48,8 @@ private Q_SLOTS:
         QCOMPARE(chat.globalMessages().at(1).images, QStringList{QStringLiteral("/i/1.jpg")});
         QVERIFY(chat.cache().savePending()); // what the user wrote is saved at once
 
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'one','clientId':'00000000-0000-4000-8000-000000000001'}"));
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg'],'clientId':'00000000-0000-4000-8000-000000000002'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'global','content':'one','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg'],'clientId':'00000000-0000-4000-8000-000000000002'}"));
 
         // The echo of the first send replaces both optimistic messages.
         f.deliver("{'type':'global','id':'srv1','from':'me','content':'one','time':1}");
@@ -89,17 +69,17 @@ private Q_SLOTS:
         QCOMPARE(chat.globalMessages().size(), 1);
 
         // Connected but before the hello, a frame could overtake the authentication: it waits.
-        loopback::setServer(m_server->baseURL());
+        loopback::setServer(f.server().baseURL());
         f.ws->connectToServer(QStringLiteral("tok"));
         f.now += 300;
         chat.sendMessage(QStringLiteral("early"));
-        QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.takeFirst()).value(QStringLiteral("type")), QStringLiteral("auth"));
+        QTRY_COMPARE(f.server().received.size(), 1);
+        QCOMPARE(loopback::parsed(f.server().received.takeFirst()).value(QStringLiteral("type")), QStringLiteral("auth"));
         QTest::qWait(50);
-        QVERIFY(m_server->received.isEmpty());
+        QVERIFY(f.server().received.isEmpty());
         f.deliver("{'type':'hello'}");
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'offline','clientId':'00000000-0000-4000-8000-000000000001'}"));
-        QCOMPARE(nextFrame(), json("{'type':'global','content':'early','clientId':'00000000-0000-4000-8000-000000000002'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'global','content':'offline','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'global','content':'early','clientId':'00000000-0000-4000-8000-000000000002'}"));
         QCOMPARE(chat.globalMessages().size(), 2);
     }
 
@@ -107,7 +87,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         const auto uuid = [](int n) { return QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')); };
         const QList<RoomType> rooms{RoomType::global(), RoomType::dm(QStringLiteral("b"), QStringLiteral("B")),
                                     RoomType::group(QStringLiteral("g"), QStringLiteral("G"))};
@@ -116,17 +96,17 @@ private Q_SLOTS:
             chat.sendMessage(room.id());
             f.now += 300;
         }
-        QTRY_COMPARE(m_server->received.size(), 3);
-        m_server->received.clear();
+        QTRY_COMPARE(f.server().received.size(), 3);
+        f.server().received.clear();
 
         // The hall message was stored before the drop (the snapshot shows its client id): only the
         // other two go again, in the order they were written, under the same client ids.
         f.ws->disconnectFromServer();
         const QByteArray hello = "{'type':'hello','globalMsgs':[{'id':'srvA','from':'me','content':'global','time':1,'clientId':'"
             + uuid(1).toLatin1() + "'}],'dmRooms':{'b_me':[]},'groupMsgs':{'g':[]}}";
-        f.connectTo(*m_server, hello.constData());
-        QCOMPARE(nextFrame(), json(("{'type':'dm','to':'b','content':'dm_b','clientId':'" + uuid(2).toLatin1() + "'}").constData()));
-        QCOMPARE(nextFrame(), json(("{'type':'group','gid':'g','content':'group_g','clientId':'" + uuid(3).toLatin1() + "'}").constData()));
+        f.connectTo(hello.constData());
+        QCOMPARE(f.nextFrame(), json(("{'type':'dm','to':'b','content':'dm_b','clientId':'" + uuid(2).toLatin1() + "'}").constData()));
+        QCOMPARE(f.nextFrame(), json(("{'type':'group','gid':'g','content':'group_g','clientId':'" + uuid(3).toLatin1() + "'}").constData()));
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srvA")});
         QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("b_me"))), QStringList{QStringLiteral("temp_") + uuid(2)});
 
@@ -141,14 +121,14 @@ private Q_SLOTS:
         ChatFixture f;
         f.confirmTimeout = 100ms;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         chat.setCurrentRoom(RoomType::global());
         chat.sendMessage(QStringLiteral("refused"));
         const auto failed = [&chat](int row) { return chat.globalMessages().at(row).failed.value_or(false); };
         QTRY_VERIFY(failed(0));
         QVERIFY(chat.currentMessages()->data(chat.currentMessages()->index(0), MessageListModel::IsFailedRole).toBool());
         QVERIFY(f.settle());
-        m_server->received.clear();
+        f.server().received.clear();
 
         // A drop before the timeout is no failure: the message goes again after the next hello.
         f.now += 300;
@@ -158,50 +138,20 @@ private Q_SLOTS:
         QVERIFY(!failed(1));
         chat.resendMessageWithId(chat.globalMessages().at(0).id);
         QVERIFY(!failed(0));
-        m_server->received.clear();
-        f.connectTo(*m_server);
-        QCOMPARE(nextFrame().value(QStringLiteral("content")), QStringLiteral("refused"));
-        QCOMPARE(nextFrame().value(QStringLiteral("content")), QStringLiteral("dropped"));
+        f.server().received.clear();
+        f.connectTo();
+        QCOMPARE(f.nextFrame().value(QStringLiteral("content")), QStringLiteral("refused"));
+        QCOMPARE(f.nextFrame().value(QStringLiteral("content")), QStringLiteral("dropped"));
         f.deliver("{'type':'global','id':'s1','from':'me','content':'refused','time':1,'clientId':'00000000-0000-4000-8000-000000000001'}");
         f.deliver("{'type':'global','id':'s2','from':'me','content':'dropped','time':1,'clientId':'00000000-0000-4000-8000-000000000002'}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), (QStringList{QStringLiteral("s1"), QStringLiteral("s2")}));
-    }
-
-    void pendingMessagesSurviveARestart()
-    {
-        ChatFixture f;
-        f.make(QStringLiteral("me")).setCurrentRoom(RoomType::dm(QStringLiteral("b"), QStringLiteral("B")));
-        f.chat->sendMessage(QStringLiteral("written offline"));
-        QVERIFY(f.settle());
-        f.chat.reset();
-
-        ChatViewModel &restarted = f.make();
-        QCOMPARE(restarted.dmMessages().value(QStringLiteral("b_me")).size(), 1);
-        f.connectTo(*m_server);
-        QCOMPARE(nextFrame(), json("{'type':'dm','to':'b','content':'written offline','clientId':'00000000-0000-4000-8000-000000000001'}"));
-    }
-
-    void groupAndDirectSendsCreateTheirRoom()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
-        chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
-        chat.sendMessage(QStringLiteral("hi group"));
-        f.now += 300;
-        chat.setCurrentRoom(RoomType::dm(QStringLiteral("a"), QStringLiteral("A")));
-        chat.sendMessage(QStringLiteral("hi a"));
-        QCOMPARE(chat.groupMessages().value(QStringLiteral("g")).size(), 1);
-        QCOMPARE(chat.dmMessages().value(QStringLiteral("a_me")).size(), 1);
-        QCOMPARE(nextFrame(), json("{'type':'group','gid':'g','content':'hi group','clientId':'00000000-0000-4000-8000-000000000001'}"));
-        QCOMPARE(nextFrame(), json("{'type':'dm','to':'a','content':'hi a','clientId':'00000000-0000-4000-8000-000000000002'}"));
     }
 
     void theFiveHundredFirstOptimisticHallMessageDropsTheOldest()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
-        f.connectTo(*m_server);
+        f.connectTo();
         f.deliverHall(500);
         chat.setCurrentRoom(RoomType::global());
         chat.sendMessage(QStringLiteral("mine"));
@@ -236,7 +186,7 @@ private Q_SLOTS:
         QCOMPARE(chat.toast(), QStringLiteral("网络未连接，撤回失败"));
         QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 3);
 
-        f.connectTo(*m_server);
+        f.connectTo();
         chat.recallMessage(old);
         QCOMPARE(chat.toast(), QStringLiteral("超过2分钟的消息无法撤回"));
         QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 3);
@@ -245,15 +195,15 @@ private Q_SLOTS:
         chat.recallMessageWithId(QStringLiteral("future"));
         QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("b_me"))), QStringList{QStringLiteral("old")});
         // The peer comes from the open room, although the message carries no "to".
-        QCOMPARE(nextFrame(), json("{'type':'recall','room':'dm','id':'edge','to':'b'}"));
-        QCOMPARE(nextFrame().value(QStringLiteral("id")).toString(), future.id);
+        QCOMPARE(f.nextFrame(), json("{'type':'recall','room':'dm','id':'edge','to':'b'}"));
+        QCOMPARE(f.nextFrame().value(QStringLiteral("id")).toString(), future.id);
 
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QString()));
         chat.recallMessage(future);
-        QCOMPARE(nextFrame(), json("{'type':'recall','room':'group','id':'future','gid':'g'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'recall','room':'group','id':'future','gid':'g'}"));
         chat.setCurrentRoom(RoomType::global());
         chat.recallMessage(future);
-        QCOMPARE(nextFrame(), json("{'type':'recall','room':'global','id':'future'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'recall','room':'global','id':'future'}"));
     }
 
     void localRemovalReachesEveryRoom()
@@ -313,12 +263,12 @@ private Q_SLOTS:
         QCOMPARE(chat.toast(), QStringLiteral("网络未连接，操作失败"));
         QCOMPARE(chat.groupRequests().size(), 1);
 
-        f.connectTo(*m_server);
+        f.connectTo();
         chat.applyToGroup(QStringLiteral("g"));
-        QCOMPARE(nextFrame(), json("{'type':'group-apply','gid':'g'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'group-apply','gid':'g'}"));
         chat.respondToGroupRequest(QStringLiteral("ap"), QStringLiteral("deny"));
         QVERIFY(chat.groupRequests().isEmpty());
-        QCOMPARE(nextFrame(), json("{'type':'group-apply-respond','applyId':'ap','action':'deny'}"));
+        QCOMPARE(f.nextFrame(), json("{'type':'group-apply-respond','applyId':'ap','action':'deny'}"));
     }
 };
 

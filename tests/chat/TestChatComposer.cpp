@@ -4,7 +4,6 @@
 #include "ChatComposer.h"
 #include "ChatFixture.h"
 #include "MessageFormat.h"
-#include "WebSocketTestServer.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -14,9 +13,6 @@ using loopback::json;
 class TestChatComposer : public QObject
 {
     Q_OBJECT
-
-    std::optional<DevCertificates> m_certificates;
-    std::unique_ptr<WebSocketTestServer> m_server;
 
     // A signed-in "me" with friends ann (online) and bob, and a group g1 of me, ann and a stranger.
     static void seed(ChatFixture &f)
@@ -42,16 +38,6 @@ class TestChatComposer : public QObject
     }
 
 private Q_SLOTS:
-    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
-
-    void init()
-    {
-        m_server = std::make_unique<WebSocketTestServer>(*m_certificates);
-        QVERIFY(m_server->listen() != 0);
-    }
-
-    void cleanup() { m_server.reset(); }
-
     void mentionTracking_data()
     {
         QTest::addColumn<QString>("typed");
@@ -138,7 +124,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         qint64 now = 10'000;
         ChatComposer composer;
         composer.setClock([&now] { return now; });
@@ -160,8 +146,8 @@ private Q_SLOTS:
         QCOMPARE(chat.toast(), QStringLiteral("发送太快了，稍等一下"));
         QCOMPARE(toasts.size(), 1);
         QCOMPARE(composer.messageText(), QStringLiteral("again")); // kept for the next try
-        QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.first()), json("{'type':'global','content':'hi','clientId':'00000000-0000-4000-8000-000000000001'}"));
+        QTRY_COMPARE(f.server().received.size(), 1);
+        QCOMPARE(loopback::parsed(f.server().received.first()), json("{'type':'global','content':'hi','clientId':'00000000-0000-4000-8000-000000000001'}"));
         QCOMPARE(ChatFixture::ids(chat.globalMessages()).size(), 1);
     }
 
@@ -169,7 +155,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         seed(f);
         ChatComposer composer;
         composer.setChat(&chat);
@@ -206,8 +192,8 @@ private Q_SLOTS:
         QCOMPARE(toasts.size(), 1);
         QCOMPARE(chat.toast(), QStringLiteral("图片上传失败: HTTP错误 500"));
         QVERIFY(!composer.isSending());
-        QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.first()),
+        QTRY_COMPARE(f.server().received.size(), 1);
+        QCOMPARE(loopback::parsed(f.server().received.first()),
                  json("{'type':'group','gid':'g1','content':'look','images':['/u/1.jpg','/u/3.jpg'],"
                       "'clientId':'00000000-0000-4000-8000-000000000001'}"));
         QCOMPARE(composer.messageText(), QStringLiteral("look, more"));
@@ -219,7 +205,7 @@ private Q_SLOTS:
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo(*m_server);
+        f.connectTo();
         ChatComposer composer;
         composer.setChat(&chat);
         composer.setRoom(RoomType::global());
@@ -231,8 +217,8 @@ private Q_SLOTS:
         QCOMPARE(uploads, 0);
         QVERIFY(!composer.isSending());
         QCOMPARE(composer.draftImages()->count(), 1);
-        QTRY_COMPARE(m_server->received.size(), 1);
-        QCOMPARE(loopback::parsed(m_server->received.first()),
+        QTRY_COMPARE(f.server().received.size(), 1);
+        QCOMPARE(loopback::parsed(f.server().received.first()),
                  json("{'type':'global','content':'text','clientId':'00000000-0000-4000-8000-000000000001'}"));
     }
 

@@ -1,4 +1,5 @@
-// The hello snapshot folded into the chat state field by field, as the server sends it.
+// The hello snapshot folded into the chat state field by field, as the server sends it, and the
+// next snapshots: absent members empty their lists, room maps replace or merge.
 #include "AppLogger.h"
 #include "ChatFixture.h"
 #include "HelloMerger.h"
@@ -21,7 +22,7 @@ class TestChatHello : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void fullSnapshotReplacesListsJudgedByItsOwnUser()
+    void snapshotsReplaceListsJudgedByTheirOwnUserAndMergeDirectRooms()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make(QStringLiteral("old"));
@@ -34,7 +35,7 @@ private Q_SLOTS:
                   "'groupApplyRequests':[{'id':'a1','gid':'x','from':'d','time':2}],"
                   "'moments':[{'id':'mo1','author':'b','text':'hi','time':3}],"
                   "'groupMsgs':{'x':[{'id':'x1','from':'me','content':'c','time':3}]},"
-                  "'dmRooms':{'b_me':[{'id':'d1','from':'b','content':'d','time':4}]},"
+                  "'dmRooms':{'b_me':[{'id':'d1','from':'b','content':'d','time':4}],'c_me':[{'id':'d2','from':'c','content':'e','time':5}]},"
                   "'announcement':'公告','hallName':'大厅','maxOnline':7,'isAdmin':true}");
 
         QCOMPARE(ChatViewModel::currentUserId(), QStringLiteral("me"));
@@ -70,23 +71,12 @@ private Q_SLOTS:
         QCOMPARE(storedCount<QList<ChatMessage>>("zp_global_msgs"), 2);
         QCOMPARE(storedCount<QList<ChatGroup>>("zp_groups"), 2);
         QCOMPARE(storedCount<QList<User>>("zp_friends"), 1);
-        QCOMPARE(storedCount<MessageStore::MessageMap>("zp_dm_msgs"), 1);
+        QCOMPARE(storedCount<MessageStore::MessageMap>("zp_dm_msgs"), 2);
         QCOMPARE(storedCount<MessageStore::MessageMap>("zp_group_msgs"), 1);
-    }
 
-    void absentMembersEmptyListsButKeepRoomsAnnouncementAndSettings()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("a"));
-        f.deliver("{'type':'hello','globalMsgs':[{'id':'g1','from':'b','content':'a','time':1}],"
-                  "'friends':[{'id':'b','username':'B'}],'groups':[{'id':'x','name':'X','owner':'b','members':[]}],"
-                  "'pendingRequests':[{'id':'r1','from':'c','time':1}],'moments':[{'id':'m','author':'b','text':'t','time':1}],"
-                  "'groupApplyRequests':[{'id':'a1','gid':'x','from':'d','time':2}],"
-                  "'groupMsgs':{'x':[{'id':'x1','from':'b','content':'c','time':3}]},"
-                  "'dmRooms':{'a_b':[{'id':'d1','from':'b','content':'d','time':4}]},'announcement':'keep'}");
-        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
+        // Absent members empty their lists but keep the rooms, the announcement and the settings.
+        posted.clear();
         f.deliver("{'type':'hello','announcement':''}");
-
         QVERIFY(chat.globalMessages().isEmpty());
         QVERIFY(chat.friends().isEmpty());
         QVERIFY(chat.groups().isEmpty());
@@ -94,24 +84,17 @@ private Q_SLOTS:
         QVERIFY(chat.groupRequests().isEmpty());
         QVERIFY(chat.moments().isEmpty());
         QCOMPARE(chat.groupMessages().value(QStringLiteral("x")).size(), 1);
-        QCOMPARE(chat.dmMessages().value(QStringLiteral("a_b")).size(), 1);
-        QCOMPARE(chat.announcement(), QStringLiteral("keep"));
-        QCOMPARE(chat.currentUserName(), QStringLiteral("我"));
-        QCOMPARE(ChatViewModel::currentUserId(), QStringLiteral("a"));
+        QCOMPARE(chat.dmMessages().size(), 2);
+        QCOMPARE(chat.announcement(), QStringLiteral("公告"));
+        QCOMPARE(ChatViewModel::currentUserId(), QStringLiteral("me"));
         QVERIFY(posted.isEmpty());
-    }
 
-    void groupRoomsReplacedWholeDirectRoomsMergedRoomByRoom()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("a"));
-        f.deliver("{'type':'hello','groupMsgs':{'x':[{'id':'x1','from':'b','content':'c','time':3}]},"
-                  "'dmRooms':{'a_b':[{'id':'d1','from':'b','content':'d','time':4}],'a_c':[{'id':'d2','from':'c','content':'e','time':5}]}}");
-        f.deliver("{'type':'hello','groupMsgs':{},'dmRooms':{'a_b':[]}}");
+        // Group rooms are replaced whole, direct rooms merged room by room.
+        f.deliver("{'type':'hello','groupMsgs':{},'dmRooms':{'b_me':[]}}");
         QVERIFY(chat.groupMessages().isEmpty());
-        QVERIFY(chat.dmMessages().contains(QStringLiteral("a_b")));
-        QVERIFY(chat.dmMessages().value(QStringLiteral("a_b")).isEmpty());
-        QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("a_c"))), QStringList{QStringLiteral("d2")});
+        QVERIFY(chat.dmMessages().contains(QStringLiteral("b_me")));
+        QVERIFY(chat.dmMessages().value(QStringLiteral("b_me")).isEmpty());
+        QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("c_me"))), QStringList{QStringLiteral("d2")});
     }
 
     void pendingMessagesAcrossTheSnapshot_data()
@@ -147,41 +130,29 @@ private Q_SLOTS:
         QCOMPARE(ChatFixture::ids(chat.messages(target)), after);
     }
 
-    void snapshotKeepsEveryHallMessage()
+    // A snapshot keeps every hall message it sends; one that fails to decode changes nothing.
+    void snapshotKeepsEveryHallMessageOrNothing()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
         f.deliverHall(600);
         QCOMPARE(chat.globalMessages().size(), 600);
         QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m0"));
-    }
-
-    void snapshotThatFailsToDecodeChangesNothing()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make();
         f.deliver("{'type':'hello','friends':[{'id':'b','username':'B'}]}");
         f.deliver("{'type':'hello','friends':[],'globalMsgs':[{'id':'x','from':'b','content':'no time'}]}");
         QCOMPARE(chat.friends().size(), 1);
     }
 
+    // The console line of each snapshot counts the members sent and marks the absent ones.
     void summaryLineCountsMembersOrMarksThemAbsent()
     {
-        const QString empty = HelloMerger::summaryLine(HelloMessage{QStringLiteral("hello")});
-        QCOMPARE(empty, QStringLiteral("[HELLO] friends=-1 groups=-1 globalMsgs=-1 dmRooms=-1 isAdmin=false hallName=nil"));
-        HelloMessage hello{QStringLiteral("hello")};
-        hello.friends = QList<User>{User{QStringLiteral("b"), QStringLiteral("B")}};
-        hello.dmRooms = MessageStore::MessageMap();
-        hello.isAdmin = true;
-        hello.hallName = QStringLiteral("大厅");
-        QCOMPARE(HelloMerger::summaryLine(hello),
-                 QStringLiteral("[HELLO] friends=1 groups=-1 globalMsgs=-1 dmRooms=0 isAdmin=true hallName=大厅"));
-
-        // The line reaches the console log when a snapshot arrives.
+        QCOMPARE(HelloMerger::summaryLine(HelloMessage{QStringLiteral("hello")}),
+                 QStringLiteral("[HELLO] friends=-1 groups=-1 globalMsgs=-1 dmRooms=-1 isAdmin=false hallName=nil"));
         ChatFixture f;
         f.make();
-        f.deliver("{'type':'hello'}");
-        QTRY_VERIFY(AppLogger::shared().logs().value(0).endsWith(empty));
+        f.deliver("{'type':'hello','friends':[{'id':'b','username':'B'}],'dmRooms':{},'isAdmin':true,'hallName':'大厅'}");
+        QTRY_VERIFY(AppLogger::shared().logs().value(0).endsWith(
+            QStringLiteral("[HELLO] friends=1 groups=-1 globalMsgs=-1 dmRooms=0 isAdmin=true hallName=大厅")));
     }
 };
 

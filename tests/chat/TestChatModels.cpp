@@ -66,23 +66,16 @@ private Q_SLOTS:
         QCOMPARE(column(model, MessageListModel::IdRole), QStringList{QStringLiteral("d")});
         chat.setCurrentRoom(std::nullopt);
         QCOMPARE(model.rowCount(), 0);
-    }
 
-    void messageListOfARoomThatDoesNotExistYet()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("me"));
-        MessageListModel &model = *chat.currentMessages();
-        QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::QtTest);
+        // A room that does not exist yet fills row by row; a snapshot replacing the group rooms resets it.
         chat.setCurrentRoom(RoomType::group(QStringLiteral("g"), QStringLiteral("G")));
-        QSignalSpy resets(&model, &QAbstractItemModel::modelReset);
+        const qsizetype before = resets.size();
         f.deliver("{'type':'group','id':'1','from':'b','content':'x','time':1,'gid':'g'}");
         f.deliver("{'type':'group','id':'2','from':'me','content':'y','time':2,'gid':'g'}");
         QCOMPARE(column(model, MessageListModel::IdRole), (QStringList{QStringLiteral("1"), QStringLiteral("2")}));
-        QCOMPARE(resets.size(), 0);
-        // A snapshot replacing the group rooms resets the list.
+        QCOMPARE(resets.size(), before);
         f.deliver("{'type':'hello','groupMsgs':{}}");
-        QCOMPARE(resets.size(), 1);
+        QCOMPARE(resets.size(), before + 1);
         QCOMPARE(model.rowCount(), 0);
     }
 

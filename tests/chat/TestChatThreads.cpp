@@ -6,7 +6,6 @@
 #include "EventDispatcher.h"
 #include "NotificationCenter.h"
 #include "SecureStorage.h"
-#include "WebSocketTestServer.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -64,14 +63,11 @@ private Q_SLOTS:
     {
         // The server sends a large hello and live frames right behind it, so they reach the client
         // in the same socket read.
-        const std::optional<DevCertificates> certificates = loopback::trustedCertificates();
-        QVERIFY(certificates);
-        WebSocketTestServer server(*certificates);
-        QVERIFY(server.listen() != 0);
         const QStringList frames{largeHello(), live("global", QStringLiteral("g1")), live("dm", QStringLiteral("d1"), ",\"to\":\"me\""),
                                  live("global", QStringLiteral("g2"))};
         ChatFixture threaded;
         ChatViewModel &chat = threaded.make(QStringLiteral("me"));
+        WebSocketTestServer &server = threaded.server();
         loopback::setServer(server.baseURL());
         threaded.ws->connectToServer(QStringLiteral("tok"));
         QTRY_COMPARE(server.received.size(), 1);
@@ -142,19 +138,6 @@ private Q_SLOTS:
         QTRY_VERIFY(!cache.isWriting());
         QCOMPARE(cache.writes(), 0);
         QVERIFY(!ChatCache::anyStored());
-
-        // Through the chat state and the session's order: large saves queued or being written, then sign-out.
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.ws->handleMessage(largeHello());
-        QTRY_VERIFY(f.ws->inbound().isIdle());
-        QCoreApplication::processEvents();
-        NotificationCenter::shared().post(QStringLiteral("userLoggedOut"));
-        for (int i = 0; i < ChatCache::KeyCount; ++i)
-            SettingsStore::shared().remove(ChatCache::storageKey(ChatCache::Key(i)));
-        QVERIFY(f.settle());
-        QVERIFY(!ChatCache::anyStored());
-        QVERIFY(chat.globalMessages().isEmpty());
     }
 
     void signOutDropsAHelloStillBeingDecoded()

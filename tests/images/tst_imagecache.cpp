@@ -1,13 +1,11 @@
 // The two-level image cache against a local HTTPS server: one download per URL, nothing kept for
 // bodies that are not images, disk hits after a restart, the memory level counting decoded pixels
 // and decoding for the view's size, huge images refused, and the disk trim.
-#include "DevCertificates.h"
 #include "DiskCacheTrimmer.h"
 #include "ImageCacheManager.h"
 #include "LocalHttpsServer.h"
 #include "MemoryImageCache.h"
 #include "TestImages.h"
-#include "TlsTrust.h"
 
 #include <QBuffer>
 #include <QDir>
@@ -33,15 +31,15 @@ QStringList cacheFiles(const QString &dir)
 }
 
 // Files named 0000…, each `size` bytes (sparse: only the length counts), modified one second apart
-// in name order, oldest first.
-void makeFiles(const QString &dir, int count, qint64 size)
+// in name order, oldest first, or all at the same time.
+void makeFiles(const QString &dir, int count, qint64 size, bool sameAge = false)
 {
     const QDateTime start = QDateTime::currentDateTimeUtc().addDays(-1);
     for (int i = 0; i < count; ++i) {
         QFile file(dir + QStringLiteral("/%1").arg(i, 4, 10, QLatin1Char('0')));
         QVERIFY(file.open(QIODevice::WriteOnly));
         QVERIFY(file.resize(size));
-        QVERIFY(file.setFileTime(start.addSecs(i), QFileDevice::FileModificationTime));
+        QVERIFY(file.setFileTime(start.addSecs(sameAge ? 0 : i), QFileDevice::FileModificationTime));
     }
 }
 
@@ -52,14 +50,6 @@ QString closedPort()
     return QStringLiteral("https://127.0.0.1:%1").arg(closed.serverPort());
 }
 
-qint64 totalSize(const QString &dir)
-{
-    qint64 total = 0;
-    for (const QFileInfo &info : QDir(dir).entryInfoList(QDir::Files))
-        total += info.size();
-    return total;
-}
-
 } // namespace
 
 class ImageCacheTest : public QObject
@@ -67,7 +57,7 @@ class ImageCacheTest : public QObject
     Q_OBJECT
 
     LocalHttpsServer m_server;
-    QByteArray m_png;
+    QHash<QString, QByteArray> m_images; // by path
     std::unique_ptr<QTemporaryDir> m_dir;
     QNetworkAccessManager m_network;
 
@@ -79,15 +69,7 @@ class ImageCacheTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-        TlsTrust::addCaCertificates({certificates->caCertificate});
-        QVERIFY(m_server.start(certificates.value()));
-        m_png = TestImages::encoded(64, 48);
-        m_server.setResponse(QStringLiteral("/a.png"), {200, "image/png", m_png});
-        m_server.setResponse(QStringLiteral("/a.png?v=2"), {200, "image/png", TestImages::encoded(32, 32)});
-        m_server.setResponse(QStringLiteral("/html.png"), {200, "text/html", "<html><body>not an image</body></html>"});
-        m_server.setResponse(QStringLiteral("/photo.jpg"), {200, "image/jpeg", TestImages::encoded(1600, 1200, "JPEG")});
+        QVERIFY(m_server.startTrusted());
         QImage huge(5000, 5000, QImage::Format_Mono); // 25 megapixels in a few KB
         huge.setColorTable({qRgb(0, 0, 0), qRgb(255, 255, 255)});
         huge.fill(0);
@@ -95,7 +77,11 @@ private Q_SLOTS:
         QBuffer buffer(&hugePng);
         buffer.open(QIODevice::WriteOnly);
         huge.save(&buffer, "PNG");
-        m_server.setResponse(QStringLiteral("/huge.png"), {200, "image/png", hugePng});
+        m_images = {{QStringLiteral("/a.png"), TestImages::encoded(64, 48)}, {QStringLiteral("/a.png?v=2"), TestImages::encoded(32, 32)},
+                    {QStringLiteral("/photo.jpg"), TestImages::encoded(1600, 1200, "JPEG")}, {QStringLiteral("/huge.png"), hugePng}};
+        for (auto image = m_images.cbegin(); image != m_images.cend(); ++image)
+            m_server.setResponse(image.key(), {200, "image/png", image.value()});
+        m_server.setResponse(QStringLiteral("/html.png"), {200, "text/html", "<html><body>not an image</body></html>"});
     }
 
     void init()
@@ -162,26 +148,6 @@ private Q_SLOTS:
         }
     }
 
-    void downloadsAreKeptOnDiskAndFoundAgainAfterARestart()
-    {
-        auto manager = makeManager();
-        const QString url = m_server.url(QStringLiteral("/a.png"));
-        QVERIFY(!await(manager->loadImage(url)).isNull());
-        QFile file(manager->diskPath(ImageCacheManager::cacheKey(url)));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), m_png); // the bytes as received
-        QCOMPARE(cacheFiles(manager->diskCacheDir()), QStringList{ImageCacheManager::cacheKey(url)});
-        // The second look is a memory hit: no request, not even the synchronous one.
-        const int requests = m_server.requestCount(QStringLiteral("/a.png"));
-        QVERIFY(!manager->cachedImage(url).isNull());
-        QVERIFY(!await(manager->loadImage(url)).isNull());
-
-        auto restarted = makeManager(); // a new process: empty memory, same folder
-        QCOMPARE(restarted->cachedImage(url).size(), QSize(64, 48));
-        QCOMPARE(await(makeManager()->loadImage(url)).size(), QSize(64, 48));
-        QCOMPARE(m_server.requestCount(QStringLiteral("/a.png")), requests);
-    }
-
     void undecodableDiskFileIsReplacedByDownload()
     {
         auto manager = makeManager();
@@ -197,7 +163,7 @@ private Q_SLOTS:
         QVERIFY(!await(manager->loadImage(url)).isNull());
         QFile replaced(path);
         QVERIFY(replaced.open(QIODevice::ReadOnly));
-        QCOMPARE(replaced.readAll(), m_png);
+        QCOMPARE(replaced.readAll(), m_images.value(QStringLiteral("/a.png")));
     }
 
     void downloadTriggersTrim()
@@ -214,51 +180,35 @@ private Q_SLOTS:
         QVERIFY(cacheFiles(manager->diskCacheDir()).contains(ImageCacheManager::cacheKey(url)));
     }
 
-    void trimByFileCount()
+    // Above either limit the oldest files go until both targets are met, and no more; files of the
+    // same age go in the folder's listing order.
+    void diskTrim_data()
     {
-        const QString dir = m_dir->path();
-        makeFiles(dir, 2000, 100); // at the limit: left alone
-        QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 0);
-        QCOMPARE(DiskCacheTrimmer(dir + QStringLiteral("/absent")).trimIfNeeded(), 0);
-        makeFiles(dir, 2001, 10 * 1024 * 1024 / 2001); // about 10 MiB in all
-        QCOMPARE(DiskCacheTrimmer(dir).trimIfNeeded(), 401);
-        const QStringList left = cacheFiles(dir);
-        QCOMPARE(left.size(), 1600);
-        QCOMPARE(left.first(), QStringLiteral("0401")); // the oldest went first
-        QCOMPARE(left.last(), QStringLiteral("2000"));
+        QTest::addColumn<int>("files");
+        QTest::addColumn<qint64>("size"); // of each
+        QTest::addColumn<bool>("sameAge");
+        QTest::addColumn<int>("deleted");
+        QTest::newRow("at both limits") << 10 << qint64(100) << false << 0;
+        QTest::newRow("a file too many") << 11 << qint64(10) << false << 3;
+        QTest::newRow("too many bytes") << 6 << qint64(200) << false << 2;
+        QTest::newRow("both, the count decides") << 12 << qint64(90) << false << 4;
+        QTest::newRow("same age") << 11 << qint64(1) << true << 3;
     }
-
-    void trimBySize()
+    void diskTrim()
     {
+        QFETCH(int, files);
+        QFETCH(qint64, size);
+        QFETCH(bool, sameAge);
+        QFETCH(int, deleted);
         const QString dir = m_dir->path();
-        const qint64 each = 210LL * 1024 * 1024 / 1500;
-        makeFiles(dir, 1500, each);
-        QVERIFY(totalSize(dir) > 209715200);
-        const qsizetype deleted = DiskCacheTrimmer(dir).trimIfNeeded();
-        QVERIFY(totalSize(dir) <= 167772160);
-        QVERIFY(totalSize(dir) + each > 167772160); // no more than needed
-        QCOMPARE(cacheFiles(dir).size(), 1500 - deleted);
-        QCOMPARE(cacheFiles(dir).first(), QStringLiteral("%1").arg(deleted, 4, 10, QLatin1Char('0')));
-    }
-
-    void trimKeepsListingOrderForEqualDates()
-    {
-        const QString dir = m_dir->path();
-        const QDateTime same = QDateTime::currentDateTimeUtc().addDays(-1);
-        for (int i = 0; i < 6; ++i) {
-            QFile file(dir + QStringLiteral("/f%1").arg(i));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            QVERIFY(file.resize(1));
-            QVERIFY(file.setFileTime(same, QFileDevice::FileModificationTime));
-        }
-        const QStringList listing = QDir(dir).entryList(QDir::Files, QDir::Unsorted);
-        DiskCacheLimits limits;
-        limits.maxFiles = 5;
-        limits.targetFiles = 4;
-        QCOMPARE(DiskCacheTrimmer(dir, limits).trimIfNeeded(), 2);
-        QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(0)));
-        QVERIFY(!QFile::exists(dir + QLatin1Char('/') + listing.at(1)));
-        QVERIFY(QFile::exists(dir + QLatin1Char('/') + listing.at(2)));
+        makeFiles(dir, files, size, sameAge);
+        const QStringList oldestFirst = sameAge ? QDir(dir).entryList(QDir::Files, QDir::Unsorted) : cacheFiles(dir);
+        const DiskCacheLimits limits{.maxBytes = 1000, .maxFiles = 10, .targetBytes = 800, .targetFiles = 8};
+        QCOMPARE(DiskCacheTrimmer(dir, limits).trimIfNeeded(), deleted);
+        QStringList left = oldestFirst.mid(deleted);
+        left.sort();
+        QCOMPARE(cacheFiles(dir), left);
+        QCOMPARE(DiskCacheTrimmer(dir + QStringLiteral("/absent"), limits).trimIfNeeded(), 0);
     }
 
     // The memory level counts what an image takes decoded, and a view smaller than the image gets it
@@ -279,16 +229,23 @@ private Q_SLOTS:
         QFETCH(QSize, viewSize);
         QFETCH(QSize, decoded);
         const QString url = m_server.url(path);
+        const int requests = m_server.requestCount(path);
         auto manager = makeManager();
         QCOMPARE(await(manager->loadImage(url, viewSize)).size(), decoded);
         const qint64 bytes = qint64(decoded.width()) * decoded.height() * 4;
         QCOMPARE(manager->memoryCost(), bytes);
         QCOMPARE(manager->cachedImage(url, viewSize).size(), decoded); // a memory hit
-        // Nothing is kept of an image refused for its size; a restart finds the others on disk.
+        // The download is kept on disk as received, under the URL's key, and found again after a
+        // restart without asking the server; nothing is kept of an image refused for its size.
+        QFile file(manager->diskPath(ImageCacheManager::cacheKey(url)));
+        QCOMPARE(file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray(), decoded.isEmpty() ? QByteArray() : m_images.value(path));
         QCOMPARE(cacheFiles(manager->diskCacheDir()).size(), decoded.isEmpty() ? 0 : 1);
         auto restarted = makeManager();
         QCOMPARE(restarted->cachedImage(url, viewSize).size(), decoded);
         QCOMPARE(restarted->memoryCost(), bytes);
+        QCOMPARE(await(makeManager()->loadImage(url, viewSize)).size(), decoded);
+        if (!decoded.isEmpty())
+            QCOMPARE(m_server.requestCount(path), requests + 1);
     }
 
     void memoryCacheEnforcesCountAndCost()

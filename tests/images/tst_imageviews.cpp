@@ -1,7 +1,6 @@
 // What the image views build on: the loader's states (a cached image never shows "loading"), the
 // avatar URL rule and the fallback character.
 #include "AppPaths.h"
-#include "DevCertificates.h"
 #include "ImageCacheManager.h"
 #include "ImageLoader.h"
 #include "ImageTools.h"
@@ -10,7 +9,6 @@
 #include "ServerConfig.h"
 #include "SettingsStore.h"
 #include "TestImages.h"
-#include "TlsTrust.h"
 
 #include <QFile>
 #include <QtTest>
@@ -25,10 +23,7 @@ class ImageViewsTest : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        QVERIFY2(certificates.ok(), qPrintable(certificates.error()));
-        TlsTrust::addCaCertificates({certificates->caCertificate});
-        QVERIFY(m_server.start(certificates.value()));
+        QVERIFY(m_server.startTrusted());
         m_png = TestImages::encoded(40, 30);
         for (const char *path : {"/fresh.png", "/held.png"})
             m_server.setResponse(QString::fromLatin1(path), {200, "image/png", m_png});

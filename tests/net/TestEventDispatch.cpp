@@ -1,4 +1,5 @@
-// Inbound frames to slots: one entry per wire type, every default, and every drop rule.
+// Inbound frames to slots: every default and every drop rule, and the types no chat-state test
+// delivers (the chat tests feed the others through this dispatch to the state they change).
 #include "LogRecorder.h"
 #include "WebSocketService.h"
 
@@ -68,8 +69,6 @@ void record(WebSocketService &ws, QStringList &calls)
     ws.onHallCleared = recorder<>(calls, "onHallCleared");
 }
 
-const char *group = R"({"id":"g1","name":"G","owner":"u1","members":["u1"]})";
-
 } // namespace
 
 class TestEventDispatch : public QObject
@@ -82,78 +81,36 @@ private Q_SLOTS:
         QTest::addColumn<QString>("frame");
         QTest::addColumn<QString>("call"); // empty: no slot is called
 
-        const QString g = QString::fromLatin1(group);
         auto row = [](const char *name, const QString &frame, const char *call) {
             QTest::newRow(name) << frame << QString::fromUtf8(call);
         };
-        // Parsing and the table itself.
+        // Parsing, then the defaults and drop rules of each type.
         row("not JSON", "{\"type\":", "");
         row("no type", R"({"content":"x"})", "");
         row("unknown type", R"({"type":"mystery"})", "");
         row("type is case-sensitive", R"({"type":"System"})", "");
-
-        row("hello", R"({"type":"hello","hallName":"H"})", "onHello(H)");
         row("hello with a bad nested record", R"({"type":"hello","globalMsgs":[{"from":"u"}]})", "");
-
-        row("global with id", R"({"type":"global","id":"m1","from":"u1","content":"hi","time":5})", "onGlobalMessage(m1)");
-        row("global computed id", R"({"type":"global","from":"u1","content":"hi","time":5})", "onGlobalMessage(u1_hi_5)");
         row("global without time", R"({"type":"global","from":"u1","content":"hi"})", "");
-        row("group", R"({"type":"group","id":"x","from":"u1","gid":"g","content":"c","time":1})", "onGroupMessage(x)");
-
-        row("recalled full", R"({"type":"recalled","room":"dm","id":"m","to":"u2"})", "onRecalled(dm,m,u2,-)");
-        row("recalled group", R"({"type":"recalled","room":"group","id":"m","gid":"g"})", "onRecalled(group,m,-,g)");
         row("recalled defaults", R"({"type":"recalled","room":1,"to":2})", "onRecalled(,,-,-)");
-
         row("error default", R"({"type":"error"})", "onError(未知错误)");
-        row("error text", R"({"type":"error","error":"e"})", "onError(e)");
         row("kicked text", R"({"type":"kicked","error":"x"})", "onKicked(x)");
-        row("system", R"({"type":"system","content":"c"})", "onSystem(c)");
-
         row("presence ids", R"({"type":"presence","online":[{"id":"a"},{"name":"b"},{"id":3}]})", "onPresence(a)");
-        row("presence empty", R"({"type":"presence","online":[]})", "onPresence()");
         row("presence missing", R"({"type":"presence"})", "");
-
-        row("announcement", R"({"type":"announcement-update","announcement":"A"})", "onAnnouncementUpdate(A)");
         row("announcement missing", R"({"type":"announcement-update"})", "");
-
-        row("friend request", R"({"type":"friend-request","request":{"id":"r","from":"u","time":1}})", "onFriendRequest(r)");
         row("friend request bad", R"({"type":"friend-request","request":{"id":"r"}})", "");
-        row("friend update", R"({"type":"friend-update","friends":[{"id":"a","username":"A"},{"id":"b","username":"B"}]})",
-            "onFriendUpdate(a|b)");
         row("friend update bad element", R"({"type":"friend-update","friends":[{"id":"a"}]})", "");
-
         row("request-respond", R"({"type":"request-respond","ok":true,"action":"accept","fromName":"Bo"})",
             "onRequestRespond(true,accept,Bo)");
         row("request-sent defaults", R"({"type":"request-sent","ok":"yes"})", "onRequestSent(false,-)");
-        row("request-sent error", R"({"type":"request-sent","ok":false,"error":"no"})", "onRequestSent(false,no)");
-
-        row("group created", QStringLiteral(R"({"type":"group-created","group":%1})").arg(g), "onGroupCreated(g1:G)");
         row("group created missing", R"({"type":"group-created"})", "");
-        row("group removed", R"({"type":"group-removed","gid":"g","error":"bye"})", "onGroupRemoved(g,bye)");
-        row("group renamed", QStringLiteral(R"({"type":"group-renamed","gid":"g1","group":%1})").arg(g), "onGroupRenamed(g1,g1:G)");
         row("group renamed without group", R"({"type":"group-renamed","gid":"g1"})", "");
-        row("member removed", QStringLiteral(R"({"type":"group-member-removed","gid":"g1","userId":"u3","group":%1})").arg(g),
-            "onGroupMemberRemoved(g1,g1:G,u3)");
         row("member removed bad group", R"({"type":"group-member-removed","gid":"g1","group":{"id":"g1"}})", "");
         row("avatar updated defaults", R"({"type":"group-avatar-updated"})", "onGroupAvatarUpdated(,)");
-        row("apply sent", R"({"type":"group-apply-sent","gid":"g"})", "onGroupApplySent(g)");
-        row("apply request", R"({"type":"group-apply-request","apply":{"id":"a","gid":"g","from":"u","time":1}})",
-            "onGroupApplyRequest(a)");
-        row("apply accepted without group", R"({"type":"group-apply-accepted","gid":"g1"})", "onGroupApplyAccepted(g1,-)");
         row("apply accepted bad group", R"({"type":"group-apply-accepted","gid":"g1","group":{"id":1}})",
             "onGroupApplyAccepted(g1,-)");
-        row("apply accepted", QStringLiteral(R"({"type":"group-apply-accepted","gid":"g1","group":%1})").arg(g),
-            "onGroupApplyAccepted(g1,g1:G)");
-        row("apply rejected", R"({"type":"group-apply-rejected"})", "onGroupApplyRejected()");
-
-        row("moments", R"({"type":"moments","moments":[{"id":"m","author":"u","text":"t","time":1}]})", "onMomentsUpdate(m)");
         row("moments bad element", R"({"type":"moments","moments":[{"id":"m"}]})", "");
-
         row("max-online default", R"({"type":"max-online"})", "onMaxOnlineUpdate(0)");
-        row("max-online", R"({"type":"max-online","maxOnline":42})", "onMaxOnlineUpdate(42)");
         row("max-online fraction", R"({"type":"max-online","maxOnline":4.5})", "onMaxOnlineUpdate(0)");
-        row("hall renamed", R"({"type":"hall-renamed","hallName":"H2"})", "onHallRenamed(H2)");
-        row("hall cleared", R"({"type":"hall-cleared","extra":1})", "onHallCleared()");
     }
     void frames()
     {
@@ -166,27 +123,22 @@ private Q_SLOTS:
         QCOMPARE(calls, call.isEmpty() ? QStringList() : QStringList{call});
     }
 
-    void helloLogsTheOutcome()
+    // Without slots installed frames are skipped; only the hello's outcome is logged.
+    void onlyTheHelloIsLogged()
     {
         LogRecorder log;
         WebSocketService ws;
+        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1","content":"hi","time":5})"));
+        ws.handleMessage(QStringLiteral(R"({"type":"hall-cleared"})"));
+        ws.handleMessage(QStringLiteral("garbage"));
+        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1"})"));
+        QVERIFY(log.lines.isEmpty());
         ws.handleMessage(QStringLiteral(R"({"type":"hello"})"));
         QCOMPARE(log.lines, QStringList{QStringLiteral("[WS] hello decoded successfully")});
         ws.handleMessage(QStringLiteral(R"({"type":"hello","friends":[{"id":"a"}]})"));
         QCOMPARE(log.lines.size(), 2);
         QVERIFY(log.lines.last().startsWith(QStringLiteral("[WS] hello decode FAILED: ")));
         QVERIFY(log.lines.last().size() > QStringLiteral("[WS] hello decode FAILED: ").size());
-    }
-
-    void otherFramesLogNothingAndMissingSlotsAreSkipped()
-    {
-        LogRecorder log;
-        WebSocketService ws; // no slot installed
-        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1","content":"hi","time":5})"));
-        ws.handleMessage(QStringLiteral(R"({"type":"hall-cleared"})"));
-        ws.handleMessage(QStringLiteral("garbage"));
-        ws.handleMessage(QStringLiteral(R"({"type":"global","from":"u1"})"));
-        QVERIFY(log.lines.isEmpty());
     }
 };
 
