@@ -1,5 +1,5 @@
 #pragma once
-// A keychain store for tests: a real file store that counts round trips and can refuse writes.
+// A keychain store for tests: a real file store that counts reads and can refuse writes.
 #include "FileKeychainBackend.h"
 
 class ProbeKeychainBackend : public KeychainBackend
@@ -9,7 +9,6 @@ public:
     QString name() const override { return QStringLiteral("probe"); }
     bool write(const QString &service, const QString &account, const QByteArray &data) override
     {
-        ++writes;
         return !refuseWrites && m_files.write(service, account, data);
     }
     std::optional<QByteArray> read(const QString &service, const QString &account) override
@@ -21,7 +20,6 @@ public:
 
     bool refuseWrites = false;
     int reads = 0;
-    int writes = 0;
 
 private:
     FileKeychainBackend m_files;

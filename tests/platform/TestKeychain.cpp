@@ -24,27 +24,15 @@ private Q_SLOTS:
         KeychainHelper::setNoticeHandler({});
     }
 
-    void saveReadRemove()
-    {
-        KeychainHelper &keychain = KeychainHelper::shared();
-        QVERIFY(!keychain.readData(QStringLiteral("zp_token")));
-        const QByteArray secret("tok\0en\xff", 7);
-        QVERIFY(keychain.save(secret, QStringLiteral("zp_token")));
-        QCOMPARE(keychain.readData(QStringLiteral("zp_token")), secret);
-        QVERIFY(keychain.remove(QStringLiteral("zp_token")));
-        QVERIFY(!keychain.readData(QStringLiteral("zp_token")));
-        // Deleting what never existed succeeds.
-        QVERIFY(keychain.remove(QStringLiteral("never_saved")));
-    }
-
     void fileStoreKeepsOneOwnerOnlyFilePerItem()
     {
         QTemporaryDir temp;
         FileKeychainBackend files(temp.path() + QStringLiteral("/keychain"));
         QVERIFY(files.write(QStringLiteral("com.zephlin.app"), QStringLiteral("zp_db_key"), "first"));
-        QVERIFY(files.write(QStringLiteral("com.zephlin.app"), QStringLiteral("zp_db_key"), "second"));
+        const QByteArray secret("tok\0en\xff", 7);
+        QVERIFY(files.write(QStringLiteral("com.zephlin.app"), QStringLiteral("zp_db_key"), secret));
         QVERIFY(files.write(QStringLiteral("other/../app"), QStringLiteral("zp_db_key"), "elsewhere"));
-        QCOMPARE(files.read(QStringLiteral("com.zephlin.app"), QStringLiteral("zp_db_key")), QByteArray("second"));
+        QCOMPARE(files.read(QStringLiteral("com.zephlin.app"), QStringLiteral("zp_db_key")), secret);
         QCOMPARE(files.read(QStringLiteral("other/../app"), QStringLiteral("zp_db_key")), QByteArray("elsewhere"));
         const QFileInfoList items = QDir(files.directory()).entryInfoList(QDir::Files);
         QCOMPARE(items.size(), 2);
@@ -65,17 +53,21 @@ private Q_SLOTS:
         KeychainHelper &keychain = KeychainHelper::shared();
         keychain.setBackend(std::move(owned));
 
+        QVERIFY(keychain.save("key-0", QStringLiteral("zp_db_key")));
+        QVERIFY(keychain.remove(QStringLiteral("zp_db_key")));
+        QVERIFY(!keychain.readData(QStringLiteral("zp_db_key")));
         QVERIFY(keychain.save("key-1", QStringLiteral("zp_db_key")));
         for (int i = 0; i < 5; ++i)
             QCOMPARE(keychain.readData(QStringLiteral("zp_db_key")), QByteArray("key-1"));
-        QCOMPARE(probe->reads, 0);
+        QCOMPARE(probe->reads, 1); // only the look-up after the removal went to the store
 
         // A refused replacement leaves no item at all, neither in memory nor in the store.
         probe->refuseWrites = true;
         QVERIFY(!keychain.save("key-2", QStringLiteral("zp_db_key")));
         QVERIFY(!keychain.readData(QStringLiteral("zp_db_key")));
-        QCOMPARE(probe->reads, 1);
+        QCOMPARE(probe->reads, 2);
         QVERIFY(keychain.remove(QStringLiteral("zp_db_key")));
+        QVERIFY(keychain.remove(QStringLiteral("never_saved"))); // deleting what never existed succeeds
         keychain.setBackend(std::make_unique<FileKeychainBackend>(temp.path() + QStringLiteral("/restored")));
     }
 };

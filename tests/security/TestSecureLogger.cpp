@@ -112,22 +112,27 @@ private Q_SLOTS:
                               base + QStringLiteral("-10.zplog")}));
     }
 
-    void shardRotatesAt500()
+    // A shard holds 500 entries; closing one at rotation prunes the oldest archived shard past the
+    // 20000-entry limit.
+    void shardRotatesAt500AndPrunes()
     {
+        for (int i = 0; i < 40; ++i)
+            writeShard(m_dir->path() + QLatin1Char('/') + shardName(1 + i % 28, i / 28), 500);
         SecureLogger logger(m_dir->path(), devPublicKey());
         for (int i = 0; i < 501; ++i)
             logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
         logger.waitForIdle();
         const QStringList shards = shardPaths(m_dir->path());
-        QCOMPARE(shards.size(), 2);
-        QCOMPARE(headerCount(shards[0]), 500u);
-        QCOMPARE(messages(shards[0]), numbered(QStringLiteral("m"), 0, 500));
-        QCOMPARE(headerCount(shards[1]), 1u);
-        QCOMPARE(messages(shards[1]), QStringList{QStringLiteral("m500")});
+        QCOMPARE(shards.size(), 40 + 2 - 1);
+        const QString full = shards.at(shards.size() - 2);
+        QCOMPARE(headerCount(full), 500u);
+        QCOMPARE(messages(full), numbered(QStringLiteral("m"), 0, 500));
+        QCOMPARE(headerCount(shards.last()), 1u);
+        QCOMPARE(messages(shards.last()), QStringList{QStringLiteral("m500")});
         QCOMPARE(logger.status().activeShardEntryCount, 1);
         constexpr auto groupOrOther = QFileDevice::ReadGroup | QFileDevice::WriteGroup | QFileDevice::ExeGroup
                                       | QFileDevice::ReadOther | QFileDevice::WriteOther | QFileDevice::ExeOther;
-        QVERIFY(!(QFileInfo(shards[0]).permissions() & groupOrOther));
+        QVERIFY(!(QFileInfo(full).permissions() & groupOrOther));
         QVERIFY(!(QFileInfo(m_dir->path()).permissions() & groupOrOther));
     }
 
@@ -213,18 +218,6 @@ private Q_SLOTS:
         const QStringList remaining = LogShardFile::shardNames(m_dir->path());
         QCOMPARE(remaining.size(), left + 1); // plus the fresh active shard
         QCOMPARE(remaining.contains(oldest), left == files);
-    }
-
-    void rotationPrunes()
-    {
-        for (int i = 0; i < 40; ++i)
-            writeShard(m_dir->path() + QLatin1Char('/') + shardName(1 + i % 28, i / 28), 500);
-        SecureLogger logger(m_dir->path(), devPublicKey());
-        for (int i = 0; i < 501; ++i)
-            logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
-        logger.waitForIdle();
-        // 20000 archived + 500 closed at rotation: the oldest shard goes.
-        QCOMPARE(LogShardFile::shardNames(m_dir->path()).size(), 40 + 2 - 1);
     }
 
     void failuresAreCountedNotRaised()

@@ -1,6 +1,6 @@
-// The per-address limits on registrations, failed and successful sign-ins (each refuses with 429
-// once reached and lets the address in again once its window has passed), and a successful sign-in
-// forgiving the failures counted against the name.
+// The per-address limits on registrations, failed and successful sign-ins, and the per-name limit on
+// failed sign-ins (each refuses with 429 once reached and lets the address in again once its window
+// has passed), and a successful sign-in forgiving the failures counted against the name.
 #include "ServerFixture.h"
 
 #include <QtTest>
@@ -25,6 +25,7 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("window"); // how long until it is let in again
         QTest::newRow("registrations") << "register" << limits.registrationsPerAddress << limits.loginThrottleWindowMs;
         QTest::newRow("failed sign-ins") << "fail" << limits.failedLoginsPerAddress << limits.loginThrottleWindowMs;
+        QTest::newRow("failed sign-ins of one name") << "guess" << limits.failedLoginsPerName << limits.loginThrottleWindowMs;
         QTest::newRow("sign-ins") << "login" << limits.signInBurst << qint64(1000 / limits.signInsPerSecond);
     }
     void limitsPerAddress()
@@ -43,14 +44,16 @@ private Q_SLOTS:
             const QString name = QStringLiteral("user%1").arg(next++);
             if (kind == QLatin1String("register"))
                 return rest.post(QStringLiteral("/api/register"), credentials(name, QStringLiteral("pass1234")));
-            if (kind == QLatin1String("fail"))
-                return rest.post(QStringLiteral("/api/login"), credentials(name, QStringLiteral("guess")));
+            if (kind == QLatin1String("fail") || kind == QLatin1String("guess"))
+                return rest.post(QStringLiteral("/api/login"), credentials(kind == QLatin1String("fail") ? name : QStringLiteral("alice"), QStringLiteral("guess")));
             return rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234")));
         };
-        const int expected = kind == QLatin1String("fail") ? 401 : 200;
+        const bool failing = kind == QLatin1String("fail") || kind == QLatin1String("guess");
+        const int expected = failing ? 401 : 200;
         for (int i = 0; i < allowed; ++i)
             QCOMPARE(attempt().status, expected);
-        const RestReply refused = kind == QLatin1String("fail")
+        // Once failures reach their limit, even the right password is refused.
+        const RestReply refused = failing
                                       ? rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234")))
                                       : attempt();
         QCOMPARE(refused.status, 429);

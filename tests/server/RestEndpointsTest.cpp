@@ -1,13 +1,20 @@
-// Every REST endpoint: what it answers on success, and the status and text of each refusal.
+// Every REST endpoint: what it answers on success, and the status and text of each refusal; the update
+// files with the client's update checker.
 #include "ServerFixture.h"
 
+#include "AppUpdateChecker.h"
+#include "PackageDownload.h"
+
 #include <QBuffer>
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QJsonArray>
-#include <QSslSocket>
+#include <QNetworkAccessManager>
 #include <QtTest>
+
+using namespace Qt::StringLiterals;
 
 namespace {
 QString encoded(const QImage &image, const char *format)
@@ -26,12 +33,7 @@ QImage picture(int width = 16, int height = 16)
     return image;
 }
 
-const QString TinyGif = QStringLiteral("R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7");
-
-QJsonObject credentials(const QString &name, const QString &password)
-{
-    return {{QStringLiteral("username"), name}, {QStringLiteral("password"), password}};
-}
+const QString TinyGif = u"R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"_s;
 } // namespace
 
 class RestEndpointsTest : public QObject
@@ -43,152 +45,118 @@ private Q_SLOTS:
     {
         ServerFixture server;
         RestProbe rest(server.baseUrl());
-        const RestReply ok = rest.post(QStringLiteral("/api/register"), credentials(QStringLiteral("小明2"), QStringLiteral("abcd")));
+        const RestReply ok = rest.registerUser(u"小明2"_s, u"abcd"_s);
         QCOMPARE(ok.status, 200);
-        QCOMPARE(ok.json, (QJsonObject{{QStringLiteral("ok"), true}}));
-        const QString nameRule = QStringLiteral("用户名需为2-20位字母、数字或中文");
-        for (const QString &bad : {QStringLiteral("a"), QString(21, u'a'), QStringLiteral("a b"), QStringLiteral("bob!")}) {
-            const RestReply refused = rest.post(QStringLiteral("/api/register"), credentials(bad, QStringLiteral("abcd")));
+        QCOMPARE(ok.json, (QJsonObject{{u"ok"_s, true}}));
+        for (const QString &bad : {u"a"_s, QString(21, u'a'), u"a b"_s, u"bob!"_s}) {
+            const RestReply refused = rest.registerUser(bad, u"abcd"_s);
             QCOMPARE(refused.status, 400);
-            QCOMPARE(refused.error(), nameRule);
+            QCOMPARE(refused.error(), u"用户名需为2-20位字母、数字或中文"_s);
         }
-        for (const QString &bad : {QStringLiteral("abc"), QString(65, u'p')}) {
-            const RestReply refused = rest.post(QStringLiteral("/api/register"), credentials(QStringLiteral("carol"), bad));
+        for (const QString &bad : {u"abc"_s, QString(65, u'p')}) {
+            const RestReply refused = rest.registerUser(u"carol"_s, bad);
             QCOMPARE(refused.status, 400);
-            QCOMPARE(refused.error(), QStringLiteral("密码长度需为4-64位"));
+            QCOMPARE(refused.error(), u"密码长度需为4-64位"_s);
         }
-        QCOMPARE(rest.post(QStringLiteral("/api/register"), credentials(QStringLiteral("carol"), QString(64, u'p'))).status, 200);
-        const RestReply taken = rest.post(QStringLiteral("/api/register"), credentials(QStringLiteral("CAROL"), QStringLiteral("abcd")));
+        QCOMPARE(rest.registerUser(u"carol"_s, QString(64, u'p')).status, 200);
+        const RestReply taken = rest.registerUser(u"CAROL"_s, u"abcd"_s);
         QCOMPARE(taken.status, 409);
-        QCOMPARE(taken.error(), QStringLiteral("用户名已被占用"));
-        const RestReply garbage = rest.postRaw(QStringLiteral("/api/register"), "not json");
+        QCOMPARE(taken.error(), u"用户名已被占用"_s);
+        const RestReply garbage = rest.postRaw(u"/api/register"_s, "not json");
         QCOMPARE(garbage.status, 400);
-        QCOMPARE(garbage.error(), QStringLiteral("请求格式错误"));
+        QCOMPARE(garbage.error(), u"请求格式错误"_s);
     }
 
     void loginIssuesATokenAndASecureCookie()
     {
         ServerFixture server;
-        server.signUp(QStringLiteral("alice"));
+        server.signUp(u"alice"_s);
         RestProbe rest(server.baseUrl());
-        const RestReply login = rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234")));
+        const RestReply login = rest.login(u"alice"_s, ServerFixture::password());
         QCOMPARE(login.status, 200);
-        QCOMPARE(login.json.value(QStringLiteral("ok")).toBool(), true);
-        const QString token = login.json.value(QStringLiteral("token")).toString();
+        QCOMPARE(login.json.value(u"ok"_s).toBool(), true);
+        const QString token = login.json.value(u"token"_s).toString();
         QCOMPARE(token.size(), 43); // 256 bits, URL-safe Base64
-        QCOMPARE(login.json.value(QStringLiteral("user")).toObject().value(QStringLiteral("username")).toString(), QStringLiteral("alice"));
+        QCOMPARE(login.json.value(u"user"_s).toObject().value(u"username"_s).toString(), u"alice"_s);
         const QByteArray cookie = login.header("Set-Cookie");
         QVERIFY(cookie.startsWith("zp_session=" + token.toLatin1()));
-        for (const QByteArray &attribute : {QByteArrayLiteral("HttpOnly"), QByteArrayLiteral("Secure"), QByteArrayLiteral("SameSite=Strict")})
+        for (const QByteArray &attribute : {"HttpOnly"_ba, "Secure"_ba, "SameSite=Strict"_ba})
             QVERIFY2(cookie.contains(attribute), cookie.constData());
 
-        // The cookie alone signs in nothing but logging out and the group search.
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {}).status, 401);
-
-        const RestReply missing = rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QString()));
+        const RestReply missing = rest.login(u"alice"_s, QString());
         QCOMPARE(missing.status, 400);
-        QCOMPARE(missing.error(), QStringLiteral("请输入用户名和密码"));
-        const RestReply wrong = rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("nope")));
+        QCOMPARE(missing.error(), u"请输入用户名和密码"_s);
+        const RestReply wrong = rest.login(u"alice"_s, u"nope"_s);
         QCOMPARE(wrong.status, 401);
-        QCOMPARE(wrong.error(), QStringLiteral("用户名或密码错误"));
-        QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("ghost"), QStringLiteral("nope"))).error(),
-                 QStringLiteral("用户名或密码错误"));
+        QCOMPARE(wrong.error(), u"用户名或密码错误"_s);
+        QCOMPARE(rest.login(u"ghost"_s, u"nope"_s).error(), u"用户名或密码错误"_s);
     }
 
-    void repeatedFailuresAreThrottled()
+    void sessionsEndBySigningOutOrExpiring()
     {
         ServerFixture server;
-        server.signUp(QStringLiteral("alice"));
+        const auto alice = server.signUp(u"alice"_s);
         RestProbe rest(server.baseUrl());
-        for (int i = 0; i < 5; ++i)
-            QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("guess"))).status, 401);
-        const RestReply blocked = rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234")));
-        QCOMPARE(blocked.status, 429);
-        QCOMPARE(blocked.error(), QStringLiteral("尝试次数过多，请稍后再试"));
-        server.clock().advance(15 * 60 * 1000);
-        QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234"))).status, 200);
-    }
-
-    void meAndLogoutEndTheSession()
-    {
-        ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        RestProbe rest(server.baseUrl());
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200);
-        const RestReply forged = rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), QStringLiteral("x")}});
+        const auto me = [&rest](const QString &token) { return rest.post(u"/api/me"_s, {{u"token"_s, token}}); };
+        QCOMPARE(me(alice.token).status, 200);
+        const RestReply forged = me(u"x"_s);
         QCOMPARE(forged.status, 401);
-        QCOMPARE(forged.error(), QStringLiteral("登录已失效，请重新登录"));
+        QCOMPARE(forged.error(), u"登录已失效，请重新登录"_s);
 
         auto socket = server.connect(alice);
-        const RestReply out = rest.post(QStringLiteral("/api/logout"), {{QStringLiteral("token"), alice.token}});
+        const RestReply out = rest.post(u"/api/logout"_s, {{u"token"_s, alice.token}});
         QCOMPARE(out.status, 200);
-        QCOMPARE(out.json, (QJsonObject{{QStringLiteral("ok"), true}}));
+        QCOMPARE(out.json, (QJsonObject{{u"ok"_s, true}}));
         QVERIFY(out.header("Set-Cookie").contains("Max-Age=0"));
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 401);
+        QCOMPARE(me(alice.token).status, 401);
         QVERIFY(socket->waitClosed());
-        QCOMPARE(rest.post(QStringLiteral("/api/logout"), {}).status, 200); // nobody signed in: still fine
-    }
+        QCOMPARE(rest.post(u"/api/logout"_s, {}).status, 200); // nobody signed in: still fine
 
-    void sessionsExpire()
-    {
-        ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        RestProbe rest(server.baseUrl());
+        const QString token = rest.login(u"alice"_s, ServerFixture::password()).json.value(u"token"_s).toString();
         server.clock().advance(90LL * 24 * 3600 * 1000);
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200);
+        QCOMPARE(me(token).status, 200);
         server.clock().advance(1);
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 401);
-    }
-
-    void silentConnectionsAreClosed()
-    {
-        ServerFixture server;
-        QSslSocket socket;
-        QSignalSpy encrypted(&socket, &QSslSocket::encrypted);
-        socket.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port()));
-        QVERIFY(encrypted.wait(10000)); // the server runs in this thread: no blocking waits
-        socket.write("POST /api/me HTTP/1.1\r\nHost: 127.0.0.1\r\n"); // and then nothing more
-        QSignalSpy closed(&socket, &QSslSocket::disconnected);
-        QVERIFY(closed.wait(5000));
-    }
-
-    void theSocketPathWantsAnUpgrade()
-    {
-        ServerFixture server;
-        const RestReply plain = RestProbe(server.baseUrl()).get(QStringLiteral("/ws"));
-        QCOMPARE(plain.status, 426);
-        QCOMPARE(plain.error(), QStringLiteral("需要WebSocket连接"));
+        QCOMPARE(me(token).status, 401);
     }
 
     void usernameAndPasswordChanges()
     {
         ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        server.signUp(QStringLiteral("bob"));
+        const auto alice = server.signUp(u"alice"_s);
+        server.signUp(u"bob"_s);
         RestProbe rest(server.baseUrl());
         const auto rename = [&](const QString &name) {
-            return rest.post(QStringLiteral("/api/change-username"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("newUsername"), name}});
+            return rest.post(u"/api/change-username"_s, {{u"token"_s, alice.token}, {u"newUsername"_s, name}});
         };
-        const RestReply renamed = rename(QStringLiteral("艾丽丝"));
+        const RestReply renamed = rename(u"艾丽丝"_s);
         QCOMPARE(renamed.status, 200);
-        QCOMPARE(renamed.json.value(QStringLiteral("user")).toObject().value(QStringLiteral("username")).toString(), QStringLiteral("艾丽丝"));
-        QCOMPARE(rename(QStringLiteral("Bob")).status, 409);
-        QCOMPARE(rename(QStringLiteral("x")).status, 400);
-        QCOMPARE(rest.post(QStringLiteral("/api/change-username"), {{QStringLiteral("newUsername"), QStringLiteral("zed")}}).status, 401);
+        QCOMPARE(renamed.json.value(u"user"_s).toObject().value(u"username"_s).toString(), u"艾丽丝"_s);
+        QCOMPARE(rename(u"Bob"_s).status, 409);
+        QCOMPARE(rename(u"x"_s).status, 400);
+        QCOMPARE(rest.post(u"/api/change-username"_s, {{u"newUsername"_s, u"zed"_s}}).status, 401);
 
         const auto change = [&](const QString &old, const QString &fresh, const QString &again) {
-            return rest.post(QStringLiteral("/api/change-password"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("oldPassword"), old},
-                                                                      {QStringLiteral("newPassword"), fresh}, {QStringLiteral("newPassword2"), again}});
+            return rest.post(u"/api/change-password"_s, {{u"token"_s, alice.token}, {u"oldPassword"_s, old},
+                                                        {u"newPassword"_s, fresh}, {u"newPassword2"_s, again}});
         };
-        QCOMPARE(change(QStringLiteral("pass1234"), QStringLiteral("abcd"), QStringLiteral("abce")).error(), QStringLiteral("两次输入的新密码不一致"));
-        QCOMPARE(change(QStringLiteral("pass1234"), QStringLiteral("abc"), QStringLiteral("abc")).error(), QStringLiteral("密码长度需为4-64位"));
-        const RestReply wrongOld = change(QStringLiteral("nope"), QStringLiteral("abcd"), QStringLiteral("abcd"));
+        QCOMPARE(change(u"pass1234"_s, u"abcd"_s, u"abce"_s).error(), u"两次输入的新密码不一致"_s);
+        QCOMPARE(change(u"pass1234"_s, u"abc"_s, u"abc"_s).error(), u"密码长度需为4-64位"_s);
+        const RestReply wrongOld = change(u"nope"_s, u"abcd"_s, u"abcd"_s);
         QCOMPARE(wrongOld.status, 400);
-        QCOMPARE(wrongOld.error(), QStringLiteral("原密码错误"));
-        QCOMPARE(change(QStringLiteral("pass1234"), QStringLiteral("abcd"), QStringLiteral("abcd")).status, 200);
-        QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("艾丽丝"), QStringLiteral("pass1234"))).status, 401);
-        QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("艾丽丝"), QStringLiteral("abcd"))).status, 200);
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200); // this session stays
+        QCOMPARE(wrongOld.error(), u"原密码错误"_s);
+
+        // A change ends the other sessions of the account, and leaves the one that made it.
+        const QString otherToken = RestProbe(server.baseUrl()).login(u"艾丽丝"_s, u"pass1234"_s).json.value(u"token"_s).toString();
+        auto here = server.connect(alice);
+        auto there = server.connect({alice.id, alice.name, otherToken});
+        QCOMPARE(change(u"pass1234"_s, u"abcd"_s, u"abcd"_s).status, 200);
+        QCOMPARE(errorOf(there->waitFor(u"kicked"_s)), u"密码已修改，请重新登录"_s);
+        QVERIFY(there->waitClosed());
+        QVERIFY(here->quietFor(u"kicked"_s));
+        QVERIFY(here->isOpen());
+        QCOMPARE(rest.login(u"艾丽丝"_s, u"pass1234"_s).status, 401);
+        QCOMPARE(rest.login(u"艾丽丝"_s, u"abcd"_s).status, 200);
+        QCOMPARE(rest.post(u"/api/me"_s, {{u"token"_s, alice.token}}).status, 200);
     }
 
     void uploadsMustBeImagesOfAcceptedFormatsAndSizes()
@@ -196,161 +164,142 @@ private Q_SLOTS:
         Limits limits = ServerFixture::testLimits();
         limits.maxImagePixels = 1'000'000;
         ServerFixture server(limits);
-        const auto alice = server.signUp(QStringLiteral("alice"));
+        const auto alice = server.signUp(u"alice"_s);
         RestProbe rest(server.baseUrl());
         const auto upload = [&](const QString &data) {
-            return rest.post(QStringLiteral("/api/upload-msg-image"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("data"), data}});
+            return rest.post(u"/api/upload-msg-image"_s, {{u"token"_s, alice.token}, {u"data"_s, data}});
         };
-        for (const auto &[data, type] : {std::pair{encoded(picture(), "PNG"), QByteArrayLiteral("image/png")},
-                                         std::pair{encoded(picture(), "JPEG"), QByteArrayLiteral("image/jpeg")},
-                                         std::pair{encoded(picture(), "WEBP"), QByteArrayLiteral("image/webp")},
-                                         std::pair{TinyGif, QByteArrayLiteral("image/gif")}}) {
+        for (const auto &[data, type] : {std::pair{encoded(picture(), "PNG"), "image/png"_ba}, std::pair{encoded(picture(), "JPEG"), "image/jpeg"_ba},
+                                         std::pair{encoded(picture(), "WEBP"), "image/webp"_ba}, std::pair{TinyGif, "image/gif"_ba}}) {
             const RestReply stored = upload(data);
             QCOMPARE(stored.status, 200);
-            const QString url = stored.json.value(QStringLiteral("url")).toString();
-            QVERIFY2(url.startsWith(QStringLiteral("/uploads/")), qPrintable(url));
+            const QString url = stored.json.value(u"url"_s).toString();
+            QVERIFY2(url.startsWith(u"/uploads/"_s), qPrintable(url));
             const RestReply served = rest.get(url);
             QCOMPARE(served.status, 200);
             QCOMPARE(served.header("Content-Type"), type);
             QVERIFY(served.header("Cache-Control").contains("immutable"));
             QCOMPARE(served.body, QByteArray::fromBase64(data.toLatin1()));
-            QCOMPARE(upload(data).json.value(QStringLiteral("url")).toString(), url); // stored once, by content
+            QCOMPARE(upload(data).json.value(u"url"_s).toString(), url); // stored once, by content
         }
-        QCOMPARE(upload(QStringLiteral("%%%not base64")).error(), QStringLiteral("图片数据无效"));
-        QCOMPARE(upload(encoded(picture(), "BMP")).error(), QStringLiteral("图片格式不支持，仅支持JPEG、PNG、GIF、WebP"));
+        QCOMPARE(upload(u"%%%not base64"_s).error(), u"图片数据无效"_s);
+        QCOMPARE(upload(encoded(picture(), "BMP")).error(), u"图片格式不支持，仅支持JPEG、PNG、GIF、WebP"_s);
         QCOMPARE(upload(QString::fromLatin1(QByteArray("hello, world").toBase64())).status, 400);
         QByteArray broken = QByteArray::fromBase64(encoded(picture(64, 64), "PNG").toLatin1());
         broken.truncate(broken.size() / 2);
         QCOMPARE(upload(QString::fromLatin1(broken.toBase64())).status, 400);
         const RestReply huge = upload(encoded(picture(1100, 1000), "PNG"));
         QCOMPARE(huge.status, 413);
-        QCOMPARE(huge.error(), QStringLiteral("图片尺寸过大"));
+        QCOMPARE(huge.error(), u"图片尺寸过大"_s);
         const RestReply heavy = upload(QString::fromLatin1(QByteArray(600 * 1024, 'x').toBase64()));
         QCOMPARE(heavy.status, 413);
-        QCOMPARE(heavy.error(), QStringLiteral("图片太大"));
-        QCOMPARE(upload(encoded(picture(), "PNG")).status, 200);
-        QCOMPARE(rest.post(QStringLiteral("/api/upload-msg-image"), {{QStringLiteral("data"), encoded(picture(), "PNG")}}).status, 401);
-        QCOMPARE(rest.get(QStringLiteral("/uploads/0000.png")).status, 404);
-    }
+        QCOMPARE(heavy.error(), u"图片太大"_s);
+        QCOMPARE(rest.post(u"/api/upload-msg-image"_s, {{u"data"_s, encoded(picture(), "PNG")}}).status, 401);
+        QCOMPARE(rest.get(u"/uploads/0000.png"_s).status, 404);
 
-    void oversizedBodiesAreRefusedWithoutHarm()
-    {
-        ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        RestProbe rest(server.baseUrl());
-        const QString padding(1'070'000, u'a'); // just over the 1 MB body limit, under the connection cap
-        const RestReply tooBig = rest.post(QStringLiteral("/api/avatar"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("data"), padding}});
+        // A body just over the 1 MB limit, and an account form over its own much smaller one, are
+        // refused without harm to the session.
+        const RestReply tooBig = rest.post(u"/api/avatar"_s, {{u"token"_s, alice.token}, {u"data"_s, QString(1'070'000, u'a')}});
         QCOMPARE(tooBig.status, 413);
-        QCOMPARE(tooBig.error(), QStringLiteral("请求内容太大"));
-        const RestReply account = rest.post(QStringLiteral("/api/login"), {{QStringLiteral("username"), QString(20000, u'a')}});
-        QCOMPARE(account.status, 413);
-        // Far past the cap the connection is answered 413 and closed before the body is buffered.
-        const RestReply flood = rest.postRaw(QStringLiteral("/api/avatar"), QByteArray(4 * 1024 * 1024, 'x'));
-        QVERIFY2(flood.status == 413 || !flood.transportError.isEmpty(), qPrintable(QString::number(flood.status)));
-        QCOMPARE(rest.post(QStringLiteral("/api/me"), {{QStringLiteral("token"), alice.token}}).status, 200);
+        QCOMPARE(tooBig.error(), u"请求内容太大"_s);
+        QCOMPARE(rest.post(u"/api/login"_s, {{u"username"_s, QString(20000, u'a')}}).status, 413);
+        QCOMPARE(upload(encoded(picture(), "PNG")).status, 200);
     }
 
     void avatarsAndGroupAvatars()
     {
         ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        const auto bob = server.signUp(QStringLiteral("bob"));
+        const auto alice = server.signUp(u"alice"_s);
+        const auto bob = server.signUp(u"bob"_s);
         server.befriend(alice, bob);
         auto a = server.connect(alice);
         auto b = server.connect(bob);
         RestProbe rest(server.baseUrl());
-        const RestReply avatar = rest.post(QStringLiteral("/api/avatar"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("data"), encoded(picture(), "PNG")}});
+        const RestReply avatar = rest.post(u"/api/avatar"_s, {{u"token"_s, alice.token}, {u"data"_s, encoded(picture(), "PNG")}});
         QCOMPARE(avatar.status, 200);
-        const QString path = avatar.json.value(QStringLiteral("avatar")).toString();
-        QVERIFY(path.startsWith(QStringLiteral("/uploads/")));
-        QCOMPARE(b->waitFor(QStringLiteral("friend-update")).value(QStringLiteral("friends")).toArray().first().toObject()
-                     .value(QStringLiteral("avatar")).toString(), path);
+        const QString path = avatar.json.value(u"avatar"_s).toString();
+        QVERIFY(path.startsWith(u"/uploads/"_s));
+        QCOMPARE(b->waitFor(u"friend-update"_s).value(u"friends"_s).toArray().first().toObject().value(u"avatar"_s).toString(), path);
 
-        a->send({{QStringLiteral("type"), QStringLiteral("create-group")}, {QStringLiteral("name"), QStringLiteral("g")},
-                 {QStringLiteral("members"), QJsonArray{bob.id}}});
-        const QString gid = a->waitFor(QStringLiteral("group-created")).value(QStringLiteral("group")).toObject().value(QStringLiteral("id")).toString();
+        const QString gid = ServerFixture::createGroup(*a, u"g"_s, {bob.id});
         const auto setGroupAvatar = [&](const QString &token, const QString &group) {
-            return rest.post(QStringLiteral("/api/group-avatar"), {{QStringLiteral("token"), token}, {QStringLiteral("gid"), group},
-                                                                   {QStringLiteral("data"), encoded(picture(), "JPEG")}});
+            return rest.post(u"/api/group-avatar"_s, {{u"token"_s, token}, {u"gid"_s, group}, {u"data"_s, encoded(picture(), "JPEG")}});
         };
         const RestReply notOwner = setGroupAvatar(bob.token, gid);
         QCOMPARE(notOwner.status, 403);
-        QCOMPARE(notOwner.error(), QStringLiteral("只有群主可以修改群头像"));
-        QCOMPARE(setGroupAvatar(alice.token, QStringLiteral("gnope")).status, 404);
+        QCOMPARE(notOwner.error(), u"只有群主可以修改群头像"_s);
+        QCOMPARE(setGroupAvatar(alice.token, u"gnope"_s).status, 404);
         const RestReply set = setGroupAvatar(alice.token, gid);
         QCOMPARE(set.status, 200);
-        const QJsonObject updated = b->waitFor(QStringLiteral("group-avatar-updated"));
-        QCOMPARE(updated.value(QStringLiteral("gid")).toString(), gid);
-        QCOMPARE(updated.value(QStringLiteral("avatar")).toString(), set.json.value(QStringLiteral("avatar")).toString());
-    }
-
-    void momentPosts()
-    {
-        ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        RestProbe rest(server.baseUrl());
-        const auto post = [&](const QString &text, const QJsonArray &images) {
-            return rest.post(QStringLiteral("/api/moment-post"), {{QStringLiteral("token"), alice.token}, {QStringLiteral("text"), text},
-                                                                  {QStringLiteral("images"), images}});
-        };
-        const RestReply posted = post(QStringLiteral("第一条"), {});
-        QCOMPARE(posted.status, 200);
-        const QJsonObject moment = posted.json.value(QStringLiteral("moment")).toObject();
-        QCOMPARE(moment.value(QStringLiteral("text")).toString(), QStringLiteral("第一条"));
-        QCOMPARE(moment.value(QStringLiteral("author")).toString(), alice.id);
-        QCOMPARE(moment.value(QStringLiteral("authorName")).toString(), QStringLiteral("alice"));
-        QCOMPARE(post(QStringLiteral("  "), {}).error(), QStringLiteral("动态内容不能为空"));
-        QJsonArray ten;
-        for (int i = 0; i < 10; ++i)
-            ten.append(encoded(picture(), "PNG"));
-        QCOMPARE(post(QStringLiteral("x"), ten).error(), QStringLiteral("最多只能上传9张图片"));
-        QCOMPARE(post(QStringLiteral("x"), {QStringLiteral("bm90IGFuIGltYWdl")}).status, 400);
+        const QJsonObject updated = b->waitFor(u"group-avatar-updated"_s);
+        QCOMPARE(updated.value(u"gid"_s).toString(), gid);
+        QCOMPARE(updated.value(u"avatar"_s).toString(), set.json.value(u"avatar"_s).toString());
     }
 
     void groupSearchUsesTheSessionCookie()
     {
         ServerFixture server;
-        const auto alice = server.signUp(QStringLiteral("alice"));
+        const auto alice = server.signUp(u"alice"_s);
         auto a = server.connect(alice);
-        for (const QString &name : {QStringLiteral("读书会"), QStringLiteral("100%_fun")}) {
-            a->send({{QStringLiteral("type"), QStringLiteral("create-group")}, {QStringLiteral("name"), name}, {QStringLiteral("members"), QJsonArray()}});
-            a->waitFor(QStringLiteral("group-created"));
-        }
+        for (const QString &name : {u"读书会"_s, u"100%_fun"_s})
+            QVERIFY(!ServerFixture::createGroup(*a, name).isEmpty());
         RestProbe anonymous(server.baseUrl());
-        const RestReply refused = anonymous.get(QStringLiteral("/api/search-groups?keyword=%E8%AF%BB"));
+        const RestReply refused = anonymous.get(u"/api/search-groups?keyword=%E8%AF%BB"_s);
         QCOMPARE(refused.status, 200);
-        QCOMPARE(refused.json.value(QStringLiteral("ok")).toBool(true), false);
-        QCOMPARE(refused.error(), QStringLiteral("请先登录"));
+        QCOMPARE(refused.json.value(u"ok"_s).toBool(true), false);
+        QCOMPARE(refused.error(), u"请先登录"_s);
 
         RestProbe rest(server.baseUrl());
-        QCOMPARE(rest.post(QStringLiteral("/api/login"), credentials(QStringLiteral("alice"), QStringLiteral("pass1234"))).status, 200);
-        const QJsonArray found = rest.get(QStringLiteral("/api/search-groups?keyword=%E8%AF%BB")).json.value(QStringLiteral("groups")).toArray();
-        QCOMPARE(found.size(), 1);
-        QCOMPARE(found.first().toObject().value(QStringLiteral("name")).toString(), QStringLiteral("读书会"));
-        QCOMPARE(found.first().toObject().value(QStringLiteral("ownerName")).toString(), QStringLiteral("alice"));
-        QCOMPARE(found.first().toObject().value(QStringLiteral("memberCount")).toInt(), 1);
+        QCOMPARE(rest.login(u"alice"_s, ServerFixture::password()).status, 200);
+        const auto found = [&rest](const QString &keyword) {
+            return rest.get(u"/api/search-groups?keyword="_s + keyword).json.value(u"groups"_s).toArray();
+        };
+        const QJsonObject group = found(u"%E8%AF%BB"_s).first().toObject();
+        QCOMPARE(found(u"%E8%AF%BB"_s).size(), 1);
+        QCOMPARE(group.value(u"name"_s).toString(), u"读书会"_s);
+        QCOMPARE(group.value(u"ownerName"_s).toString(), u"alice"_s);
+        QCOMPARE(group.value(u"memberCount"_s).toInt(), 1);
         // "%" and "_" are matched literally.
-        QCOMPARE(rest.get(QStringLiteral("/api/search-groups?keyword=%25_")).json.value(QStringLiteral("groups")).toArray().size(), 1);
-        QCOMPARE(rest.get(QStringLiteral("/api/search-groups?keyword=_%25")).json.value(QStringLiteral("groups")).toArray().size(), 0);
-        const RestReply empty = rest.get(QStringLiteral("/api/search-groups?keyword="));
-        QCOMPARE(empty.json, (QJsonObject{{QStringLiteral("ok"), true}, {QStringLiteral("groups"), QJsonArray()}}));
+        QCOMPARE(found(u"%25_"_s).size(), 1);
+        QCOMPARE(found(u"_%25"_s).size(), 0);
+        QCOMPARE(rest.get(u"/api/search-groups?keyword="_s).json, (QJsonObject{{u"ok"_s, true}, {u"groups"_s, QJsonArray()}}));
     }
 
-    void updateFilesAreServedFromTheirFolder()
+    // The update files as the update checker finds them: the version file listing the package's
+    // SHA-256, and the package itself; nothing else from the data folder.
+    void updateFilesServeTheUpdateChecker()
     {
         ServerFixture server;
-        QDir(server.dataDir()).mkpath(QStringLiteral("updates"));
-        QFile version(QDir(server.dataDir()).filePath(QStringLiteral("updates/version.json")));
-        QVERIFY(version.open(QIODevice::WriteOnly));
-        version.write(R"({"version":"1.3.0"})");
-        version.close();
+        const QDir updates(QDir(server.dataDir()).filePath(u"updates"_s));
+        QVERIFY(updates.mkpath(u"."_s));
+        const QString base = server.baseUrl().toString(QUrl::StripTrailingSlash);
+        const QByteArray package(256 * 1024, 'Z');
+        const QByteArray version = "{\"version\":\"9.1.0\",\"notes\":\"更快更稳\",\"url\":\"" + base.toUtf8() + "/downloads/zephlin/Zephlin-9.1.0.ipa\","
+                                   "\"sha256\":\"" + QCryptographicHash::hash(package, QCryptographicHash::Sha256).toHex() + "\"}";
+        for (const auto &[name, content] : {std::pair{u"Zephlin-9.1.0.ipa"_s, package}, std::pair{u"version.json"_s, version}}) {
+            QFile file(updates.filePath(name));
+            QVERIFY(file.open(QIODevice::WriteOnly) && file.write(content) == content.size());
+        }
         RestProbe rest(server.baseUrl());
-        const RestReply served = rest.get(QStringLiteral("/downloads/zephlin/version.json"));
+        const RestReply served = rest.get(u"/downloads/zephlin/version.json"_s);
         QCOMPARE(served.status, 200);
-        QCOMPARE(served.header("Content-Type"), QByteArrayLiteral("application/json"));
-        QCOMPARE(served.json.value(QStringLiteral("version")).toString(), QStringLiteral("1.3.0"));
-        QCOMPARE(rest.get(QStringLiteral("/downloads/zephlin/Zephlin-1.3.0.ipa")).status, 404);
-        QCOMPARE(rest.get(QStringLiteral("/downloads/zephlin/..%2Fzephlin.db")).status, 404);
+        QCOMPARE(served.header("Content-Type"), "application/json"_ba);
+        QCOMPARE(rest.get(u"/downloads/zephlin/Zephlin-1.3.0.ipa"_s).status, 404);
+        QCOMPARE(rest.get(u"/downloads/zephlin/..%2Fzephlin.db"_s).status, 404);
+
+        QNetworkAccessManager network;
+        AppUpdateChecker checker(base, u"1.2.0"_s, &network);
+        QStringList handedOver;
+        checker.setFileHandOff([&](const QString &path) { handedOver.append(path); });
+        checker.checkAndPrompt();
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::UpdateAvailable);
+        QCOMPARE(checker.alertMessage(), u"更快更稳"_s);
+        checker.chooseButton(0);
+        QTRY_COMPARE(checker.stage(), AppUpdateChecker::Downloaded);
+        QCOMPARE(handedOver, QStringList{PackageDownload::destinationFor(u"9.1.0"_s)});
+        QFile saved(handedOver.constFirst());
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QCOMPARE(saved.readAll(), package);
     }
 };
 

@@ -44,3 +44,13 @@ RestReply RestProbe::get(const QString &pathAndQuery)
 {
     return finish(m_manager.get(QNetworkRequest(m_base.resolved(QUrl(pathAndQuery)))));
 }
+
+RestReply RestProbe::login(const QString &name, const QString &password)
+{
+    return post(QStringLiteral("/api/login"), {{QStringLiteral("username"), name}, {QStringLiteral("password"), password}});
+}
+
+RestReply RestProbe::registerUser(const QString &name, const QString &password)
+{
+    return post(QStringLiteral("/api/register"), {{QStringLiteral("username"), name}, {QStringLiteral("password"), password}});
+}

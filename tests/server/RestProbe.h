@@ -23,6 +23,9 @@ public:
     RestReply post(const QString &path, const QJsonObject &body);
     RestReply postRaw(const QString &path, const QByteArray &body);
     RestReply get(const QString &pathAndQuery);
+    // The sign-in and registration forms.
+    RestReply login(const QString &name, const QString &password);
+    RestReply registerUser(const QString &name, const QString &password);
     QNetworkAccessManager &manager() { return m_manager; }
 
 private:

@@ -6,6 +6,7 @@
 #include "TlsTrust.h"
 #include "storage/UserStore.h"
 
+#include <QJsonArray>
 #include <QtTest>
 
 const DevCertificates &ServerFixture::certificates()
@@ -65,11 +66,10 @@ QUrl ServerFixture::wsUrl() const
 ServerFixture::Account ServerFixture::signUp(const QString &name, bool admin)
 {
     RestProbe rest(baseUrl());
-    const QJsonObject credentials{{QStringLiteral("username"), name}, {QStringLiteral("password"), QStringLiteral("pass1234")}};
-    const RestReply registered = rest.post(QStringLiteral("/api/register"), credentials);
+    const RestReply registered = rest.registerUser(name, password());
     if (registered.status != 200)
         qWarning() << "register failed" << registered.status << registered.body << registered.transportError;
-    const RestReply login = rest.post(QStringLiteral("/api/login"), credentials);
+    const RestReply login = rest.login(name, password());
     const QJsonObject user = login.json.value(QStringLiteral("user")).toObject();
     Account account{user.value(QStringLiteral("id")).toString(), name, login.json.value(QStringLiteral("token")).toString()};
     if (admin) {
@@ -91,4 +91,12 @@ void ServerFixture::befriend(const Account &a, const Account &b)
 {
     FriendStore friends(m_core->database());
     friends.befriend(a.id, b.id, m_clock.nowMs());
+}
+
+QString ServerFixture::createGroup(WsProbe &owner, const QString &name, const QStringList &members)
+{
+    const QJsonObject created = owner.ask(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), name},
+                                                                                 {QStringLiteral("members"), QJsonArray::fromStringList(members)}}),
+                                          QStringLiteral("group-created"));
+    return created.value(QStringLiteral("group")).toObject().value(QStringLiteral("id")).toString();
 }

@@ -31,11 +31,15 @@ public:
     ServerCore &core() { return *m_core; }
     ManualClock &clock() { return m_clock; }
 
+    // The password of every account signed up here.
+    static QString password() { return QStringLiteral("pass1234"); }
     // Registers and signs in a user (an administrator when asked).
     Account signUp(const QString &name, bool admin = false);
     // An open socket signed in as the account (hello already taken).
     std::unique_ptr<WsProbe> connect(const Account &account);
     void befriend(const Account &a, const Account &b);
+    // Creates a group owned by the socket's user with these members (user ids); returns its id.
+    static QString createGroup(WsProbe &owner, const QString &name, const QStringList &members = {});
 
     // The test CA, trusted process-wide the first time a fixture is made.
     static const struct DevCertificates &certificates();

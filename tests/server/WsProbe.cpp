@@ -41,6 +41,17 @@ QJsonObject WsProbe::signIn(const QString &token)
     return waitFor(QStringLiteral("hello"));
 }
 
+QJsonObject WsProbe::ask(const QJsonObject &command, const QString &replyType)
+{
+    send(command);
+    return waitFor(replyType);
+}
+
+QString WsProbe::refused(const QJsonObject &command)
+{
+    return errorOf(ask(command, QStringLiteral("error")));
+}
+
 QJsonObject WsProbe::take(const QString &type)
 {
     for (qsizetype i = 0; i < m_frames.size(); ++i)

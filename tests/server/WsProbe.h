@@ -21,6 +21,10 @@ public:
     void send(const QJsonObject &frame);
     // Sends "auth" and waits for "hello"; returns the hello frame (empty on failure).
     QJsonObject signIn(const QString &token);
+    // Sends a command and waits for the reply of this type.
+    QJsonObject ask(const QJsonObject &command, const QString &replyType);
+    // Sends a command that must be refused; returns the refusal's text ("" when none came).
+    QString refused(const QJsonObject &command);
     // Takes the first frame of this type that arrived or arrives within the timeout; empty on timeout.
     QJsonObject waitFor(const QString &type, int timeoutMs = 5000);
     // True when no frame of this type arrives within `ms` (for short, bounded checks).
