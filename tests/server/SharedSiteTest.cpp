@@ -2,6 +2,7 @@
 // and what happens through one reaches the connections of the other once, in order.
 #include "RestProbe.h"
 #include "SeededAccounts.h"
+#include "ServerFixture.h"
 #include "ServerProcess.h"
 #include "WsProbe.h"
 #include "core/Limits.h"
@@ -112,13 +113,10 @@ private Q_SLOTS:
         QCOMPARE(served.body, QByteArray::fromBase64(TinyGif.toLatin1()));
 
         // Guesses through one node count on the other: spreading them over nodes gains nothing.
-        const auto credentials = [](const QString &password) {
-            return QJsonObject{{QStringLiteral("username"), QStringLiteral("alice")}, {QStringLiteral("password"), password}};
-        };
         for (int i = 0; i < Limits().failedLoginsPerName; ++i)
-            QCOMPARE((i % 2 ? throughA : throughB).post(QStringLiteral("/api/login"), credentials(QStringLiteral("guess"))).status, 401);
-        QCOMPARE(throughB.post(QStringLiteral("/api/login"), credentials(SeededAccounts::password())).status, 429);
-        QCOMPARE(throughA.post(QStringLiteral("/api/login"), credentials(SeededAccounts::password())).status, 429);
+            QCOMPARE((i % 2 ? throughA : throughB).login(alice.name, QStringLiteral("guess")).status, 401);
+        QCOMPARE(throughB.login(alice.name, SeededAccounts::password()).status, 429);
+        QCOMPARE(throughA.login(alice.name, SeededAccounts::password()).status, 429);
     }
 
     void eventsThroughOneNodeReachTheOthersConnectionsOnceInOrder()
@@ -130,12 +128,10 @@ private Q_SLOTS:
         for (const QString &text : texts)
             onA->send(hallMessage(text));
         onA->send(frame(QStringLiteral("dm"), {{QStringLiteral("to"), ben.id}, {QStringLiteral("content"), QStringLiteral("私聊")}}));
-        onA->send(frame(QStringLiteral("create-group"), {{QStringLiteral("name"), QStringLiteral("徒步")},
-                                                         {QStringLiteral("members"), QJsonArray{ben.id}}}));
         for (const QString &text : texts)
             QCOMPARE(onB->waitFor(QStringLiteral("global")).value(QStringLiteral("content")).toString(), text);
         QCOMPARE(onB->waitFor(QStringLiteral("dm")).value(QStringLiteral("content")).toString(), QStringLiteral("私聊"));
-        const QString gid = idOf(onA->waitFor(QStringLiteral("group-created")).value(QStringLiteral("group")).toObject());
+        const QString gid = ServerFixture::createGroup(*onA, QStringLiteral("徒步"), {ben.id});
         QVERIFY(!gid.isEmpty());
         onA->send(frame(QStringLiteral("group"), {{QStringLiteral("gid"), gid}, {QStringLiteral("content"), QStringLiteral("群聊")}}));
         QCOMPARE(onB->waitFor(QStringLiteral("group")).value(QStringLiteral("content")).toString(), QStringLiteral("群聊"));
@@ -177,8 +173,7 @@ private Q_SLOTS:
         };
         for (const auto &step : cases) {
             QVERIFY(blockEvents(true));
-            step.sender->send(step.command);
-            QCOMPARE(errorOf(step.sender->waitFor(QStringLiteral("error"))), QStringLiteral("操作失败，请重试"));
+            QCOMPARE(step.sender->refused(step.command), QStringLiteral("操作失败，请重试"));
             QCOMPARE(db.scalar(step.changed).toInt(), 0);
             QVERIFY(onB->quietFor(step.event, 300));
 
@@ -191,10 +186,7 @@ private Q_SLOTS:
         // So do a password change and the end of the user's other sessions, on any node, and a sign-in
         // and the presence it announces.
         RestProbe throughB(QUrl(m_b->baseURL()));
-        const QJsonObject change{{QStringLiteral("token"), throughB.post(QStringLiteral("/api/login"),
-                                                                           {{QStringLiteral("username"), cid.name},
-                                                                            {QStringLiteral("password"), SeededAccounts::password()}})
-                                                               .json.value(QStringLiteral("token"))},
+        const QJsonObject change{{QStringLiteral("token"), throughB.login(cid.name, SeededAccounts::password()).json.value(QStringLiteral("token"))},
                                  {QStringLiteral("oldPassword"), SeededAccounts::password()},
                                  {QStringLiteral("newPassword"), QStringLiteral("pass5678")},
                                  {QStringLiteral("newPassword2"), QStringLiteral("pass5678")}};
@@ -204,8 +196,7 @@ private Q_SLOTS:
         QVERIFY(onA->quietFor(QStringLiteral("kicked"), 300));
         WsProbe arriving(m_b->socketURL());
         QVERIFY(arriving.open());
-        arriving.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), eli.token}}));
-        QCOMPARE(errorOf(arriving.waitFor(QStringLiteral("error"))), QStringLiteral("操作失败，请重试"));
+        QCOMPARE(arriving.refused(frame(QStringLiteral("auth"), {{QStringLiteral("token"), eli.token}})), QStringLiteral("操作失败，请重试"));
         QVERIFY(!db.scalar(QStringLiteral("SELECT 1 FROM presence WHERE user_id = ?"), {eli.id}).isValid());
         QVERIFY(blockEvents(false));
         QCOMPARE(throughB.post(QStringLiteral("/api/change-password"), change).status, 200);
@@ -225,12 +216,11 @@ private Q_SLOTS:
         QVERIFY(seesOnline(*onB, {eve.id, fay.id, gus.id}));
         QVERIFY(seesOnline(*onA, {eve.id, fay.id, gus.id}));
         QVERIFY(HallSettings(m_site->database()).setMaxOnline(3));
-        WsProbe refused(m_b->socketURL());
-        QVERIFY(refused.open());
-        refused.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), hal.token}}));
-        QCOMPARE(errorOf(refused.waitFor(QStringLiteral("error"))), QStringLiteral("在线人数已达上限，请稍后再试"));
+        WsProbe beyond(m_b->socketURL());
+        QVERIFY(beyond.open());
+        QCOMPARE(beyond.refused(frame(QStringLiteral("auth"), {{QStringLiteral("token"), hal.token}})), QStringLiteral("在线人数已达上限，请稍后再试"));
 
-        // Killed mid-traffic, node A cleans nothing up.
+        // Killed (SIGKILL) mid-traffic, node A cleans nothing up.
         int sent = 0;
         QTimer traffic;
         traffic.callOnTimeout([&] { onA->send(hallMessage(QStringLiteral("kill %1").arg(sent++))); });
