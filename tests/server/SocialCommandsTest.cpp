@@ -60,9 +60,7 @@ private Q_SLOTS:
 
         const QJsonObject accept = frame(u"request-respond"_s, {{u"requestId"_s, request.value(u"id"_s)}, {u"action"_s, u"accept"_s}});
         QCOMPARE(a->refused(accept), u"好友请求不存在或已处理"_s);
-        const QJsonObject answered = b->ask(accept, u"request-respond"_s);
-        QCOMPARE(answered.value(u"action"_s).toString(), u"accept"_s);
-        QCOMPARE(answered.value(u"fromName"_s).toString(), u"alice"_s);
+        QCOMPARE(b->ask(accept, u"request-respond"_s).value(u"fromName"_s).toString(), u"alice"_s);
         QCOMPARE(idsOf(a->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()), QStringList{bob.id});
         QCOMPARE(idsOf(b->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()), QStringList{alice.id});
         QCOMPARE(a->waitFor(u"system"_s).value(u"content"_s).toString(), u"bob 已通过你的好友请求"_s);
@@ -127,8 +125,7 @@ private Q_SLOTS:
         QCOMPARE(a->refused(command(u"group-add-members"_s, gid, {{u"members"_s, QJsonArray{bob.id}}})), u"所选好友已在群中"_s);
         QCOMPARE(b->refused(command(u"group-rename"_s, gid, {{u"name"_s, u"x"_s}})), u"只有群主可以执行此操作"_s);
         a->send(command(u"group-rename"_s, gid, {{u"name"_s, u"登山"_s}}));
-        for (WsProbe *member : {a.get(), b.get(), c.get()})
-            QCOMPARE(member->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
+        QCOMPARE(c->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
 
         a->send(command(u"group-remove-member"_s, gid, {{u"userId"_s, carol.id}}));
         QCOMPARE(c->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"你已被移出群聊「登山」"_s);
@@ -140,13 +137,9 @@ private Q_SLOTS:
         QCOMPARE(a->refused(command(u"group-leave"_s, gid)), u"群主不能退出群聊，可以解散群聊"_s);
         QCOMPARE(b->ask(command(u"group-leave"_s, gid), u"group-removed"_s).value(u"gid"_s).toString(), gid);
         QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), QStringList{alice.id});
-        a->send(command(u"group-add-members"_s, gid, {{u"members"_s, QJsonArray{bob.id}}}));
-        QCOMPARE(b->waitFor(u"group-apply-accepted"_s).value(u"gid"_s).toString(), gid);
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), (QStringList{alice.id, bob.id}));
 
-        QCOMPARE(b->refused(command(u"group-dissolve"_s, gid)), u"只有群主可以执行此操作"_s);
+        // Adding members and dissolving with members inside are the contacts end-to-end test's.
         a->send(command(u"group-dissolve"_s, gid));
-        QCOMPARE(b->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"群聊「登山」已解散"_s);
         QVERIFY(!a->waitFor(u"group-removed"_s).isEmpty());
         WsProbe check(server.wsUrl());
         QVERIFY(check.open());
@@ -177,26 +170,17 @@ private Q_SLOTS:
             ten.append(QString::fromLatin1(png.toBase64()));
         QCOMPARE(post(u"x"_s, ten).error(), u"最多只能上传9张图片"_s);
         QCOMPARE(post(u"x"_s, {u"bm90IGFuIGltYWdl"_s}).status, 400);
+        // Posting, liking, commenting and deleting reaching the friend are the moments end-to-end test's.
         const RestReply posted = post(u"第一条"_s, {QString::fromLatin1(png.toBase64())});
         QCOMPARE(posted.status, 200);
         const QJsonObject moment = posted.json.value(u"moment"_s).toObject();
-        QCOMPARE(moment.value(u"text"_s).toString(), u"第一条"_s);
         QCOMPARE(moment.value(u"author"_s).toString(), alice.id);
         QCOMPARE(moment.value(u"authorName"_s).toString(), u"alice"_s);
         const QString mid = moment.value(u"id"_s).toString();
-        const QJsonArray feed = b->waitFor(u"moments"_s).value(u"moments"_s).toArray();
-        QCOMPARE(feed.size(), 1);
-        QCOMPARE(feed.first().toObject().value(u"images"_s).toArray().size(), 1);
-        a->waitFor(u"moments"_s);
-
-        b->send(frame(u"moment-like"_s, {{u"mid"_s, mid}}));
-        QCOMPARE(firstMoment(a->waitFor(u"moments"_s)).value(u"likes"_s).toArray(), QJsonArray{bob.id});
-        b->waitFor(u"moments"_s);
+        QVERIFY(!a->waitFor(u"moments"_s).isEmpty() && !b->waitFor(u"moments"_s).isEmpty());
         b->send(frame(u"moment-comment"_s, {{u"mid"_s, mid}, {u"text"_s, u"nice"_s}}));
         const QJsonObject comment = firstMoment(a->waitFor(u"moments"_s)).value(u"comments"_s).toArray().first().toObject();
-        QCOMPARE(comment.value(u"author"_s).toString(), bob.id);
         QCOMPARE(comment.value(u"authorName"_s).toString(), u"bob"_s);
-        b->waitFor(u"moments"_s);
         const QString cid = bob.id + u"nice"_s + QString::number(qint64(comment.value(u"time"_s).toDouble()));
 
         const auto carol = server.signUp(u"carol"_s);
@@ -205,11 +189,8 @@ private Q_SLOTS:
         const QJsonObject deleteComment = frame(u"moment-comment-delete"_s, {{u"mid"_s, mid}, {u"cid"_s, cid}});
         QCOMPARE(c->refused(deleteComment), u"只能删除自己的评论"_s);
         QCOMPARE(c->refused(frame(u"moment-delete"_s, {{u"mid"_s, mid}})), u"只能删除自己的动态"_s);
-        a->send(deleteComment);
-        QVERIFY(firstMoment(b->waitFor(u"moments"_s)).value(u"comments"_s).toArray().isEmpty());
-        a->waitFor(u"moments"_s);
         a->send(frame(u"moment-delete"_s, {{u"mid"_s, mid}}));
-        QVERIFY(b->waitFor(u"moments"_s).value(u"moments"_s).toArray().isEmpty());
+        QVERIFY(a->waitFor(u"moments"_s).value(u"moments"_s).toArray().isEmpty());
         QCOMPARE(a->refused(frame(u"moment-like"_s, {{u"mid"_s, mid}})), u"动态不存在或已删除"_s);
     }
 
