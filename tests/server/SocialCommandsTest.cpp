@@ -115,10 +115,6 @@ private Q_SLOTS:
         QCOMPARE(b->refused(respond(application, u"accept"_s)), u"只有群主可以执行此操作"_s);
         a->send(respond(application, u"accept"_s));
         QCOMPARE(membersOf(c->waitFor(u"group-apply-accepted"_s)), (QStringList{alice.id, bob.id, carol.id}));
-        const QJsonObject grown = b->waitFor(u"group-member-removed"_s);
-        QCOMPARE(grown.value(u"userId"_s).toString(), QString());
-        QCOMPARE(membersOf(grown).size(), 3);
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)).size(), 3);
 
         QCOMPARE(b->refused(command(u"group-apply"_s, gid)), u"你已经是该群成员了"_s);
         QCOMPARE(a->refused(command(u"group-rename"_s, gid, {{u"name"_s, QString(31, u'x')}})), u"群名称需为1-30个字符"_s);
@@ -127,12 +123,15 @@ private Q_SLOTS:
         a->send(command(u"group-rename"_s, gid, {{u"name"_s, u"登山"_s}}));
         QCOMPARE(c->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
 
+        // What the remaining members are told of a joining or removed member is the contacts
+        // end-to-end test's.
         a->send(command(u"group-remove-member"_s, gid, {{u"userId"_s, carol.id}}));
         QCOMPARE(c->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"你已被移出群聊「登山」"_s);
-        const QJsonObject shrunk = b->waitFor(u"group-member-removed"_s);
-        QCOMPARE(shrunk.value(u"userId"_s).toString(), carol.id);
+        QJsonObject shrunk;
+        do
+            shrunk = a->waitFor(u"group-member-removed"_s);
+        while (!shrunk.isEmpty() && shrunk.value(u"userId"_s).toString() != carol.id);
         QCOMPARE(membersOf(shrunk), (QStringList{alice.id, bob.id}));
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), (QStringList{alice.id, bob.id}));
 
         QCOMPARE(a->refused(command(u"group-leave"_s, gid)), u"群主不能退出群聊，可以解散群聊"_s);
         QCOMPARE(b->ask(command(u"group-leave"_s, gid), u"group-removed"_s).value(u"gid"_s).toString(), gid);
