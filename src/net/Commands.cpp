@@ -120,36 +120,6 @@ QJsonObject Commands::recallDM(const QString &messageId, const QString &peerId)
                               {QStringLiteral("to"), peerId}});
 }
 
-QJsonObject Commands::friendRequest(const QString &username)
-{
-    return command("friend-request", {{QStringLiteral("username"), username}});
-}
-
-QJsonObject Commands::unfriend(const QString &userId)
-{
-    return command("unfriend", {{QStringLiteral("userId"), userId}});
-}
-
-QJsonObject Commands::groupDissolve(const QString &gid)
-{
-    return command("group-dissolve", {{QStringLiteral("gid"), gid}});
-}
-
-QJsonObject Commands::groupLeave(const QString &gid)
-{
-    return command("group-leave", {{QStringLiteral("gid"), gid}});
-}
-
-QJsonObject Commands::momentLike(const QString &momentId)
-{
-    return command("moment-like", {{QStringLiteral("mid"), momentId}});
-}
-
-QJsonObject Commands::momentDelete(const QString &momentId)
-{
-    return command("moment-delete", {{QStringLiteral("mid"), momentId}});
-}
-
 QJsonObject Commands::setMaxOnline(int value)
 {
     return command("set-max-online", {{QStringLiteral("value"), value}});

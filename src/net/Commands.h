@@ -34,12 +34,6 @@ public:
     static QJsonObject recallGlobal(const QString &messageId);
     static QJsonObject recallGroup(const QString &messageId, const QString &gid);
     static QJsonObject recallDM(const QString &messageId, const QString &peerId);
-    static QJsonObject friendRequest(const QString &username);
-    static QJsonObject unfriend(const QString &userId);
-    static QJsonObject groupDissolve(const QString &gid);
-    static QJsonObject groupLeave(const QString &gid);
-    static QJsonObject momentLike(const QString &momentId);
-    static QJsonObject momentDelete(const QString &momentId);
     // The limit travels as a JSON integer.
     static QJsonObject setMaxOnline(int value);
     static QJsonObject renameHall(const QString &name);

@@ -14,7 +14,6 @@
 #include "SettingsStore.h"
 #include "WebSocketService.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QTest>
@@ -25,13 +24,6 @@ using namespace std::chrono_literals;
 
 namespace {
 const QString tokenAccount = QStringLiteral("zp_token");
-
-int fontNotices(const QSignalSpy &spy)
-{
-    return int(std::count_if(spy.begin(), spy.end(), [](const QList<QVariant> &args) {
-        return args.at(0).toString() == QLatin1String("fontSizeChanged");
-    }));
-}
 } // namespace
 
 class TestAppState : public QObject
@@ -77,29 +69,22 @@ private Q_SLOTS:
         m_restLogouts = 0;
     }
 
-    // Nothing stored, or values the session state does not know: the defaults are read, nothing is
-    // written for them (the administrator flag excepted) and an unreadable token is removed.
-    void firstStartAndUnknownValuesReadTheDefaults()
+    // Values the session state does not know: the defaults are read, nothing is written for them
+    // (the administrator flag excepted) and an unreadable token is removed.
+    void unknownStoredValuesReadTheDefaults()
     {
         SettingsStore &settings = SettingsStore::shared();
-        const auto expectDefaults = [&](const QString &theme, const QString &font) {
-            QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
-            AppState state(services());
-            QVERIFY(!state.token());
-            QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
-            QCOMPARE(state.theme(), AppState::Theme::Dark);
-            QCOMPARE(state.fontSize(), AppState::FontSize::Md);
-            QVERIFY(!state.isAdmin());
-            QCOMPARE(fontNotices(posted), 0);
-            QCOMPARE(settings.string(QStringLiteral("zp_theme")).value_or(QString()), theme);
-            QCOMPARE(settings.string(QStringLiteral("zp_font")).value_or(QString()), font);
-            QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
-        };
-        expectDefaults(QString(), QString());
         settings.setString(QStringLiteral("zp_theme"), QStringLiteral("blue"));
         settings.setString(QStringLiteral("zp_font"), QStringLiteral("huge"));
         QVERIFY(KeychainHelper::shared().save(QByteArray("\xff\xfe", 2), tokenAccount));
-        expectDefaults(QStringLiteral("blue"), QStringLiteral("huge"));
+        AppState state(services());
+        QVERIFY(!state.token());
+        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+        QCOMPARE(state.theme(), AppState::Theme::Dark);
+        QCOMPARE(state.fontSize(), AppState::FontSize::Md);
+        QCOMPARE(settings.string(QStringLiteral("zp_theme")).value_or(QString()), QStringLiteral("blue"));
+        QCOMPARE(settings.string(QStringLiteral("zp_font")).value_or(QString()), QStringLiteral("huge"));
+        QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
     }
 
     // What screens assign is written through and read by the next start.
@@ -107,19 +92,14 @@ private Q_SLOTS:
     {
         {
             AppState state(services());
-            QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
             // Screens assign the stored strings; others change nothing.
             state.setProperty("theme", QStringLiteral("light"));
             state.setProperty("theme", QStringLiteral("sepia"));
             state.setProperty("fontSize", QStringLiteral("xl"));
-            state.setProperty("fontSize", QStringLiteral("xl"));
-            QCOMPARE(fontNotices(posted), 2); // every assignment posts
             state.setToken(QStringLiteral("t2"));
             state.setIsAdmin(true);
         }
-        QSignalSpy posted(&NotificationCenter::shared(), &NotificationCenter::posted);
         AppState next(services());
-        QCOMPARE(fontNotices(posted), 1);
         QCOMPARE(next.token(), QStringLiteral("t2"));
         QCOMPARE(next.theme(), AppState::Theme::Light);
         QCOMPARE(next.fontSize(), AppState::FontSize::Xl);
@@ -151,7 +131,8 @@ private Q_SLOTS:
         KeychainHelper::shared().setBackend(std::make_unique<FileKeychainBackend>(AppPaths::dataDir() + QStringLiteral("/keychain")));
     }
 
-    // Three refusals in a row end the session: a row of the sign-out table, against a real server.
+    // Three refusals in a row end the session: a row of the sign-out table, against a real server;
+    // the first attempt's success is AppEndToEndTest's restart.
     void restoreSession_data()
     {
         QTest::addColumn<bool>("stored"); // a token in the keychain
@@ -159,7 +140,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("attempts");
         QTest::addColumn<bool>("kept");
         QTest::addColumn<int>("callers"); // a second caller joins the check under way
-        QTest::newRow("first attempt") << true << QStringList{QStringLiteral("u1")} << 1 << true << 1;
         QTest::newRow("third attempt") << true << QStringList{QString(), QString(), QStringLiteral("u1")} << 3 << true << 2;
         QTest::newRow("no token") << false << QStringList() << 0 << false << 2;
     }
@@ -198,15 +178,12 @@ private Q_SLOTS:
         QTest::addColumn<QVariant>("expected"); // after a valid value was posted first
         QTest::newRow("admin flag") << "adminStatusUpdate" << QVariant(true) << QByteArray("isAdmin") << QVariant(true);
         QTest::newRow("admin text") << "adminStatusUpdate" << QVariant(QStringLiteral("yes")) << QByteArray("isAdmin") << QVariant(false);
-        QTest::newRow("admin number") << "adminStatusUpdate" << QVariant(1) << QByteArray("isAdmin") << QVariant(false);
-        QTest::newRow("admin absent") << "adminStatusUpdate" << QVariant() << QByteArray("isAdmin") << QVariant(false);
         QTest::newRow("hall name") << "hallRenamed" << QVariant(QStringLiteral("新厅")) << QByteArray("hallName") << QVariant(QStringLiteral("新厅"));
         QTest::newRow("hall number ignored") << "hallRenamed" << QVariant(5) << QByteArray("hallName") << QVariant(QStringLiteral("旧厅"));
         QTest::newRow("limit int") << "maxOnlineUpdate" << QVariant(50) << QByteArray("maxOnline") << QVariant(50);
         QTest::newRow("limit 64-bit") << "maxOnlineUpdate" << QVariant(qint64(60)) << QByteArray("maxOnline") << QVariant(60);
         QTest::newRow("limit text") << "maxOnlineUpdate" << QVariant(QStringLiteral("9")) << QByteArray("maxOnline") << QVariant(0);
         QTest::newRow("limit fraction") << "maxOnlineUpdate" << QVariant(9.5) << QByteArray("maxOnline") << QVariant(0);
-        QTest::newRow("limit absent") << "maxOnlineUpdate" << QVariant() << QByteArray("maxOnline") << QVariant(0);
     }
     void notificationsOfTheRightTypeOnly()
     {
@@ -257,7 +234,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("how");
         QTest::newRow("logout") << "logout";
-        QTest::newRow("another server address") << "serverConfigChanged";
         QTest::newRow("token refused at start") << "refused";
     }
     void signOutLeavesNothingOfTheAccountAndKeepsPreferences()

@@ -1,6 +1,6 @@
-// The profile tab's actions and sheets without a server: the log lines of the menu, the avatar
-// change, the log export handed to the desktop, the account forms' validation and the
-// administrator's command table.
+// The profile tab's actions and sheets without a server, for what neither the profile screen's
+// test nor the end-to-end administrator walk covers: a refused avatar, the log export handed to the
+// desktop, the account forms' boundaries and the edges of the administrator's commands.
 #include "AdminConsole.h"
 #include "AppState.h"
 #include "ChangePasswordForm.h"
@@ -26,7 +26,6 @@ class TestProfileActions : public QObject
     std::unique_ptr<QTemporaryDir> m_dir;
     std::unique_ptr<WebSocketService> m_ws;
     std::unique_ptr<AppState> m_state;
-    QStringList m_log;
     int m_requests = 0;
 
     void signIn()
@@ -38,9 +37,6 @@ class TestProfileActions : public QObject
     void attach(ProfileViewModel &profile)
     {
         profile.setProperty("appState", QVariant::fromValue(m_state.get()));
-        profile.setLogSink([this](const QString &message, LogLevel level, const QString &module) {
-            m_log << logLevelName(level) + u' ' + module + u' ' + message;
-        });
     }
 
 private Q_SLOTS:
@@ -55,25 +51,7 @@ private Q_SLOTS:
         services.ws = m_ws.get();
         services.restLogout = [] {};
         m_state = std::make_unique<AppState>(services);
-        m_log.clear();
         m_requests = 0;
-    }
-
-    void menuActionsWriteTheirLogLines()
-    {
-        ProfileViewModel profile;
-        attach(profile);
-        signIn();
-        profile.toggleTheme();
-        QCOMPARE(m_state->themeName(m_state->theme()), QStringLiteral("light"));
-        profile.toggleTheme();
-        profile.noteOpen(QStringLiteral("font size view"));
-        profile.logout();
-        QCOMPARE(m_log, QStringList({QStringLiteral("INFO Settings theme switched to light"),
-                                     QStringLiteral("INFO Settings theme switched to dark"),
-                                     QStringLiteral("DEBUG UI open font size view"),
-                                     QStringLiteral("INFO Auth user logout")}));
-        QVERIFY(!m_state->token());
     }
 
     void avatarChange_data()
@@ -82,7 +60,6 @@ private Q_SLOTS:
         QTest::addColumn<QString>("answer");
         QTest::addColumn<QString>("avatar");
         QTest::addColumn<QString>("toast");
-        QTest::newRow("uploaded") << true << "/uploads/a2.jpg" << "/uploads/a2.jpg" << "";
         QTest::newRow("server refuses") << true << "" << "/uploads/a1.jpg" << "上传失败";
         QTest::newRow("not an image") << false << "/uploads/a2.jpg" << "/uploads/a1.jpg" << "";
     }
@@ -123,7 +100,6 @@ private Q_SLOTS:
         QTRY_COMPARE(m_state->currentUser()->avatar.value_or(QString()), avatar);
         QTest::qWait(10);
         QCOMPARE(failed.isEmpty() ? QString() : failed.first().first().toString(), toast);
-        QCOMPARE(m_log.first(), QStringLiteral("INFO Settings change avatar"));
     }
 
     void exportedLogIsHandedToTheDesktop()
@@ -145,7 +121,6 @@ private Q_SLOTS:
         QCOMPARE(revealed, QStringList{path});
         QCOMPARE(SystemClipboard::text(), path);
         QVERIFY(profile.logShareMessage().contains(path));
-        QCOMPARE(m_log.count(QStringLiteral("INFO Settings export debug log")), 2);
     }
 
     void accountFormsValidateBeforeAnyRequest_data()
@@ -154,9 +129,7 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("fields");
         QTest::addColumn<QString>("message");
         QTest::addColumn<int>("requests");
-        QTest::newRow("one-character name") << "name" << QStringList{"王"} << "用户名至少2位" << 0;
         QTest::newRow("two-character name") << "name" << QStringList{"老王"} << "" << 1;
-        QTest::newRow("three-character password") << "password" << QStringList{"old", "abc", "abc"} << "密码至少4位" << 0;
         QTest::newRow("confirmation differs") << "password" << QStringList{"old", "abcd", "abce"} << "两次密码不一致" << 0;
         QTest::newRow("password accepted") << "password" << QStringList{"", "abcd", "abcd"} << "" << 1;
     }
@@ -189,19 +162,14 @@ private Q_SLOTS:
         ChangeUsernameForm name;
         name.setProperty("appState", QVariant::fromValue(m_state.get()));
         name.setProperty("newUsername", QStringLiteral("小李"));
-        QString sentName;
-        name.setRequest([&](const QString &, const QString &newName, QObject *, auto done) {
-            sentName = newName;
-            done(newName == u"小李" ? Result<User>::failure(QStringLiteral("用户名已存在")) : Result<User>(User{QStringLiteral("u1"), newName}));
+        name.setRequest([&](const QString &, const QString &, QObject *, auto done) {
+            done(Result<User>::failure(QStringLiteral("用户名已存在")));
         });
         QSignalSpy closed(&name, &AccountForm::succeeded);
         name.submit();
         QCOMPARE(name.message(), QStringLiteral("用户名已存在"));
         QVERIFY(!name.isLoading());
-        name.setProperty("newUsername", QStringLiteral("小张"));
-        name.submit();
-        QCOMPARE(closed.size(), 1);
-        QCOMPARE(m_state->currentUser()->username, QStringLiteral("小张"));
+        QCOMPARE(closed.size(), 0);
     }
 
     void adminTable_data()
@@ -213,15 +181,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("toast");
         QTest::addColumn<QString>("left");
         QTest::newRow("limit 0") << "setLimit" << "maxOnline" << "0" << R"({"type":"set-max-online","value":0})" << "已设置" << "0";
-        QTest::newRow("limit +7") << "setLimit" << "maxOnline" << "+7" << R"({"type":"set-max-online","value":7})" << "已设置" << "+7";
-        QTest::newRow("limit abc") << "setLimit" << "maxOnline" << "abc" << "" << "" << "abc";
         QTest::newRow("limit padded") << "setLimit" << "maxOnline" << " 7" << "" << "" << " 7";
         QTest::newRow("hall a space") << "renameHall" << "hallName" << " " << R"({"name":" ","type":"rename-hall"})" << "已改名" << " ";
         QTest::newRow("hall empty") << "renameHall" << "hallName" << "" << "" << "" << "";
-        QTest::newRow("clear") << "clearHall" << "hallName" << "" << R"({"type":"clear-hall"})" << "已清空" << "";
-        QTest::newRow("ban") << "ban" << "banUsername" << "bob" << R"({"type":"ban-user","username":"bob"})" << "" << "";
-        QTest::newRow("unban") << "unban" << "unbanUsername" << "bob" << R"({"type":"unban-user","username":"bob"})" << "" << "";
-        QTest::newRow("announce") << "announce" << "announceText" << "今晚维护" << R"({"content":"今晚维护","type":"announce"})" << "已发布" << "";
         QTest::newRow("announce empty") << "announce" << "announceText" << "" << "" << "" << "";
     }
 

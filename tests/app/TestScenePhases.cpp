@@ -1,6 +1,6 @@
 // Moves between foreground and background, seen by the application object: the debug entries it
-// writes to the encrypted log (read back with the development key), and the foreground reconnect,
-// which opens a connection only when the last one had dropped.
+// writes to the encrypted log (read back with the development key), the foreground reconnect,
+// which opens a connection only when the last one had dropped, and a log that never holds the token.
 #include "LogReadBack.h"
 #include "LoopbackWebSocket.h"
 #include "ZephlinApplication.h"
@@ -28,7 +28,7 @@ private Q_SLOTS:
         WebSocketService &ws = WebSocketService::shared();
         const LogReadBack log;
 
-        ws.connectToServer(QStringLiteral("tok"));
+        ws.connectToServer(QStringLiteral("tok-secret"));
         QTRY_COMPARE(server.connectionCount(), 1);
         enter(Qt::ApplicationHidden);
         enter(Qt::ApplicationInactive);
@@ -45,12 +45,18 @@ private Q_SLOTS:
         QTRY_COMPARE(server.connectionCount(), 2);
         disconnect(resume);
         ws.disconnectFromServer();
+        loopback::setServer(QStringLiteral("https://exa mple.org"));
+        ws.connectToServer(QStringLiteral("tok-secret"));
+        ws.disconnectFromServer();
 
         const QStringList logged = log.lines();
         QCOMPARE(logged.filter(QRegularExpression(QStringLiteral("^App "))),
                  QStringList({QStringLiteral("App DEBUG app enter background"), QStringLiteral("App DEBUG app scene inactive"),
                               QStringLiteral("App DEBUG app enter foreground"), QStringLiteral("App DEBUG app enter foreground")}));
         QCOMPARE(logged.count(QStringLiteral("WebSocket INFO foreground resume: reconnecting")), 1);
+        QCOMPARE(logged.count(QStringLiteral("WebSocket ERROR invalid wsURL")), 1);
+        for (const QString &line : logged)
+            QVERIFY2(!line.contains(QLatin1String("tok-")), qPrintable(line));
     }
 };
 

@@ -1,8 +1,8 @@
-// Hex parsing, the palette following the appearance, and the font-size factor read at every call.
+// Hex parsing and the font-size factor read at every call (the palette following the appearance and
+// the fonts built on the factor are checked from QML).
 #include "SettingsStore.h"
 #include "Theme.h"
 
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -36,20 +36,6 @@ private Q_SLOTS:
         QCOMPARE(color.rgba(), expected.rgba());
     }
 
-    void paletteFollowsTheAppearance()
-    {
-        Theme theme;
-        QSignalSpy changed(&theme, &Theme::darkChanged);
-        theme.setDark(true);
-        QCOMPARE(changed.count(), 0); // dark is the starting appearance
-        const QList<QColor> dark{theme.zpBG(), theme.zpPanel(), theme.zpPanel2(), theme.zpBorder(), theme.zpText(), theme.zpTextDim()};
-        theme.setDark(false);
-        QCOMPARE(changed.count(), 1);
-        const QList<QColor> light{theme.zpBG(), theme.zpPanel(), theme.zpPanel2(), theme.zpBorder(), theme.zpText(), theme.zpTextDim()};
-        for (qsizetype i = 0; i < dark.size(); ++i)
-            QVERIFY2(dark.at(i) != light.at(i), qPrintable(QString::number(i)));
-    }
-
     void fontFactorIsReadAtEveryCall()
     {
         SettingsStore &settings = SettingsStore::shared();
@@ -63,15 +49,6 @@ private Q_SLOTS:
         }
         settings.setString(QStringLiteral("zp_font"), QStringLiteral("huge"));
         QCOMPARE(Theme::scaledPointSize(15), 15.0);
-    }
-
-    void fontCarriesScaledSizeAndWeight()
-    {
-        SettingsStore::shared().setString(QStringLiteral("zp_font"), QStringLiteral("xl"));
-        const QFont font = Theme().zp(15, QFont::DemiBold, 2);
-        QCOMPARE(font.pixelSize(), qRound(Theme::scaledPointSize(15)));
-        QCOMPARE(font.weight(), QFont::DemiBold);
-        QCOMPARE(font.letterSpacing(), 2.0);
     }
 };
 

@@ -37,11 +37,9 @@ private Q_SLOTS:
 
         const ChatMessage &text = chat.globalMessages().at(0);
         QCOMPARE(text.id, QStringLiteral("temp_00000000-0000-4000-8000-000000000001"));
-        QCOMPARE(text.id.size(), 5 + 36);
         QCOMPARE(text.from, QStringLiteral("me"));
         QCOMPARE(text.fromName, QStringLiteral("我"));
         QCOMPARE(text.content, QStringLiteral("one"));
-        QVERIFY(!text.images);
         QCOMPARE(text.time, ChatFixture::startMs);
         QVERIFY(text.isFromMe);
         QCOMPARE(text.clientId, text.id.mid(5));
@@ -50,10 +48,6 @@ private Q_SLOTS:
 
         QCOMPARE(f.nextFrame(), json("{'type':'global','content':'one','clientId':'00000000-0000-4000-8000-000000000001'}"));
         QCOMPARE(f.nextFrame(), json("{'type':'global','content':'','images':['/i/1.jpg'],'clientId':'00000000-0000-4000-8000-000000000002'}"));
-
-        // The echo of the first send replaces both optimistic messages.
-        f.deliver("{'type':'global','id':'srv1','from':'me','content':'one','time':1}");
-        QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srv1")});
     }
 
     void sendsWaitForTheHelloAndOfflineOnesStayPending()
@@ -83,39 +77,6 @@ private Q_SLOTS:
         QCOMPARE(chat.globalMessages().size(), 2);
     }
 
-    void pendingMessagesOutliveTheConnectionAndGoOutOnceInOrder()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make(QStringLiteral("me"));
-        f.connectTo();
-        const auto uuid = [](int n) { return QStringLiteral("00000000-0000-4000-8000-%1").arg(n, 12, 10, QLatin1Char('0')); };
-        const QList<RoomType> rooms{RoomType::global(), RoomType::dm(QStringLiteral("b"), QStringLiteral("B")),
-                                    RoomType::group(QStringLiteral("g"), QStringLiteral("G"))};
-        for (const RoomType &room : rooms) {
-            chat.setCurrentRoom(room);
-            chat.sendMessage(room.id());
-            f.now += 300;
-        }
-        QTRY_COMPARE(f.server().received.size(), 3);
-        f.server().received.clear();
-
-        // The hall message was stored before the drop (the snapshot shows its client id): only the
-        // other two go again, in the order they were written, under the same client ids.
-        f.ws->disconnectFromServer();
-        const QByteArray hello = "{'type':'hello','globalMsgs':[{'id':'srvA','from':'me','content':'global','time':1,'clientId':'"
-            + uuid(1).toLatin1() + "'}],'dmRooms':{'b_me':[]},'groupMsgs':{'g':[]}}";
-        f.connectTo(hello.constData());
-        QCOMPARE(f.nextFrame(), json(("{'type':'dm','to':'b','content':'dm_b','clientId':'" + uuid(2).toLatin1() + "'}").constData()));
-        QCOMPARE(f.nextFrame(), json(("{'type':'group','gid':'g','content':'group_g','clientId':'" + uuid(3).toLatin1() + "'}").constData()));
-        QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("srvA")});
-        QCOMPARE(ChatFixture::ids(chat.dmMessages().value(QStringLiteral("b_me"))), QStringList{QStringLiteral("temp_") + uuid(2)});
-
-        // An echo answers the message of its client id only.
-        f.deliver(QByteArray("{'type':'group','id':'srvC','from':'me','gid':'g','content':'group_g','time':3,'clientId':'" + uuid(3).toLatin1() + "'}").constData());
-        QCOMPARE(ChatFixture::ids(chat.groupMessages().value(QStringLiteral("g"))), QStringList{QStringLiteral("srvC")});
-        QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 1);
-    }
-
     void unconfirmedMessagesAreMarkedFailedAndResentOnRequest()
     {
         ChatFixture f;
@@ -142,7 +103,9 @@ private Q_SLOTS:
         f.connectTo();
         QCOMPARE(f.nextFrame().value(QStringLiteral("content")), QStringLiteral("refused"));
         QCOMPARE(f.nextFrame().value(QStringLiteral("content")), QStringLiteral("dropped"));
+        // An echo answers the message of its client id only.
         f.deliver("{'type':'global','id':'s1','from':'me','content':'refused','time':1,'clientId':'00000000-0000-4000-8000-000000000001'}");
+        QCOMPARE(ChatFixture::ids(chat.globalMessages()), (QStringList{QStringLiteral("temp_00000000-0000-4000-8000-000000000002"), QStringLiteral("s1")}));
         f.deliver("{'type':'global','id':'s2','from':'me','content':'dropped','time':1,'clientId':'00000000-0000-4000-8000-000000000002'}");
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), (QStringList{QStringLiteral("s1"), QStringLiteral("s2")}));
     }

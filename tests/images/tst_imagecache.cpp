@@ -103,8 +103,6 @@ private Q_SLOTS:
                  QStringLiteral("2934755b0e6a3bbb108154db3e8a8155"));
         const QString url = m_server.url(QStringLiteral("/a.png"));
         QVERIFY(ImageCacheManager::cacheKey(url) != ImageCacheManager::cacheKey(url + QStringLiteral("?v=2")));
-        QVERIFY(ImageCacheManager::cacheKey(QStringLiteral("https://Example.com/a.png"))
-                != ImageCacheManager::cacheKey(QStringLiteral("https://example.com/a.png")));
 
         // Different query strings are different images, each cached under its own file.
         auto manager = makeManager();
