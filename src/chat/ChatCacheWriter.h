@@ -3,7 +3,9 @@
 // it, so that the main thread only takes a cheap copy of the implicitly shared lists at each save
 // point. Saves of one key land in order: a queued save is replaced by a newer one of its key, and
 // a save older than the one last written is dropped. A key whose JSON hashes to what was last
-// written is not sealed again.
+// written is not sealed again. Every copy handed over is released on the writer thread, a replaced
+// one too: the main thread has usually made its own copy of those lists by then, so the copy it
+// handed over is the last owner of thousands of messages.
 #include <QMutex>
 #include <QString>
 #include <QThread>
@@ -12,6 +14,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <vector>
 
 class ChatCacheWriter
 {
@@ -22,7 +25,10 @@ public:
     // with the generation the save was queued under.
     using FailureReport = std::function<void(int key, quint64 generation)>;
 
-    explicit ChatCacheWriter(FailureReport failed);
+    // Told on the writer thread when it has encoded a save of key and let go of its copy.
+    using Released = std::function<void(int key)>;
+
+    ChatCacheWriter(FailureReport failed, Released released);
     // Writes what is queued, then stops.
     ~ChatCacheWriter();
 
@@ -35,6 +41,9 @@ public:
     void waitUntilIdle();
     // Nothing queued, nothing being written.
     bool isIdle() const;
+    // A save of key is queued or being encoded: the writer holds a copy of its lists, so a change
+    // to them now copies them.
+    bool holdsCopy(int key) const;
     // Counts cancels; failures carry the count their save was queued under.
     quint64 generation() const;
     // Keys sealed and written so far.
@@ -49,9 +58,10 @@ private:
     };
 
     void run();
-    void save(int key, const Job &job, quint64 generation);
+    void save(int key, const QByteArray &json, const Job &job, quint64 generation);
 
     FailureReport m_failed;
+    Released m_released;
     std::atomic<int> m_writes = 0;
     mutable QMutex m_mutex;
     QWaitCondition m_wake;
@@ -59,6 +69,8 @@ private:
     // Held across the check that a save is still wanted and its write, so cancel() can wait for it.
     QMutex m_writeMutex;
     std::map<int, Job> m_queue; // by key: written in key order
+    std::vector<Job> m_replaced; // released by the writer thread
+    int m_encodingKey = -1;
     std::map<int, quint64> m_lastSequence;
     std::map<int, size_t> m_writtenHash;
     quint64 m_generation = 0;

@@ -11,6 +11,8 @@
 #include <QSemaphore>
 #include <QTest>
 #include <QThreadPool>
+#include <atomic>
+#include <memory>
 
 namespace {
 QString text(const QJsonObject &frame)
@@ -159,7 +161,8 @@ private Q_SLOTS:
         SettingsStore::shared().setLocation(dir.path());
         const QString key = ChatCache::storageKey(ChatCache::Friends);
         const auto json = [](const char *text) { return [bytes = QByteArray(text)] { return bytes; }; };
-        ChatCacheWriter writer([](int, quint64) {});
+        std::atomic<int> released = 0;
+        ChatCacheWriter writer([](int, quint64) {}, [&released](int) { ++released; });
         // The newer save is written first; the older one, handed over late, never overwrites it.
         writer.enqueue(ChatCache::Friends, key, 2, json("[2]"));
         writer.waitUntilIdle();
@@ -176,12 +179,21 @@ private Q_SLOTS:
             return QByteArray("[]");
         });
         QVERIFY(busy.tryAcquire(1, 5000));
+        QVERIFY(writer.holdsCopy(ChatCache::Groups));
+        QVERIFY(!writer.holdsCopy(ChatCache::Friends));
+        // The copies a replaced save holds are released on the writer thread, not the caller's.
+        std::atomic<QThread *> releasedOn = nullptr;
+        std::shared_ptr<int> copy(new int, [&releasedOn](int *p) { releasedOn = QThread::currentThread(); delete p; });
         writer.enqueue(ChatCache::Friends, key, 5, json("[5]"));
-        writer.enqueue(ChatCache::Friends, key, 4, json("[4]"));
+        writer.enqueue(ChatCache::Friends, key, 4, [copy = std::move(copy)] { return QByteArray("[4]"); });
+        QVERIFY(writer.holdsCopy(ChatCache::Friends));
         proceed.release();
         writer.waitUntilIdle();
         QCOMPARE(SecureStorage::shared().loadJson(key), QByteArray("[5]"));
         QCOMPARE(writer.writes(), 3);
+        QTRY_VERIFY(releasedOn.load());
+        QVERIFY(releasedOn.load() != QThread::currentThread());
+        QTRY_COMPARE(released.load(), 4);
     }
 };
 

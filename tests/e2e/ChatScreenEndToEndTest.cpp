@@ -3,11 +3,9 @@
 // mention and a picture reaches alice's list and chat screen; alice's text and picture go out
 // through the chat screen (the picture uploaded over REST); her recall and her deleting bob as a
 // contact reach bob.
-#include "APIService.h"
 #include "ChatViewModel.h"
-#include "DemoAppDriver.h"
 #include "DraftImageList.h"
-#include "WebSocketService.h"
+#include "PeerClient.h"
 
 #include <QBuffer>
 #include <QQmlListReference>
@@ -20,8 +18,6 @@ Q_IMPORT_QML_PLUGIN(Zephlin_ChatPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
-
-using namespace std::chrono_literals;
 
 class ChatScreenEndToEndTest : public QObject
 {
@@ -74,14 +70,8 @@ private Q_SLOTS:
         const QString alice = ChatViewModel::currentUserId();
 
         // Bob: the client core with callbacks of his own.
-        const Result<LoginResponse> bob = DemoAppDriver::await<LoginResponse>([](auto done) {
-            APIService::shared().login(QStringLiteral("bob"), QStringLiteral("bob123"), nullptr, done);
-        });
-        QVERIFY2(bob.ok(), qPrintable(bob.error()));
-        WebSocketTiming quick;
-        quick.authDelay = 20ms;
-        WebSocketService bobSocket(quick);
-        bool bobHello = false;
+        PeerClient bob;
+        QVERIFY(bob.signIn(QStringLiteral("bob"), QStringLiteral("bob123")));
         QList<ChatMessage> bobHall;
         QStringList bobRecalled;
         std::optional<QList<User>> bobFriends;
@@ -97,23 +87,21 @@ private Q_SLOTS:
                     return m;
             return std::nullopt;
         };
-        bobSocket.onHello = [&](const HelloMessage &hello) {
-            bobHello = true;
+        bob.socket.onHello = [&](const HelloMessage &hello) {
             for (const ChatMessage &m : hello.globalMsgs.value_or(QList<ChatMessage>()))
                 bobHears(m);
         };
-        bobSocket.onGlobalMessage = bobHears;
-        bobSocket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &) { bobRecalled << id; };
-        bobSocket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
-        bobSocket.connectToServer(bob->token);
-        QTRY_VERIFY_WITH_TIMEOUT(bobHello, 10000);
+        bob.socket.onGlobalMessage = bobHears;
+        bob.socket.onRecalled = [&](const QString &, const QString &id, const auto &, const auto &) { bobRecalled << id; };
+        bob.socket.onFriendUpdate = [&](const QList<User> &friends) { bobFriends = friends; };
+        QVERIFY(bob.connect());
 
         // Bob's picture goes up over REST, then his message with it and a mention of alice.
         const Result<ImageUploadResponse> uploaded = DemoAppDriver::await<ImageUploadResponse>([&](auto done) {
-            APIService::shared().uploadMessageImage(bob->token, jpeg(Qt::darkCyan), nullptr, done);
+            APIService::shared().uploadMessageImage(bob.token, jpeg(Qt::darkCyan), nullptr, done);
         });
         QVERIFY2(uploaded.ok(), qPrintable(uploaded.error()));
-        bobSocket.sendGlobal(QStringLiteral("@alice 看这张"), {uploaded->url});
+        bob.socket.sendGlobal(QStringLiteral("@alice 看这张"), {uploaded->url});
 
         // Alice's list previews it; her chat screen shows it with the mention and one 160-point cell.
         QTRY_VERIFY_WITH_TIMEOUT(listRow(QStringLiteral("conversationList"), 0)
@@ -156,7 +144,7 @@ private Q_SLOTS:
         QMetaObject::invokeMethod(item(QStringLiteral("chatBackButton")), "clicked");
         QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("chatView")), 5000);
         QMetaObject::invokeMethod(item(QStringLiteral("messagesView")), "openRoom",
-                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::dm(bob->user.id, QStringLiteral("bob")))));
+                                  Q_ARG(QVariant, QVariant::fromValue(RoomType::dm(bob.user.id, QStringLiteral("bob")))));
         QTRY_VERIFY_WITH_TIMEOUT(item(QStringLiteral("deleteContactButton")), 5000);
         QMetaObject::invokeMethod(item(QStringLiteral("deleteContactButton")), "clicked");
         QTRY_VERIFY_WITH_TIMEOUT(alertButton(QStringLiteral("deleteContactDialog"), QStringLiteral("删除")), 5000);
@@ -164,7 +152,7 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!item(QStringLiteral("chatView")), 5000);
         const auto aliceHasBob = [&] {
             for (const User &user : chat->friends())
-                if (user.id == bob->user.id)
+                if (user.id == bob.user.id)
                     return true;
             return false;
         };
@@ -172,7 +160,6 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(bobFriends.has_value(), 10000);
         for (const User &user : *bobFriends)
             QVERIFY(user.id != alice);
-        bobSocket.disconnectFromServer();
     }
 };
 

@@ -1,7 +1,7 @@
 #pragma once
-// The real application against the real server seeded with the demo data, for the screens'
-// end-to-end tests: starting both, signing in through the sign-in screen, finding items by object
-// name, and waiting for one answer of the REST client.
+// The real application against the real server (seeded with the demo data), for the screens'
+// end-to-end tests: starting both, signing in or registering through the sign-in screen, finding
+// items by object name, and waiting for one answer of the REST client.
 #include "ChatViewModel.h"
 #include "RootController.h"
 #include "ServerProcess.h"
@@ -27,35 +27,61 @@ public:
         SettingsStore::shared().setString(QStringLiteral("zp_server_url"), m_server.baseURL());
         return true;
     }
+    QString serverURL() const { return m_server.baseURL(); }
+
+    // A process start: a new application and root view over the stored profile (the previous one
+    // ended first), optionally with a server address given on the command line; null on failure.
+    ZephlinApplication *start(const QString &serverURL = QString())
+    {
+        quit();
+        RootController::resetForTesting();
+        ZephlinApplication::Options options;
+        options.silentUpdateCheck = false;
+        options.serverURL = serverURL;
+        m_app = std::make_unique<ZephlinApplication>(options);
+        return m_app->showRootView() ? m_app.get() : nullptr;
+    }
 
     // A fresh application showing the sign-in screen, or null.
     ZephlinApplication *launch()
     {
-        RootController::resetForTesting();
-        ZephlinApplication::Options options;
-        options.silentUpdateCheck = false;
-        m_app = std::make_unique<ZephlinApplication>(options);
-        if (!m_app->showRootView())
+        if (!start())
             return nullptr;
-        return QTest::qWaitFor([&] { return route() == int(RootController::Route::SignIn); }, 10000) ? m_app.get() : nullptr;
+        return waitForRoute(RootController::Route::SignIn) ? m_app.get() : nullptr;
     }
 
     int route() const { return item(QStringLiteral("rootController"))->property("route").toInt(); }
+    bool waitForRoute(RootController::Route wanted) const
+    {
+        return QTest::qWaitFor([&] { return route() == int(wanted); }, 20000);
+    }
+
+    // Signs in, or registers, through the sign-in screen shown; true once on the main tabs.
+    bool submit(const QString &username, const QString &password, bool registering = false)
+    {
+        const QString form = registering ? QStringLiteral("reg") : QStringLiteral("login");
+        if (registering)
+            QMetaObject::invokeMethod(item(QStringLiteral("registerTab")), "clicked");
+        item(form + QStringLiteral("Username"))->setProperty("text", username);
+        item(form + QStringLiteral("Password"))->setProperty("text", password);
+        if (registering)
+            item(QStringLiteral("regPassword2"))->setProperty("text", password);
+        QMetaObject::invokeMethod(item(registering ? QStringLiteral("registerButton") : QStringLiteral("loginButton")), "clicked");
+        return waitForRoute(RootController::Route::Main);
+    }
 
     // A fresh application signed in through the sign-in screen; its chat state, or null.
     ChatViewModel *signIn(const QString &username, const QString &password)
     {
-        if (!launch())
+        if (!launch() || !submit(username, password))
             return nullptr;
-        item(QStringLiteral("loginUsername"))->setProperty("text", username);
-        item(QStringLiteral("loginPassword"))->setProperty("text", password);
-        QMetaObject::invokeMethod(item(QStringLiteral("loginButton")), "clicked");
-        if (!QTest::qWaitFor([&] { return route() == int(RootController::Route::Main); }, 20000))
-            return nullptr;
-        auto *chat = m_app->window()->property("chat").value<ChatViewModel *>();
+        ChatViewModel *chat = this->chat();
         // Signed in once the first hello has brought the friends.
         return chat && QTest::qWaitFor([chat] { return !chat->friends().isEmpty(); }, 20000) ? chat : nullptr;
     }
+
+    ZephlinApplication *app() const { return m_app.get(); }
+    ChatViewModel *chat() const { return m_app->window()->property("chat").value<ChatViewModel *>(); }
 
     void quit()
     {

@@ -1,20 +1,20 @@
 #pragma once
-// Set-up of the image and update QML tests: a local HTTPS server (trusted through a test CA) with a
-// few canned images and a version file, and the test-only MediaTestSupport singleton (module
-// ZephlinTest) that hands its URLs to the test cases.
+// Set-up of the image, update and screen QML tests: a local HTTPS server (trusted through a test CA)
+// with a few canned images and a version file, and the test-only MediaTestSupport singleton (module
+// ZephlinTest) that hands its URLs and picture files to the test cases.
 #include "AppUpdateChecker.h"
-#include "DevCertificates.h"
 #include "ImageCacheManager.h"
 #include "LocalHttpsServer.h"
 #include "QmlTestSetup.h"
 #include "ServerConfig.h"
 #include "SettingsStore.h"
-#include "TlsTrust.h"
 
 #include <QBuffer>
 #include <QColor>
 #include <QImage>
 #include <QSaveFile>
+#include <QTemporaryDir>
+#include <QUrl>
 #include <QtQml/qqml.h>
 
 class MediaTestSupport : public QObject
@@ -44,6 +44,15 @@ public:
     {
         SettingsStore::shared().setString(QLatin1String(ServerConfig::settingsKey), base);
     }
+    // A picture file to pick.
+    Q_INVOKABLE QUrl pictureFile()
+    {
+        const QString path = m_files.filePath(QStringLiteral("picture.png"));
+        QFile file(path);
+        if (!file.exists() && (!file.open(QIODevice::WriteOnly) || file.write(png(Qt::green, 30, 30)) <= 0))
+            return {};
+        return QUrl::fromLocalFile(path);
+    }
     // An image left in the disk cache by an earlier launch.
     Q_INVOKABLE bool storeOnDisk(const QString &url, const QColor &color)
     {
@@ -53,6 +62,7 @@ public:
 
 private:
     LocalHttpsServer m_server;
+    QTemporaryDir m_files;
 };
 
 class MediaTestSetup : public QmlTestSetup
@@ -63,11 +73,9 @@ public Q_SLOTS:
     void applicationAvailable()
     {
         QmlTestSetup::applicationAvailable();
-        Result<DevCertificates> certificates = DevCertificates::generate();
-        if (!certificates || !m_support.server().start(certificates.value()))
-            qFatal("the local HTTPS server did not start");
-        TlsTrust::addCaCertificates({certificates->caCertificate});
         LocalHttpsServer &server = m_support.server();
+        if (!server.startTrusted())
+            qFatal("the local HTTPS server did not start");
         server.setResponse(QStringLiteral("/photo.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 40, 30)});
         server.setResponse(QStringLiteral("/avatar.png"), {200, "image/png", MediaTestSupport::png(Qt::red, 20, 20)});
         server.setResponse(QStringLiteral("/large.png"), {200, "image/png", MediaTestSupport::png(Qt::blue, 1000, 800)});

@@ -1,12 +1,13 @@
 #pragma once
-// Set-up of the screen tests: adds the test-only TestSupport singleton (module ZephlinTest), which
-// makes session states and signs them in without a server, feeds the chat state frames as the
-// server would send them and records the frames screens send (a loopback TLS WebSocket server).
+// Set-up of the screen tests: the media set-up (its images are the moments feed's) and the test-only
+// TestSupport singleton (module ZephlinTest), which makes session states and signs them in without
+// a server, feeds the chat state frames as the server would send them and records the frames
+// screens send (a loopback TLS WebSocket server).
 #include "AppState.h"
 #include "LoopbackTls.h"
 #include "WebSocketTestServer.h"
 #include "NotificationCenter.h"
-#include "QmlTestSetup.h"
+#include "MediaTestSetup.h"
 #include "RootController.h"
 #include "SecureStorage.h"
 #include "SettingsStore.h"
@@ -86,14 +87,14 @@ private:
     std::unique_ptr<WebSocketTestServer> m_server;
 };
 
-class ScreenTestSetup : public QmlTestSetup
+class ScreenTestSetup : public MediaTestSetup
 {
     Q_OBJECT
 
 public Q_SLOTS:
     void qmlEngineAvailable(QQmlEngine *engine)
     {
-        QmlTestSetup::qmlEngineAvailable(engine);
+        MediaTestSetup::qmlEngineAvailable(engine);
         qmlRegisterSingletonInstance("ZephlinTest", 1, 0, "TestSupport", &m_support);
     }
 

@@ -1,4 +1,5 @@
 import QtQuick
+import Zephlin.Images
 
 // A spinning ring of dots; white at 60 % unless told otherwise.
 Item {
@@ -9,28 +10,9 @@ Item {
     implicitWidth: 24
     implicitHeight: 24
 
-    Item {
-        id: wheel
+    SpinnerDots {
         anchors.fill: parent
-
-        Repeater {
-            model: 8
-
-            Rectangle {
-                id: dot
-                required property int index
-                readonly property real angle: index * Math.PI / 4
-                readonly property real reach: (root.width - dot.width) / 2
-
-                width: root.width * 0.18
-                height: dot.width
-                radius: dot.width / 2
-                color: root.color
-                opacity: 0.3 + 0.7 * dot.index / 7
-                x: dot.reach + Math.cos(dot.angle) * dot.reach
-                y: dot.reach + Math.sin(dot.angle) * dot.reach
-            }
-        }
+        color: root.color
 
         RotationAnimator on rotation {
             from: 0

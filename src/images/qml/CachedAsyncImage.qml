@@ -31,16 +31,21 @@ Item {
         visible: loadState === ImageLoader.Loaded
     }
 
-    ActivitySpinner {
+    // The spinner and the failure symbol are made only while shown: a chat row with four images
+    // would otherwise build both for every cell.
+    Loader {
         objectName: "spinner"
         anchors.centerIn: parent
-        visible: root.loadState === ImageLoader.Idle || root.loadState === ImageLoader.Loading
+        active: root.loadState === ImageLoader.Idle || root.loadState === ImageLoader.Loading
+        visible: active
+        sourceComponent: ActivitySpinner {}
     }
 
-    PhotoGlyph {
+    Loader {
         objectName: "failureGlyph"
         anchors.centerIn: parent
-        size: 20
-        visible: root.loadState === ImageLoader.Failed
+        active: root.loadState === ImageLoader.Failed
+        visible: active
+        sourceComponent: PhotoGlyph { size: 20 }
     }
 }

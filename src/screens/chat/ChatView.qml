@@ -22,6 +22,10 @@ FocusScope {
     property string previewImageURL: ""
     readonly property ChatComposer composer: composer
     readonly property ListView messageList: messageList
+    // What every row reads, worked out once rather than in each row as it is made.
+    readonly property bool inGroup: room.isGroup
+    readonly property string ownName: appState.currentUser.username !== undefined ? appState.currentUser.username : "我"
+    readonly property var ownAvatar: appState.currentUser.avatar
     signal closed()
 
     Keys.onEscapePressed: view.closed()
@@ -169,7 +173,6 @@ FocusScope {
             boundsBehavior: Flickable.StopAtBounds
             activeFocusOnTab: true
             keyNavigationEnabled: true
-            highlightFollowsCurrentItem: false
             // Keyboard users start at the newest message.
             onActiveFocusChanged: if (activeFocus) currentIndex = count - 1
             Accessible.role: Accessible.List
@@ -192,29 +195,37 @@ FocusScope {
                 easing.type: Easing.OutCubic
             }
 
+            // One frame for the keyboard's current row, rather than one per row; 4 outside the row,
+            // which sits 16 in.
+            highlight: Item {
+                visible: messageList.activeFocus
+                Rectangle {
+                    x: 12
+                    y: -4
+                    width: parent.width + 8
+                    height: parent.height + 8
+                    color: "transparent"
+                    border.width: 2
+                    border.color: Theme.accent
+                    radius: 8
+                }
+            }
+            highlightMoveDuration: 0
+            highlightResizeDuration: 0
+
             delegate: MessageRow {
-                id: messageRow
-                readonly property var message: ({ id: messageId, content: content, isFromMe: isFromMe, isFailed: isFailed })
                 x: 16
                 width: ListView.view.width - 32
                 currentUserId: composer.currentUserId
-                inGroup: view.room.isGroup
-                ownUser: view.appState.currentUser
+                inGroup: view.inGroup
+                ownName: view.ownName
+                ownAvatar: view.ownAvatar
                 onActionsRequested: view.contextMenuMessage = message
                 onMentionRequested: name => {
                     composer.mentionSender(name)
                     inputBar.focusField()
                 }
                 onImageTapped: url => view.previewImageURL = url
-                Rectangle {
-                    anchors.fill: parent
-                    anchors.margins: -4
-                    visible: messageRow.ListView.isCurrentItem && messageList.activeFocus
-                    color: "transparent"
-                    border.width: 2
-                    border.color: Theme.accent
-                    radius: 8
-                }
             }
         }
 

@@ -22,32 +22,40 @@ Item {
             }
         }
 
-        function spinner(view) { return findChild(view, "spinner") }
-        function glyph(view) { return findChild(view, "failureGlyph") }
-
-        function test_diskCacheHitShowsInFirstFrame() {
-            const url = MediaTestSupport.url("/earlier.png")
-            verify(MediaTestSupport.storeOnDisk(url, "green"))
-            const view = createTemporaryObject(imageComponent, root, { url: url })
-            // Loaded while being created: the spinner never had a frame.
-            compare(view.loadState, ImageLoader.Loaded)
-            verify(!spinner(view).visible)
-            verify(!glyph(view).visible)
-            compare(MediaTestSupport.requestCount("/earlier.png"), 0)
-            waitForRendering(view)
-            const shot = grabImage(view)
-            compare(shot.pixel(50, 40), Qt.rgba(0, 128 / 255, 0, 1))
+        // What the view shows in each state of its loader (the states themselves are the loader's
+        // tests): the spinner while there is nothing yet, the failure glyph on the placeholder colour.
+        function test_statesShowSpinnerImageOrGlyph_data() {
+            return [
+                { tag: "disk hit", path: "/earlier.png", onDisk: "green", first: ImageLoader.Loaded,
+                  state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 128 / 255, 0, 1) },
+                { tag: "download", path: "/photo.png", first: ImageLoader.Loading,
+                  state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
+                { tag: "memory hit", path: "/photo.png", shownBefore: true, first: ImageLoader.Loaded,
+                  state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
+                { tag: "not an image", path: "/page.png", first: ImageLoader.Loading,
+                  state: ImageLoader.Failed, spinner: false, glyph: true, pixel: Qt.rgba(0, 0, 0, 1) },
+                { tag: "no url", path: "", first: ImageLoader.Idle, state: ImageLoader.Idle, spinner: true, glyph: false },
+            ]
         }
-
-        function test_downloadShowsSpinnerThenImage() {
-            const view = createTemporaryObject(imageComponent, root, { url: MediaTestSupport.url("/photo.png") })
-            compare(view.loadState, ImageLoader.Loading)
-            verify(spinner(view).visible)
-            verify(!glyph(view).visible)
-            tryCompare(view, "loadState", ImageLoader.Loaded)
-            verify(!spinner(view).visible)
-            waitForRendering(view)
-            compare(grabImage(view).pixel(50, 40), Qt.rgba(0, 0, 1, 1))
+        function test_statesShowSpinnerImageOrGlyph(data) {
+            const url = data.path ? MediaTestSupport.url(data.path) : ""
+            if (data.onDisk)
+                verify(MediaTestSupport.storeOnDisk(url, data.onDisk))
+            if (data.shownBefore)
+                tryCompare(createTemporaryObject(imageComponent, root, { url: url }), "loadState", ImageLoader.Loaded)
+            const requests = data.path ? MediaTestSupport.requestCount(data.path) : 0
+            const view = createTemporaryObject(imageComponent, root, { url: url })
+            compare(view.loadState, data.first)
+            compare(findChild(view, "spinner").visible, data.first === ImageLoader.Loading || data.spinner)
+            tryCompare(view, "loadState", data.state)
+            compare(findChild(view, "spinner").visible, data.spinner)
+            compare(findChild(view, "failureGlyph").visible, data.glyph)
+            if (data.first === ImageLoader.Loaded)
+                compare(MediaTestSupport.requestCount(data.path), requests)
+            if (data.pixel) {
+                waitForRendering(view)
+                compare(grabImage(view).pixel(data.glyph ? 2 : 50, data.glyph ? 2 : 40), data.pixel)
+            }
         }
 
         // A picture larger than the view is decoded at the view's size, not its own.
@@ -57,31 +65,6 @@ Item {
             const size = findChild(view, "image").imageSize
             compare(size.width, 100 * Screen.devicePixelRatio)
             compare(size.height, 80 * Screen.devicePixelRatio)
-        }
-
-        function test_secondViewIsAMemoryHit() {
-            const url = MediaTestSupport.url("/photo.png")
-            const first = createTemporaryObject(imageComponent, root, { url: url })
-            tryCompare(first, "loadState", ImageLoader.Loaded)
-            const requests = MediaTestSupport.requestCount("/photo.png")
-            const second = createTemporaryObject(imageComponent, root, { url: url })
-            compare(second.loadState, ImageLoader.Loaded)
-            compare(MediaTestSupport.requestCount("/photo.png"), requests)
-        }
-
-        function test_nonImageShowsFailureSymbol() {
-            const view = createTemporaryObject(imageComponent, root, { url: MediaTestSupport.url("/page.png") })
-            tryCompare(view, "loadState", ImageLoader.Failed)
-            verify(glyph(view).visible)
-            verify(!spinner(view).visible)
-            waitForRendering(view)
-            compare(grabImage(view).pixel(2, 2), Qt.rgba(0, 0, 0, 1)) // the placeholder colour around it
-        }
-
-        function test_noUrlIsIdleWithSpinner() {
-            const view = createTemporaryObject(imageComponent, root, { url: "" })
-            compare(view.loadState, ImageLoader.Idle)
-            verify(spinner(view).visible)
         }
     }
 }

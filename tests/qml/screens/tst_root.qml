@@ -74,13 +74,21 @@ TestCase {
         state.fontSize = "md"
     }
 
-    function test_themeFollowsTheSession() {
+    function test_themeAndFontsFollowTheSession() {
         const state = TestSupport.newAppState()
         const root = makeRoot(state)
         state.theme = "light"
         compare(Theme.dark, false)
-        compare(root.color, Qt.color("#f4f6f9"))
+        compare(root.color, Theme.zpBG)
+        const light = Theme.zpBG.toString()
         state.theme = "dark"
         compare(Theme.dark, true)
+        compare(root.color, Theme.zpBG)
+        verify(Theme.zpBG.toString() !== light)
+        // Fonts carry the scaled size (the factor is 1 at "md") and the weight asked for.
+        state.fontSize = "md"
+        const font = Theme.zp(15, Font.DemiBold)
+        compare(font.pixelSize, 15)
+        compare(font.weight, Font.DemiBold)
     }
 }
