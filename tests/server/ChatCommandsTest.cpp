@@ -74,7 +74,8 @@ private Q_SLOTS:
         auto b = server.connect(bob);
         auto c = server.connect(carol);
 
-        // The echo and the others' copies of each kind of message are the chat end-to-end test's.
+        // The others' copies of each kind of message are the end-to-end tests' (delivery: hall and
+        // direct; contacts: group; chat screen: the echo's members).
         const QJsonObject echo = a->ask(frame(u"global"_s, {{u"content"_s, u"大家好"_s}}), u"global"_s);
         QVERIFY(!echo.contains(u"images"_s));
         QCOMPARE(c->waitFor(u"global"_s).value(u"id"_s), echo.value(u"id"_s));
@@ -159,7 +160,7 @@ private Q_SLOTS:
         const QString second = send(frame(u"global"_s, {{u"content"_s, u"2"_s}}));
         QCOMPARE(b->refused(recall(first)), u"只能撤回自己的消息"_s);
 
-        // Exactly two minutes old: still allowed. What the others are told is the chat end-to-end test's.
+        // Exactly two minutes old: still allowed. What the others are told is the chat screen end-to-end test's.
         server.clock().advance(120'000);
         QCOMPARE(a->ask(recall(first), u"recalled"_s).value(u"id"_s).toString(), first);
         QVERIFY(!b->waitFor(u"recalled"_s).isEmpty());

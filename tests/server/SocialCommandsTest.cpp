@@ -169,7 +169,7 @@ private Q_SLOTS:
             ten.append(QString::fromLatin1(png.toBase64()));
         QCOMPARE(post(u"x"_s, ten).error(), u"最多只能上传9张图片"_s);
         QCOMPARE(post(u"x"_s, {u"bm90IGFuIGltYWdl"_s}).status, 400);
-        // Posting, liking, commenting and deleting reaching the friend are the moments end-to-end test's.
+        // Posting, liking, commenting and deleting reaching the friend are the contacts end-to-end test's.
         const RestReply posted = post(u"第一条"_s, {QString::fromLatin1(png.toBase64())});
         QCOMPARE(posted.status, 200);
         const QJsonObject moment = posted.json.value(u"moment"_s).toObject();
