@@ -62,6 +62,7 @@ void LoadWorker::openNext()
 
 void LoadWorker::onText(const QString &text)
 {
+    frames.fetch_add(1);
     // Benchmark messages carry their send time: "bench <micros>".
     const qsizetype at = text.indexOf(QLatin1String("\"content\":\"bench "));
     if (at < 0)

@@ -23,6 +23,7 @@ public:
     std::atomic<int> failed{0};
     std::atomic<qint64> delivered{0};
     std::atomic<int> sent{0};
+    std::atomic<qint64> frames{0}; // every frame received, benchmark messages or not
 
     // Run on the worker's thread (queued calls).
     void connectAll();

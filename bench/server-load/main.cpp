@@ -1,55 +1,52 @@
 // Load on the real zephlin-server over loopback: N signed-in WebSocket clients while hall messages
 // go out at a fixed rate and are fanned out to all of them. Prints deliveries per second, delivery
-// latency percentiles, lost deliveries and the server's peak memory. A second phase of the same run
-// repeats the traffic while one hostile user, a friend of every client, floods comments and large
-// uploads as fast as the server allows, and prints the latency the others see then.
-//   bench_server-load [--clients 500] [--rate 20] [--duration 30] [--threads 2]
+// latency percentiles, lost deliveries and peak memory, for three runs of the same invocation:
+//   one-node   one node on SQLite; a second phase repeats the traffic while one hostile user, a friend
+//              of every client, floods comments and large uploads as fast as the server allows
+//   two-nodes  the same clients split over two nodes sharing one PostgreSQL (a private cluster, made
+//              by scripts/with-postgres), with the p99 ratio to the one-node run
+//   large      one node on SQLite with --large-clients clients
+//   bench_server-load [--clients 500] [--large-clients 2000] [--rate 20] [--duration 30] [--threads 2]
+//                     [--runs one-node,two-nodes,large]
 #include "HostileUser.h"
-#include "LoadWorker.h"
+#include "LoadRun.h"
+#include "ProcessStats.h"
+#include "ServerNode.h"
+#include "TestDatabase.h"
 
 #include "accounts/AccountService.h"
 #include "core/Clock.h"
+#include "core/Limits.h"
 #include "storage/Database.h"
 #include "storage/FriendStore.h"
 #include "storage/HallSettings.h"
-#include "core/Limits.h"
 #include "storage/SessionStore.h"
-#include "TlsTrust.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
-#include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QProcess>
-#include <QRegularExpression>
-#include <QTemporaryDir>
-#include <QThread>
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
-#include <functional>
+#include <memory>
+#include <optional>
+#include <sys/resource.h>
 #include <unistd.h>
 
 namespace {
-// Spins the event loop until `done` or the timeout; false on timeout.
-bool waitUntil(const std::function<bool()> &done, int timeoutMs)
+struct Settings
 {
-    QElapsedTimer timer;
-    timer.start();
-    while (!done()) {
-        if (timer.elapsed() > timeoutMs)
-            return false;
-        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
-        QThread::msleep(5);
-    }
-    return true;
-}
+    int clients;
+    int rate;
+    int duration;
+    int threads;
+};
 
 // The clients' tokens, and last the hostile user's, who is a friend of every client.
-QStringList prepareAccounts(const QString &dataDir, int count)
+QStringList prepareAccounts(const ServerNode &node, int count)
 {
     Database db;
-    if (!db.open(Database::location(dataDir, {})))
+    if (!db.open(Database::location(node.dataDir(), node.databaseUrl())))
         qFatal("cannot open the database: %s", qPrintable(db.errorText()));
     const Clock clock;
     const Limits limits;
@@ -77,56 +74,6 @@ QStringList prepareAccounts(const QString &dataDir, int count)
     return tokens;
 }
 
-quint16 startServer(QProcess &server, const QString &dataDir, int clients)
-{
-    // Every client comes from 127.0.0.1.
-    server.start(QStringLiteral(ZEPHLIN_SERVER_BINARY), {QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:0"),
-                                                         QStringLiteral("--data"), dataDir, QStringLiteral("--dev-tls"), QStringLiteral("--limit"),
-                                                         QStringLiteral("connectionsPerAddress=%1").arg(clients + 50)});
-    const QRegularExpression listening(QStringLiteral("listening on https://127\\.0\\.0\\.1:(\\d+)"));
-    QString output;
-    QElapsedTimer timer;
-    timer.start();
-    while (timer.elapsed() < 30000 && server.state() != QProcess::NotRunning) {
-        server.waitForReadyRead(200);
-        output += QString::fromUtf8(server.readAllStandardOutput());
-        const QRegularExpressionMatch match = listening.match(output);
-        if (match.hasMatch())
-            return match.captured(1).toUShort();
-    }
-    return 0;
-}
-
-double peakMemoryMiB(qint64 pid)
-{
-    QFile status(QStringLiteral("/proc/%1/status").arg(pid));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-    return -1;
-}
-
-// User plus system CPU seconds the process has used so far.
-double cpuSeconds(qint64 pid)
-{
-    QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
-    if (!stat.open(QIODevice::ReadOnly))
-        return -1;
-    const QByteArray line = stat.readAll();
-    // Fields after the parenthesised command name; utime and stime are the 14th and 15th overall.
-    const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
-    return (fields.value(11).toDouble() + fields.value(12).toDouble()) / double(sysconf(_SC_CLK_TCK));
-}
-
-// The one-minute load average of the machine, which developers share: it says how far to trust a figure.
-double loadAverage()
-{
-    QFile loadavg(QStringLiteral("/proc/loadavg"));
-    return loadavg.open(QIODevice::ReadOnly) ? loadavg.readAll().split(' ').value(0).toDouble() : -1;
-}
-
 double percentileMs(std::vector<qint64> &micros, double fraction)
 {
     if (micros.empty())
@@ -135,148 +82,197 @@ double percentileMs(std::vector<qint64> &micros, double fraction)
     std::nth_element(micros.begin(), micros.begin() + qsizetype(index), micros.end());
     return micros[index] / 1000.0;
 }
+
+void print(const char *run, const char *name, double value, const char *unit, const QString &note = {})
+{
+    const QString number = QString::number(value, 'f', value == std::floor(value) ? 0 : 2);
+    const QString line = QStringLiteral("%1 %2: %3 %4").arg(QLatin1String(run), QLatin1String(name), number, QLatin1String(unit)).trimmed();
+    std::printf("%s%s\n", qPrintable(line), note.isEmpty() ? "" : qPrintable(QStringLiteral(" (") + note + u')'));
+}
+
+void reportSignIn(const char *run, const LoadRun &load, int clients)
+{
+    print(run, "clients signed in", double(load.signedIn()), "", QStringLiteral("of %1").arg(clients));
+    print(run, "sign-in time", load.signInSeconds(), "s");
+}
+
+// The figures of one phase of traffic; returns its p99 in ms.
+double report(const char *run, const LoadRun::Phase &phase, std::vector<qint64> latencies)
+{
+    const QString deliveries = QStringLiteral("%1 deliveries, 1 run").arg(latencies.size());
+    const double p99 = percentileMs(latencies, 0.99);
+    print(run, "load", phase.load, "", QStringLiteral("1-minute load average at the end of sending"));
+    print(run, "hall messages sent", double(phase.sent), "");
+    print(run, "deliveries per second", phase.delivered / phase.seconds, "/s");
+    print(run, "p50 delivery latency", percentileMs(latencies, 0.50), "ms", deliveries);
+    print(run, "p99 delivery latency", p99, "ms", deliveries);
+    print(run, "max delivery latency", percentileMs(latencies, 0.999999), "ms");
+    print(run, "lost deliveries", double(phase.expected - phase.delivered), "", QStringLiteral("of %1").arg(phase.expected));
+    print(run, "client CPU while sending", phase.clientCpu, "s", QStringLiteral("every client runs in this process"));
+    return p99;
+}
+
+// One node on SQLite; with `hostile`, a second phase with the hostile user flooding. Returns the p99.
+double runOneNode(const char *run, const Settings &settings, bool hostile)
+{
+    ServerNode node;
+    if (!node.start(settings.clients))
+        return -1;
+    QStringList tokens = prepareAccounts(node, settings.clients);
+    const QString hostileToken = tokens.takeLast();
+    LoadRun load({node.socketUrl()}, tokens, settings.threads);
+    load.signIn();
+    const double cpuBefore = ProcessStats::cpuSeconds(node.pid());
+    const LoadRun::Phase calm = load.run(settings.rate, settings.duration);
+    const double serverCpu = ProcessStats::cpuSeconds(node.pid()) - cpuBefore;
+    const double peak = ProcessStats::peakMemoryMiB(node.pid());
+    std::optional<LoadRun::Phase> flooded;
+    std::optional<HostileUser> flooder;
+    if (hostile) {
+        // The same traffic while the hostile user floods at the allowed maximum (server defaults).
+        const Limits defaults;
+        flooder.emplace(node.baseUrl(), hostileToken);
+        flooder->start(defaults.commandsPerSecond, defaults.uploadsPerSecond);
+        flooded = load.run(settings.rate, settings.duration);
+        flooder->stop();
+    }
+    load.stop();
+    reportSignIn(run, load, settings.clients);
+    const double p99 = report(run, calm, load.latencies(0));
+    print(run, "server CPU per delivery", serverCpu * 1e6 / double(std::max<qint64>(1, calm.delivered)), "us",
+          QStringLiteral("%1 s of CPU while sending").arg(serverCpu, 0, 'f', 1));
+    print(run, "server peak memory", peak, "MiB", QStringLiteral("VmHWM"));
+    if (flooded) {
+        std::printf("%s hostile user: %d comments and %d uploads of a 30 megapixel PNG sent, %d uploads accepted\n", run,
+                    flooder->commentsSent(), flooder->uploadsSent(), flooder->uploadsAccepted());
+        report((QByteArray(run) + " with a hostile user").constData(), *flooded, load.latencies(1));
+    }
+    return p99;
+}
+
+// Two nodes on one PostgreSQL database, each with half the clients. Returns the p99.
+double runTwoNodes(const char *run, const Settings &settings)
+{
+    QTemporaryDir site;
+    const QString databaseUrl = TestDatabase::urlFor(site.path());
+    std::vector<std::unique_ptr<ServerNode>> nodes;
+    QList<QUrl> urls;
+    for (int i = 0; i < 2; ++i) {
+        nodes.push_back(std::make_unique<ServerNode>(databaseUrl));
+        if (!nodes.back()->start(settings.clients))
+            return -1;
+        urls << nodes.back()->socketUrl();
+    }
+    QStringList tokens = prepareAccounts(*nodes.front(), settings.clients);
+    tokens.removeLast(); // the hostile user stays away
+    // The cluster: the server process above the backend of a connection of our own, and its children.
+    Database probe;
+    probe.open(Database::location(site.path(), databaseUrl));
+    const qint64 postmaster = ProcessStats::parentOf(probe.scalar(QStringLiteral("SELECT pg_backend_pid()")).toLongLong());
+    double databasePss = 0;
+    QElapsedTimer sampled;
+    sampled.start();
+    const auto sample = [&] {
+        if (sampled.elapsed() < 1000)
+            return;
+        sampled.restart();
+        double sum = 0;
+        for (qint64 pid : ProcessStats::withChildren(postmaster))
+            sum += std::max(0.0, ProcessStats::proportionalMemoryMiB(pid));
+        databasePss = std::max(databasePss, sum);
+    };
+
+    LoadRun load(urls, tokens, settings.threads);
+    load.signIn();
+    const auto cpuOf = [](const QList<qint64> &pids) {
+        double sum = 0;
+        for (qint64 pid : pids)
+            sum += ProcessStats::cpuSeconds(pid);
+        return sum;
+    };
+    const QList<qint64> nodePids{nodes[0]->pid(), nodes[1]->pid()};
+    const double nodeCpuBefore = cpuOf(nodePids);
+    const double databaseCpuBefore = cpuOf(ProcessStats::withChildren(postmaster));
+    const LoadRun::Phase phase = load.run(settings.rate, settings.duration, sample);
+    const double nodeCpu = cpuOf(nodePids) - nodeCpuBefore;
+    const double databaseCpu = cpuOf(ProcessStats::withChildren(postmaster)) - databaseCpuBefore;
+    double databaseHwm = 0;
+    const QList<qint64> cluster = ProcessStats::withChildren(postmaster);
+    for (qint64 pid : cluster)
+        databaseHwm += std::max(0.0, ProcessStats::peakMemoryMiB(pid));
+    load.stop();
+    reportSignIn(run, load, settings.clients);
+    const double p99 = report(run, phase, load.latencies(0));
+    for (size_t i = 0; i < nodes.size(); ++i)
+        print(run, qPrintable(QStringLiteral("node %1 peak memory").arg(QChar(u'A' + int(i)))), ProcessStats::peakMemoryMiB(nodes[i]->pid()),
+              "MiB", QStringLiteral("VmHWM"));
+    print(run, "nodes' CPU per delivery", nodeCpu * 1e6 / double(std::max<qint64>(1, phase.delivered)), "us",
+          QStringLiteral("%1 s of CPU of both nodes while sending").arg(nodeCpu, 0, 'f', 1));
+    print(run, "database CPU while sending", databaseCpu, "s");
+    print(run, "database peak memory", databasePss, "MiB",
+          QStringLiteral("sum of the PSS of the cluster's %1 postgres processes, sampled every second while sending").arg(cluster.size()));
+    print(run, "database peak memory by VmHWM", databaseHwm, "MiB",
+          QStringLiteral("sum over the same processes; counts shared buffers once per process"));
+    return p99;
+}
+
+// 2,000 clients need more sockets than a default soft limit of 1,024 descriptors; the servers started
+// from here inherit the raised limit too.
+void raiseFileLimit()
+{
+    rlimit files{};
+    if (getrlimit(RLIMIT_NOFILE, &files) == 0 && files.rlim_cur < files.rlim_max) {
+        files.rlim_cur = files.rlim_max;
+        setrlimit(RLIMIT_NOFILE, &files);
+    }
+}
 } // namespace
 
 int main(int argc, char *argv[])
 {
+    raiseFileLimit();
+    // The clients' sockets, like the server's, on Qt's own event loop (see the server's main()).
+    qputenv("QT_NO_GLIB", "1");
     QCoreApplication app(argc, argv);
     QCommandLineParser parser;
     parser.addHelpOption();
     const QCommandLineOption clientsOption(QStringLiteral("clients"), QStringLiteral("signed-in clients"), QStringLiteral("n"), QStringLiteral("500"));
+    const QCommandLineOption largeOption(QStringLiteral("large-clients"), QStringLiteral("clients of the large run"), QStringLiteral("n"),
+                                         QStringLiteral("2000"));
     const QCommandLineOption rateOption(QStringLiteral("rate"), QStringLiteral("hall messages per second"), QStringLiteral("n"), QStringLiteral("20"));
     const QCommandLineOption durationOption(QStringLiteral("duration"), QStringLiteral("seconds of sending"), QStringLiteral("s"), QStringLiteral("30"));
     const QCommandLineOption threadsOption(QStringLiteral("threads"), QStringLiteral("client threads"), QStringLiteral("n"), QStringLiteral("2"));
-    parser.addOptions({clientsOption, rateOption, durationOption, threadsOption});
+    const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("which runs, comma-separated"), QStringLiteral("list"),
+                                        QStringLiteral("one-node,two-nodes,large"));
+    parser.addOptions({clientsOption, largeOption, rateOption, durationOption, threadsOption, runsOption});
     parser.process(app);
-    // Bounded on purpose: this runs on shared developer machines.
-    const int clients = std::clamp(parser.value(clientsOption).toInt(), 1, 2000);
-    const int rate = std::clamp(parser.value(rateOption).toInt(), 1, 200);
-    const int duration = std::clamp(parser.value(durationOption).toInt(), 1, 300);
-    const int threads = std::clamp(parser.value(threadsOption).toInt(), 1, 8);
-
-    QTemporaryDir dir;
-    QStringList tokens = prepareAccounts(dir.path(), clients);
-    const QString hostileToken = tokens.takeLast();
-    QProcess server;
-    const quint16 port = startServer(server, dir.path(), clients);
-    if (port == 0) {
-        std::fprintf(stderr, "the server did not start: %s\n", server.readAllStandardError().constData());
+    const QStringList runs = parser.value(runsOption).split(u',');
+    // The two-node run needs a PostgreSQL cluster: the whole invocation runs again inside a private one,
+    // as durable as a real one (SQLite commits with synchronous=FULL too).
+    if (runs.contains(QStringLiteral("two-nodes")) && !TestDatabase::onPostgres()) {
+        qputenv("ZEPHLIN_PG_DURABLE", "1");
+        std::vector<char *> arguments{const_cast<char *>(ZEPHLIN_WITH_POSTGRES)};
+        arguments.insert(arguments.end(), argv, argv + argc);
+        arguments.push_back(nullptr);
+        execv(ZEPHLIN_WITH_POSTGRES, arguments.data());
+        std::perror("cannot run scripts/with-postgres");
         return 1;
     }
-    TlsTrust::addCaFile(QDir(dir.path()).filePath(QStringLiteral("tls/ca.pem")));
-    const QUrl url(QStringLiteral("wss://127.0.0.1:%1/ws").arg(port));
+    // Bounded on purpose: this runs on shared developer machines.
+    Settings settings{std::clamp(parser.value(clientsOption).toInt(), 1, 2000), std::clamp(parser.value(rateOption).toInt(), 1, 200),
+                      std::clamp(parser.value(durationOption).toInt(), 1, 300), std::clamp(parser.value(threadsOption).toInt(), 1, 8)};
 
-    QList<QThread *> workerThreads;
-    QList<LoadWorker *> workers;
-    for (int w = 0; w < threads; ++w) {
-        QStringList share;
-        for (int i = w; i < clients; i += threads)
-            share << tokens.at(i);
-        auto *thread = new QThread;
-        auto *worker = new LoadWorker(url, share);
-        worker->moveToThread(thread);
-        thread->start();
-        workerThreads << thread;
-        workers << worker;
+    double oneNodeP99 = -1;
+    if (runs.contains(QStringLiteral("one-node")))
+        oneNodeP99 = runOneNode("one node", settings, true);
+    if (runs.contains(QStringLiteral("two-nodes"))) {
+        const double p99 = runTwoNodes("two nodes", settings);
+        if (oneNodeP99 > 0 && p99 > 0)
+            print("two nodes", "p99 ratio to one node", p99 / oneNodeP99, "x", QStringLiteral("same invocation"));
     }
-    const auto total = [&workers](auto member) {
-        qint64 sum = 0;
-        for (LoadWorker *worker : std::as_const(workers))
-            sum += (worker->*member).load();
-        return sum;
-    };
-
-    QElapsedTimer signIn;
-    signIn.start();
-    for (LoadWorker *worker : std::as_const(workers))
-        QMetaObject::invokeMethod(worker, [worker] { worker->connectAll(); }, Qt::QueuedConnection);
-    waitUntil([&] { return total(&LoadWorker::signedIn) + total(&LoadWorker::failed) >= clients; }, 180000);
-    const double signInSeconds = signIn.elapsed() / 1000.0;
-    const qint64 signedIn = total(&LoadWorker::signedIn);
-    waitUntil([] { return false; }, 1000); // let the presence broadcasts of the sign-ins settle
-
-    struct Phase
-    {
-        qint64 sent = 0;
-        qint64 delivered = 0;
-        qint64 expected = 0;
-        double seconds = 0;
-        double serverCpu = 0;
-        double load = 0;
-    };
-    // Sends `rate` hall messages a second for `duration` seconds and waits for their deliveries.
-    const auto runPhase = [&]() {
-        Phase phase;
-        const qint64 sentBefore = total(&LoadWorker::sent);
-        const qint64 deliveredBefore = total(&LoadWorker::delivered);
-        const int messages = rate * duration;
-        for (int w = 0; w < threads; ++w) {
-            const int count = messages / threads + (w < messages % threads ? 1 : 0);
-            LoadWorker *worker = workers.at(w);
-            const double interval = 1000.0 * threads / rate;
-            const double offset = 1000.0 * w / rate;
-            QMetaObject::invokeMethod(worker, [worker, count, interval, offset] { worker->sendMessages(count, interval, offset); },
-                                      Qt::QueuedConnection);
-        }
-        const double cpuBefore = cpuSeconds(server.processId());
-        QElapsedTimer sending;
-        sending.start();
-        waitUntil([&] { return total(&LoadWorker::sent) - sentBefore >= messages; }, (duration + 30) * 1000);
-        phase.sent = total(&LoadWorker::sent) - sentBefore;
-        phase.expected = phase.sent * signedIn;
-        waitUntil([&] { return total(&LoadWorker::delivered) - deliveredBefore >= phase.expected; }, 10000);
-        phase.seconds = sending.elapsed() / 1000.0;
-        phase.delivered = total(&LoadWorker::delivered) - deliveredBefore;
-        phase.serverCpu = cpuSeconds(server.processId()) - cpuBefore;
-        phase.load = loadAverage();
-        for (LoadWorker *worker : std::as_const(workers))
-            QMetaObject::invokeMethod(worker, [worker] { worker->markPhase(); }, Qt::BlockingQueuedConnection);
-        return phase;
-    };
-    const Phase calm = runPhase();
-    const double peak = peakMemoryMiB(server.processId());
-
-    // The same traffic while the hostile user floods at the allowed maximum (server defaults).
-    const Limits defaults;
-    HostileUser hostile(QUrl(QStringLiteral("https://127.0.0.1:%1/").arg(port)), hostileToken);
-    hostile.start(defaults.commandsPerSecond, defaults.uploadsPerSecond);
-    const Phase flooded = runPhase();
-    hostile.stop();
-
-    for (LoadWorker *worker : std::as_const(workers))
-        QMetaObject::invokeMethod(worker, [worker] { worker->closeAll(); }, Qt::BlockingQueuedConnection);
-    std::vector<qint64> latencies;
-    std::vector<qint64> floodedLatencies;
-    for (int w = 0; w < threads; ++w) {
-        workerThreads.at(w)->quit();
-        workerThreads.at(w)->wait();
-        const std::vector<qint64> calmShare = workers.at(w)->latencies(0);
-        const std::vector<qint64> floodedShare = workers.at(w)->latencies(1);
-        latencies.insert(latencies.end(), calmShare.begin(), calmShare.end());
-        floodedLatencies.insert(floodedLatencies.end(), floodedShare.begin(), floodedShare.end());
+    if (runs.contains(QStringLiteral("large"))) {
+        settings.clients = std::clamp(parser.value(largeOption).toInt(), 1, 4000);
+        runOneNode("large", settings, false);
     }
-    server.kill();
-    server.waitForFinished();
-
-    std::printf("clients signed in: %lld of %d\n", static_cast<long long>(signedIn), clients);
-    std::printf("sign-in time: %.2f s (%d clients, 1 run)\n", signInSeconds, clients);
-    std::printf("hall messages sent: %lld (%d per second for %d s)\n", static_cast<long long>(calm.sent), rate, duration);
-    std::printf("deliveries per second: %.0f /s (1 run)\n", calm.delivered / calm.seconds);
-    std::printf("p50 delivery latency: %.2f ms (%zu deliveries, 1 run)\n", percentileMs(latencies, 0.50), latencies.size());
-    std::printf("p99 delivery latency: %.2f ms (%zu deliveries, 1 run, load %.2f)\n", percentileMs(latencies, 0.99), latencies.size(),
-                calm.load);
-    std::printf("max delivery latency: %.2f ms (1 run)\n", percentileMs(latencies, 0.999999));
-    std::printf("lost deliveries: %lld of %lld\n", static_cast<long long>(calm.expected - calm.delivered), static_cast<long long>(calm.expected));
-    std::printf("server CPU per delivery: %.1f us (%.1f s of CPU while sending, 1 run)\n",
-                calm.serverCpu * 1e6 / std::max<qint64>(1, calm.delivered), calm.serverCpu);
-    std::printf("server peak memory: %.1f MiB (VmHWM, 1 run)\n", peak);
-    std::printf("hostile user: %d comments and %d uploads of a 30 megapixel PNG sent, %d uploads accepted\n",
-                hostile.commentsSent(), hostile.uploadsSent(), hostile.uploadsAccepted());
-    std::printf("p99 delivery latency with a hostile user: %.2f ms (%zu deliveries, 1 run, load %.2f)\n",
-                percentileMs(floodedLatencies, 0.99), floodedLatencies.size(), flooded.load);
-    std::printf("lost deliveries with a hostile user: %lld of %lld\n", static_cast<long long>(flooded.expected - flooded.delivered),
-                static_cast<long long>(flooded.expected));
-    qDeleteAll(workers); // their threads have finished
-    qDeleteAll(workerThreads);
     return 0;
 }

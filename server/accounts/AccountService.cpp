@@ -17,6 +17,8 @@ const QString Banned = QStringLiteral("账号已被封禁");
 const QString NameTaken = QStringLiteral("用户名已被占用");
 const QString NoSuchUser = QStringLiteral("用户不存在");
 const QString ServerFault = QStringLiteral("服务器错误，请稍后再试");
+const QString SessionEnded = QStringLiteral("登录已失效，请重新登录");
+const QString PasswordChanged = QStringLiteral("密码已修改，请重新登录");
 } // namespace
 
 AccountService::AccountService(Database &db, const Clock &clock, const Limits &limits, PasswordHasher hasher)
@@ -128,7 +130,13 @@ void AccountService::login(WorkerPool &workers, const QString &username, const Q
                                               if (userId.isEmpty() || !verified)
                                                   return done(Refusal{401, BadCredentials});
                                               withdrawFailure(username, address);
-                                              done(openSession(userId, hash, address));
+                                              // The oldest sessions, dropped to keep within the cap, end with the sign-in.
+                                              Outcome<SignIn> signIn = Refusal{500, ServerFault};
+                                              const bool committed = m_sessionChange([&] {
+                                                  signIn = openSession(userId, hash, address);
+                                                  return signIn ? signIn->droppedHashes : QStringList();
+                                              }, SessionEnded);
+                                              done(committed ? signIn : Refusal{500, ServerFault});
                                           });
     if (!queued) {
         withdrawFailure(username, address);
@@ -215,9 +223,15 @@ void AccountService::changePassword(WorkerPool &workers, const QString &userId, 
         if (!hash)
             return done(Refusal{400, QStringLiteral("原密码错误")});
         withdrawFailure(username, address);
-        if (hash->isEmpty() || !m_users.setPasswordHash(userId, *hash))
+        if (hash->isEmpty())
             return done(Refusal{500, ServerFault});
-        done(Sessions{m_sessions.removeAllOf(userId, tokenHash).value_or(QStringList())});
+        // The new password and the end of every other session commit together.
+        std::optional<QStringList> ended;
+        const bool committed = m_sessionChange([&] {
+            ended = m_users.setPasswordHash(userId, *hash) ? m_sessions.removeAllOf(userId, tokenHash) : std::nullopt;
+            return ended.value_or(QStringList());
+        }, PasswordChanged);
+        done(committed && ended ? Outcome<Sessions>(Sessions{*ended}) : Refusal{500, ServerFault});
     };
     if (!workers.run<std::optional<QString>>(work, finish)) {
         withdrawFailure(username, address);

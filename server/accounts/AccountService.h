@@ -31,6 +31,9 @@ public:
 
     template <typename T>
     using Reply = std::function<void(const Outcome<T> &outcome)>;
+    // Runs `change`, which returns the token hashes of the sessions it ended, and closes their
+    // connections with `reason` as one unit of work; false when it rolled back.
+    using SessionChange = std::function<bool(const std::function<QStringList()> &change, const QString &reason)>;
 
     AccountService(Database &db, const Clock &clock, const Limits &limits, PasswordHasher hasher);
 
@@ -62,6 +65,9 @@ public:
     Outcome<Sessions> setBanned(const QString &username, bool banned);
     // Drops sessions too old to be accepted any more.
     void pruneSessions();
+    // How a sign-in and a password change end other sessions (by default their rows only), so that on
+    // a site of several nodes the closing of their connections commits with the change.
+    void setSessionChange(SessionChange change) { m_sessionChange = std::move(change); }
 
     UserStore &users() { return m_users; }
 
@@ -84,4 +90,8 @@ private:
     LoginThrottle m_throttle;
     RateLimiter m_signIns;
     QString m_dummyHash; // verified for unknown names, so that they take as long as known ones
+    SessionChange m_sessionChange = [](const std::function<QStringList()> &change, const QString &) {
+        change();
+        return true;
+    };
 };

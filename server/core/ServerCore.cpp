@@ -125,6 +125,14 @@ bool ServerCore::start()
         parts.hub.setSite(parts.bus.get(), parts.presence.get());
     }
 
+    // The connections of the sessions a sign-in or password change ended hear of it in its unit of work.
+    parts.accounts.setSessionChange([&parts](const std::function<QStringList()> &change, const QString &reason) {
+        return parts.hub.asOneChange([&] {
+            const QStringList ended = change();
+            if (!ended.isEmpty())
+                parts.hub.closeSessions(ended, {{QStringLiteral("type"), QStringLiteral("kicked")}, {QStringLiteral("error"), reason}});
+        });
+    });
     parts.accounts.pruneSessions();
     parts.sessionPruning.callOnTimeout([&parts] { parts.accounts.pruneSessions(); });
     parts.sessionPruning.start(SessionPruneIntervalMs);

@@ -57,9 +57,7 @@ void ChatHub::drop(ChatClient *client)
         if (connections.isEmpty()) {
             m_byUser.remove(client->userId());
             m_onlineOrder.removeOne(client->userId());
-            if (m_presence)
-                m_presence->left(client->userId());
-            announceOnlineChange();
+            changePresence(client->userId(), false);
         }
     }
     client->deleteLater();
@@ -158,13 +156,14 @@ void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
         client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("同时在线的连接太多，请关闭其他设备后再试"))));
         return;
     }
-    client.signIn(userId, SecureRandom::tokenHash(token));
     if (!m_byUser.contains(userId)) {
+        if (!changePresence(userId, true)) {
+            client.closeWith(WireEvents::text(WireEvents::error(QStringLiteral("操作失败，请重试"))));
+            return;
+        }
         m_onlineOrder << userId;
-        if (m_presence)
-            m_presence->arrived(userId);
-        announceOnlineChange();
     }
+    client.signIn(userId, SecureRandom::tokenHash(token));
     m_byUser[userId] << &client;
     if (m_hello)
         send(client, m_hello(*user));
@@ -244,11 +243,21 @@ QStringList ChatHub::onlineUsers() const
     return m_presence ? m_presence->onlineUsers() : m_onlineOrder;
 }
 
+bool ChatHub::changePresence(const QString &userId, bool arrived)
+{
+    const bool committed = asOneChange([&] {
+        if (m_presence)
+            arrived ? m_presence->arrived(userId) : m_presence->left(userId);
+        announceOnlineChange();
+    });
+    if (!committed && arrived && m_presence)
+        m_presence->left(userId); // not here after all
+    return committed;
+}
+
 void ChatHub::announceOnlineChange()
 {
-    if (m_bus)
-        m_bus->publish(SiteBus::Kind::Presence, {}, {});
-    schedulePresence();
+    deliver(SiteBus::Kind::Presence, {}, {});
 }
 
 void ChatHub::deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event)

@@ -86,8 +86,12 @@ private:
     // To this node's connections only.
     void deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
     void schedulePresence();
-    // Who is online changed here: this node's connections and, through the bus, every other node's
-    // learn the new list.
+    // The user's first connection here came, or the last one went: this node's presence row and the
+    // announcement commit together, since a node failing between them would leave the other nodes'
+    // lists stale. False when that rolled back.
+    bool changePresence(const QString &userId, bool arrived);
+    // Who is online changed: this node's connections and, through the bus, every other node's learn
+    // the new list.
     void announceOnlineChange();
     void sendPresence();
 

@@ -43,10 +43,16 @@ void SitePresence::beat()
     QSqlQuery renewed = m_db.run(QStringLiteral("UPDATE nodes SET seen_at = ? WHERE id = ?"), {now(), m_nodeId});
     if (renewed.isActive() && renewed.numRowsAffected() == 0)
         enlist(); // another node took this one for dead
-    // Users of a dead node go with it (ON DELETE CASCADE); the node whose delete took them tells the others.
+    // Users of a dead node go with it (ON DELETE CASCADE); the node whose delete took them tells the
+    // others, in the same transaction (nodeLost is answered inside it), so that should this node fail
+    // before telling, the next node to look still finds the dead rows.
+    if (!m_db.transaction())
+        return;
     QSqlQuery dead = m_db.run(QStringLiteral("DELETE FROM nodes WHERE seen_at < ? RETURNING id"), {now() - m_nodeTimeoutMs});
     if (dead.next())
         emit nodeLost();
+    dead.finish();
+    m_db.commit();
 }
 
 void SitePresence::arrived(const QString &userId)

@@ -24,7 +24,7 @@ public:
     QStringList onlineUsers();
 
 Q_SIGNALS:
-    // Another node died and its users were dropped.
+    // Another node died and its users were dropped; answered inside the transaction of the drop.
     void nodeLost();
 
 private:

@@ -52,8 +52,6 @@ void AccountApi::login(const QHttpServerRequest &request, const DeferredReply &r
                              [this, reply](const Outcome<AccountService::SignIn> &signIn) {
         if (!signIn)
             return reply.send(RestSupport::error(signIn.refusal()));
-        m_context.hub.closeSessions(signIn->droppedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
-                                                            {QStringLiteral("error"), QStringLiteral("登录已失效，请重新登录")}});
         QHttpServerResponse response = RestSupport::json(
             {{QStringLiteral("ok"), true}, {QStringLiteral("token"), signIn->token}, {QStringLiteral("user"), toJson(signIn->user)}});
         RestSupport::setSessionCookie(response, signIn->token, m_context.limits.sessionLifetimeMs / 1000);
@@ -124,11 +122,9 @@ void AccountApi::changePassword(const QHttpServerRequest &request, const Deferre
         return reply.send(RestSupport::unauthorized());
     m_context.accounts.changePassword(
         m_passwords, user->user.id, token, text(*body, "oldPassword"), text(*body, "newPassword"),
-        text(*body, "newPassword2"), RestSupport::address(request), [this, reply](const Outcome<AccountService::Sessions> &changed) {
+        text(*body, "newPassword2"), RestSupport::address(request), [reply](const Outcome<AccountService::Sessions> &changed) {
             if (!changed)
                 return reply.send(RestSupport::error(changed.refusal()));
-            m_context.hub.closeSessions(changed->revokedHashes, {{QStringLiteral("type"), QStringLiteral("kicked")},
-                                                                 {QStringLiteral("error"), QStringLiteral("密码已修改，请重新登录")}});
             reply.send(RestSupport::json({{QStringLiteral("ok"), true}}));
         });
 }

@@ -86,13 +86,14 @@ public:
     {
         visit(QAccessible::queryAccessibleInterface(m_window));
         checkTabChain();
+        if (!m_titled)
+            m_findings.append(QStringLiteral("untitled: the topmost screen, sheet or dialog has no named heading"));
         return m_findings;
     }
 
 private:
-    // Screens and popups in painting order. A screen is an opaque rectangle filling the window: what
-    // it covers is hidden. A popup (the app's are all modal, some fill the window) covers for Tab
-    // only: it is a dialog, announced as one, over the screen it belongs to.
+    // Screens and popups in painting order. A screen is an opaque rectangle filling the window; a
+    // popup (the app's are all modal) is a sheet or dialog. Either covers what is painted before it.
     void collectLayers(QQuickItem *item, bool inPopup)
     {
         if (!item->isVisible())
@@ -100,7 +101,7 @@ private:
         m_order.append(item);
         const bool popup = item->inherits("QQuickPopupItem");
         if (popup || (!inPopup && fillsWindow(item)))
-            m_layers.append({item, int(m_order.size()) - 1, !popup});
+            m_layers.append({item, int(m_order.size()) - 1});
         for (QQuickItem *child : paintOrder(item))
             collectLayers(child, inPopup || popup);
     }
@@ -125,11 +126,11 @@ private:
     }
 
     // Covered: a layer outside which the item lies is painted after it.
-    bool isCovered(const QQuickItem *item, bool onlyByScreens) const
+    bool isCovered(const QQuickItem *item) const
     {
         const qsizetype position = m_order.indexOf(item);
         return position >= 0 && std::any_of(m_layers.begin(), m_layers.end(), [&](const Layer &layer) {
-                   return (layer.isScreen || !onlyByScreens) && layer.position > position && !contains(layer.item, item);
+                   return layer.position > position && !contains(layer.item, item);
                });
     }
 
@@ -148,15 +149,17 @@ private:
         auto *item = qobject_cast<QQuickItem *>(node->object());
         const QAccessible::State state = node->state();
         const QAccessible::Role role = node->role();
-        const bool showing = !state.invisible;
+        const bool showing = !state.invisible && !state.offscreen;
         const bool named = !node->text(QAccessible::Name).trimmed().isEmpty();
-        if (showing && (isInteractive(role) || (item && isTabStop(item))) && !named)
+        if (showing && (isInteractive(role) || state.focusable || (item && isTabStop(item))) && !named)
             add(QStringLiteral("unnamed"), node);
         if (showing && role == QAccessible::Heading && !named)
             add(QStringLiteral("heading"), node);
         if (!item)
             return;
-        if (isInteractive(role) && (showing || isTabStop(item)) && isCovered(item, true))
+        const bool covered = isCovered(item);
+        m_titled = m_titled || (showing && role == QAccessible::Heading && named && !covered);
+        if (isInteractive(role) && (showing || isTabStop(item)) && covered)
             add(QStringLiteral("covered"), node);
         if (showing && item->isEnabled() && (role == QAccessible::Button || role == QAccessible::PageTab)
             && node->actionInterface()
@@ -187,7 +190,7 @@ private:
             return;
         QQuickItem *item = start;
         for (int step = 0; step < 500; ++step) {
-            if (isTabStop(item) && isCovered(item, false)) {
+            if (isTabStop(item) && isCovered(item)) {
                 m_findings.append(QStringLiteral("covered: Tab reaches %1").arg(
                     describe(QAccessible::queryAccessibleInterface(item))));
                 return;
@@ -204,13 +207,13 @@ private:
     {
         const QQuickItem *item;
         int position;
-        bool isScreen;
     };
     QQuickWindow *m_window;
     QList<const QQuickItem *> m_order;
     QList<Layer> m_layers;
     QSet<QAccessibleInterface *> m_seen;
     QStringList m_findings;
+    bool m_titled = false;
 };
 
 } // namespace

@@ -2,9 +2,10 @@
 // Reads the window's accessibility tree in-process, as the platform bridge serves it to screen
 // readers, and lists what would stop someone using the screen that way. Each finding starts with
 // its rule: "unnamed" (an interactive object without a name), "covered" (a control of a screen that
-// another screen or a modal dialog covers is showing or reachable by Tab), "press" (a button whose
-// press action does nothing), "heading" (a heading without a name) or "password" (a masked field
-// not marked as a password field, without a name, or exposing its text).
+// another screen, a sheet or a dialog covers is showing in the tree or reachable by Tab), "press" (a
+// button whose press action does nothing), "heading" (a heading without a name), "untitled" (the
+// topmost screen, sheet or dialog has no named heading) or "password" (a masked field not marked as
+// a password field, without a name, or exposing its text).
 #include <QStringList>
 
 class QQuickWindow;

@@ -1,6 +1,8 @@
 #pragma once
 // Walks every screen the app has, in both themes and at two font sizes, saving one PNG per screen.
-// Used by `scripts/dev shots` with the offscreen platform and a local demo server.
+// Used by `scripts/dev shots` with the offscreen platform and a local demo server. The sign-in and
+// tab steps and the step runner live in ScreenshotTour.cpp, each feature's steps in its own
+// ScreenshotTour<Feature>.cpp.
 #include <QObject>
 #include <QString>
 #include <QVariantMap>
@@ -66,6 +68,7 @@ private:
     Options m_options;
     QList<Step> m_steps;
     QStringList m_findings;
+    QString m_lastShot; // names the steps without a picture in the audit's findings
     int m_saved = 0;
     int m_done = 0;
     bool m_failed = false;

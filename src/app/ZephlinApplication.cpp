@@ -1,11 +1,11 @@
 #include "ZephlinApplication.h"
 
+#include "AccessibilityFactories.h"
 #include "AppLogger.h"
 #include "AppState.h"
 #include "AppUpdateChecker.h"
 #include "NetworkMonitor.h"
 #include "NetworkSession.h"
-#include "PasswordFieldAccessible.h"
 #include "RootController.h"
 #include "SecureLogger.h"
 #include "ServerConfig.h"
@@ -63,9 +63,9 @@ bool ZephlinApplication::showRootView()
     m_engine->addImportPath(QStringLiteral("qrc:/qt/qml"));
     m_engine->setInitialProperties({{QStringLiteral("appState"), QVariant::fromValue(m_appState.get())}});
     m_engine->load(QUrl(QStringLiteral("qrc:/qt/qml/Zephlin/Screens/RootView.qml")));
-    // Screen readers hear password fields as masked, never their text (installed after the window
-    // has brought Qt Quick's own factory).
-    PasswordFieldAccessible::install();
+    // Screen readers hear password fields as masked and only the topmost screen (installed after
+    // the window has brought Qt Quick's own factory).
+    AccessibilityFactories::install();
     return window() != nullptr;
 }
 

@@ -129,16 +129,18 @@ Rectangle {
                 Repeater {
                     id: tabRepeater
                     model: main.tabs
-                    delegate: AbstractButton {
+                    // A TabButton keeps the page tab role when accessibility comes on.
+                    delegate: TabButton {
                         id: tabButton
                         required property var modelData
                         required property int index
                         readonly property bool active: main.selectedTab === index
+                        checkable: false
+                        padding: 0
                         Layout.fillWidth: true
                         Layout.fillHeight: true
                         text: modelData.label
                         Accessible.name: modelData.label
-                        Accessible.role: Accessible.PageTab
                         Accessible.selectable: true
                         Accessible.selected: active
                         Accessible.onPressAction: clicked()

@@ -37,6 +37,8 @@ Rectangle {
             anchors.horizontalCenter: parent.horizontalCenter
             text: "Zephlin"
             color: "#e6e9ef"
+            Accessible.role: Accessible.Heading
+            Accessible.name: text
             font.pixelSize: 28
             font.bold: true
         }

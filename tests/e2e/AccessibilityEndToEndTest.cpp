@@ -4,8 +4,10 @@
 // deliberately broken screen. Then the real application is used with the keyboard alone.
 #include "AccessibilityAudit.h"
 #include "DemoAppDriver.h"
-#include "PasswordFieldAccessible.h"
+#include "AccessibilityFactories.h"
 #include "ScreenshotTour.h"
+#include "TextFieldAccessible.h"
+#include "WindowAccessible.h"
 
 #include <QAccessible>
 #include <QDateTime>
@@ -59,28 +61,35 @@ private Q_SLOTS:
     {
         QVERIFY(m_driver.startServer());
         AccessibilityAudit::enable();
-        PasswordFieldAccessible::install();
+        AccessibilityFactories::install();
     }
 
-    // Each rule on a screen that breaks it, and a sound screen that passes all of them.
+    // Each rule on a screen that breaks it, and sound screens that pass all of them. `ours` is the app's
+    // own accessible interfaces in front of Qt Quick's (off: what Qt Quick alone serves).
     void rulesFailOnBrokenScreens_data()
     {
         QTest::addColumn<QString>("content");
-        QTest::addColumn<bool>("masked");
+        QTest::addColumn<bool>("ours");
         QTest::addColumn<QString>("rule");
         const QString button = QStringLiteral(R"(Button { text: "好"; Accessible.onPressAction: clicked() })");
-        QTest::newRow("sound") << button + QStringLiteral(R"(
-            Text { text: "标题"; Accessible.role: Accessible.Heading; Accessible.name: text }
+        const QString heading = QStringLiteral(R"(Text { text: "标题"; Accessible.role: Accessible.Heading; Accessible.name: text })");
+        const QString dialog = button + QStringLiteral(R"(
+            Popup { modal: true; focus: true; visible: true; contentItem: Column { %1 Button { text: "关"; Accessible.onPressAction: close() } } })")
+                                            .arg(heading);
+        QTest::newRow("sound") << button + heading + QStringLiteral(R"(
             TextField { echoMode: TextInput.Password; text: "secret"; placeholderText: "密码" }
             Item { anchors.fill: parent; visible: false; Button { text: "盖住的"; Accessible.onPressAction: clicked() } })")
                                << true << QString();
-        QTest::newRow("unnamed button") << QStringLiteral(R"(Button { Accessible.onPressAction: clicked() })") << true
+        QTest::newRow("sound dialog") << dialog << true << QString();
+        QTest::newRow("unnamed button") << QStringLiteral(R"(Button { Accessible.onPressAction: clicked() })") + heading << true
                                         << QStringLiteral("unnamed");
-        QTest::newRow("press does nothing") << QStringLiteral(R"(Button { text: "好" })") << true << QStringLiteral("press");
+        QTest::newRow("press does nothing") << QStringLiteral(R"(Button { text: "好" })") + heading << true << QStringLiteral("press");
         QTest::newRow("unnamed heading") << QStringLiteral(R"(Text { text: "标题"; Accessible.role: Accessible.Heading })")
                                          << true << QStringLiteral("heading");
+        QTest::newRow("no heading") << button << true << QStringLiteral("untitled");
         QTest::newRow("covered screen showing")
             << button + QStringLiteral(R"( Rectangle { anchors.fill: parent; color: "white" })") << true << QStringLiteral("covered");
+        QTest::newRow("dialog over a screen in the tree") << dialog << false << QStringLiteral("covered");
         QTest::newRow("password in clear")
             << QStringLiteral(R"(TextField { echoMode: TextInput.Password; text: "secret"; placeholderText: "密码" })") << false
             << QStringLiteral("password");
@@ -91,10 +100,12 @@ private Q_SLOTS:
     void rulesFailOnBrokenScreens()
     {
         QFETCH(QString, content);
-        QFETCH(bool, masked);
+        QFETCH(bool, ours);
         QFETCH(QString, rule);
-        if (!masked)
-            QAccessible::removeFactory(&PasswordFieldAccessible::create);
+        if (!ours) {
+            QAccessible::removeFactory(&TextFieldAccessible::create);
+            QAccessible::removeFactory(&WindowAccessible::create);
+        }
         QQmlEngine engine;
         QQmlComponent component(&engine);
         component.setData(QStringLiteral("import QtQuick\nimport QtQuick.Controls.Basic\n"
@@ -107,8 +118,8 @@ private Q_SLOTS:
         auto *window = qobject_cast<QQuickWindow *>(fixture.get());
         QVERIFY(QTest::qWaitForWindowExposed(window));
         const QStringList findings = AccessibilityAudit::check(window);
-        if (!masked)
-            PasswordFieldAccessible::install();
+        if (!ours)
+            AccessibilityFactories::install();
         if (rule.isEmpty()) {
             QVERIFY2(findings.isEmpty(), qPrintable(findings.join(QLatin1Char('\n'))));
             // The sound button's press action acts.

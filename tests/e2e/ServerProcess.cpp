@@ -8,7 +8,8 @@
 #include <QRegularExpression>
 #include <QtDebug>
 
-ServerProcess::ServerProcess()
+ServerProcess::ServerProcess(const QString &databaseUrl)
+    : m_databaseUrl(databaseUrl.isEmpty() ? TestDatabase::urlFor(m_data.path()) : databaseUrl)
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }
@@ -27,8 +28,13 @@ bool ServerProcess::seedDemo()
 {
     return QProcess::execute(QStringLiteral(ZEPHLIN_SERVER_BINARY),
                              QStringList{QStringLiteral("seed-demo"), QStringLiteral("--data"), m_data.path()}
-                                 + TestDatabase::arguments(m_data.path()))
+                                 + databaseArguments())
         == 0;
+}
+
+QStringList ServerProcess::databaseArguments() const
+{
+    return m_databaseUrl.isEmpty() ? QStringList() : QStringList{QStringLiteral("--database"), m_databaseUrl};
 }
 
 quint16 ServerProcess::port() const
@@ -48,7 +54,7 @@ bool ServerProcess::start(const QStringList &extraArguments, quint16 port)
     m_process.start(QStringLiteral(ZEPHLIN_SERVER_BINARY),
                     QStringList{QStringLiteral("serve"), QStringLiteral("--listen"), QStringLiteral("127.0.0.1:%1").arg(port),
                                 QStringLiteral("--data"), m_data.path(), QStringLiteral("--dev-tls")}
-                        + TestDatabase::arguments(m_data.path()) + extraArguments);
+                        + databaseArguments() + extraArguments);
     const QRegularExpression listening(QStringLiteral("listening on (https://127\\.0\\.0\\.1:\\d+)"));
     QString output;
     const QDeadlineTimer deadline(30000);

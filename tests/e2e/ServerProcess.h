@@ -9,7 +9,8 @@
 class ServerProcess
 {
 public:
-    ServerProcess();
+    // `databaseUrl`: the database of another node of the same site; empty: one of its own.
+    explicit ServerProcess(const QString &databaseUrl = {});
     ~ServerProcess();
 
     // Fills the data folder with the demo accounts and content (before start).
@@ -23,10 +24,15 @@ public:
     // The WebSocket URL.
     QUrl socketURL() const;
     QString dataPath() const { return m_data.path(); }
+    // The --database address (empty on SQLite).
+    QString databaseUrl() const { return m_databaseUrl; }
     QString caFile() const;
 
 private:
+    QStringList databaseArguments() const;
+
     QTemporaryDir m_data;
+    QString m_databaseUrl;
     QProcess m_process;
     QString m_baseURL;
 };

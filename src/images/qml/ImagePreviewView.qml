@@ -26,6 +26,12 @@ Popup {
     }
 
     contentItem: Item {
+        // The preview has no visible title; screen readers still hear one.
+        Item {
+            Accessible.role: Accessible.Heading
+            Accessible.name: "图片预览"
+        }
+
         CachedAsyncImage {
             objectName: "previewImage"
             anchors.fill: parent

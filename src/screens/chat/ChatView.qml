@@ -177,7 +177,7 @@ FocusScope {
             onActiveFocusChanged: if (activeFocus) currentIndex = count - 1
             Accessible.role: Accessible.List
             Accessible.name: "消息列表"
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "消息列表" }
 
             // Whether the end is in view, kept while the user scrolls: a list that showed its end keeps
             // showing it when the mention list or the picked images take room below it.

@@ -58,6 +58,7 @@ Rectangle {
             readonly property real lineHeight: fontMetrics.lineSpacing
             Layout.preferredHeight: Math.min(field.implicitHeight, lineHeight * 4 + field.topPadding + field.bottomPadding)
             ScrollBar.horizontal.policy: ScrollBar.AlwaysOff
+            ScrollBar.vertical.Accessible.name: "消息输入"
 
             FontMetrics { id: fontMetrics; font: field.font }
 

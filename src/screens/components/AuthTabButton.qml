@@ -3,16 +3,18 @@ import QtQuick.Controls.Basic
 import QtQuick.Layouts
 import Zephlin.App
 
-// One of the card's two tabs: accent title and underline when active.
-AbstractButton {
+// One of the card's two tabs: accent title and underline when active. A TabButton, so that its role
+// stays a page tab when accessibility comes on (controls then set their own role over QML's).
+TabButton {
     id: tab
     required property string title
     property bool active: false
+    checkable: false
+    padding: 0
     Layout.fillWidth: true
     Layout.preferredWidth: 1
     implicitHeight: label.implicitHeight + 22
     Accessible.name: title
-    Accessible.role: Accessible.PageTab
     Accessible.selectable: true
     Accessible.selected: active
     Accessible.onPressAction: tab.clicked()

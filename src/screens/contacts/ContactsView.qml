@@ -33,7 +33,7 @@ Rectangle {
         contentHeight: column.implicitHeight
         clip: true
         boundsBehavior: Flickable.StopAtBounds
-        ScrollBar.vertical: ScrollBar {}
+        ScrollBar.vertical: ScrollBar { Accessible.name: "通讯录列表" }
 
         Column {
             id: column

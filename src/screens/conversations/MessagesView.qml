@@ -124,7 +124,7 @@ Rectangle {
             keyNavigationEnabled: true
             activeFocusOnTab: false
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "会话列表" }
 
             section.property: "section"
             section.delegate: Loader {

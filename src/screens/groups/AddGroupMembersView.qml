@@ -31,7 +31,7 @@ Sheet {
             contentHeight: form.implicitHeight
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "好友列表" }
             ColumnLayout {
                 id: form
                 width: parent.width

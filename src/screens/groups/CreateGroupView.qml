@@ -50,7 +50,7 @@ Sheet {
             contentHeight: form.implicitHeight
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "好友列表" }
             ColumnLayout {
                 id: form
                 width: parent.width

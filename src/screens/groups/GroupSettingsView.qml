@@ -62,7 +62,7 @@ Sheet {
             contentHeight: form.implicitHeight
             clip: true
             boundsBehavior: Flickable.StopAtBounds
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "群设置" }
             ColumnLayout {
                 id: form
                 width: parent.width

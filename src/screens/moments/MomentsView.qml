@@ -99,7 +99,7 @@ FocusScope {
             boundsBehavior: Flickable.StopAtBounds
             Accessible.role: Accessible.List
             Accessible.name: "朋友圈列表"
-            ScrollBar.vertical: ScrollBar {}
+            ScrollBar.vertical: ScrollBar { Accessible.name: "朋友圈列表" }
 
             delegate: MomentCard {
                 required property var modelData

@@ -34,20 +34,37 @@ Popup {
                 text: "更新日志"
                 color: Theme.zpText
                 font: Theme.zp(17, Font.DemiBold)
+                Accessible.role: Accessible.Heading
+                Accessible.name: text
             }
 
-            Text {
+            AbstractButton {
                 id: doneButton
                 objectName: "doneButton"
                 anchors.right: parent.right
                 anchors.rightMargin: 16
                 anchors.verticalCenter: parent.verticalCenter
                 text: "完成"
-                color: Theme.hex("07c160")
-                font: Theme.zp(17)
-
-                TapHandler {
-                    onTapped: root.close()
+                Accessible.role: Accessible.Button
+                Accessible.name: text
+                Accessible.onPressAction: clicked()
+                Keys.onReturnPressed: clicked()
+                Keys.onEnterPressed: clicked()
+                onClicked: root.close()
+                contentItem: Text {
+                    text: doneButton.text
+                    color: Theme.hex("07c160")
+                    font: Theme.zp(17)
+                }
+                // The keyboard focus mark.
+                background: Rectangle {
+                    anchors.fill: parent
+                    anchors.margins: -3
+                    color: "transparent"
+                    radius: 6
+                    border.width: 2
+                    border.color: Theme.accent
+                    visible: doneButton.visualFocus
                 }
             }
         }

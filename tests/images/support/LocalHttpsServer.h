@@ -73,9 +73,11 @@ private:
     void onReadyRead(QSslSocket *socket);
     void answer(QSslSocket *socket, const Request &request);
 
-    QSslServer m_server;
     QHash<QString, Response> m_responses;
     QHash<QSslSocket *, QByteArray> m_buffers;
     QList<Held> m_held;
     bool m_holding = false;
+    // Last, so it goes first: its sockets say "disconnected" as they are destroyed, and that handler
+    // still needs the buffers.
+    QSslServer m_server;
 };

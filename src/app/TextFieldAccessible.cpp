@@ -1,8 +1,6 @@
-#include "PasswordFieldAccessible.h"
+#include "TextFieldAccessible.h"
 
-#include <QGuiApplication>
 #include <QQuickItem>
-#include <QTimer>
 #include <QQuickWindow>
 
 namespace {
@@ -10,45 +8,22 @@ namespace {
 constexpr int normalEcho = 0;
 } // namespace
 
-PasswordFieldAccessible::PasswordFieldAccessible(QQuickItem *field) : QAccessibleObject(field) {}
+TextFieldAccessible::TextFieldAccessible(QQuickItem *field) : QAccessibleObject(field) {}
 
-namespace {
-// The latest factory is asked first, and Qt Quick installs its own again when an assistive
-// technology switches accessibility on: this one goes back in front right after.
-class Reinstaller : public QAccessible::ActivationObserver
-{
-public:
-    void accessibilityActiveChanged(bool active) override
-    {
-        if (active)
-            QTimer::singleShot(0, qApp, &PasswordFieldAccessible::install);
-    }
-};
-} // namespace
-
-void PasswordFieldAccessible::install()
-{
-    static Reinstaller reinstaller;
-    QAccessible::removeActivationObserver(&reinstaller);
-    QAccessible::installActivationObserver(&reinstaller);
-    QAccessible::removeFactory(&PasswordFieldAccessible::create);
-    QAccessible::installFactory(&PasswordFieldAccessible::create);
-}
-
-QAccessibleInterface *PasswordFieldAccessible::create(const QString &, QObject *object)
+QAccessibleInterface *TextFieldAccessible::create(const QString &, QObject *object)
 {
     auto *item = qobject_cast<QQuickItem *>(object);
     // Every single-line field: its echo mode may turn to a masking one after it was first asked for.
     if (!item || !item->inherits("QQuickTextInput"))
         return nullptr;
-    return new PasswordFieldAccessible(item);
+    return new TextFieldAccessible(item);
 }
 
-QQuickItem *PasswordFieldAccessible::field() const { return static_cast<QQuickItem *>(object()); }
+QQuickItem *TextFieldAccessible::field() const { return static_cast<QQuickItem *>(object()); }
 
-bool PasswordFieldAccessible::isMasked() const { return field()->property("echoMode").toInt() != normalEcho; }
+bool TextFieldAccessible::isMasked() const { return field()->property("echoMode").toInt() != normalEcho; }
 
-QString PasswordFieldAccessible::masked() const
+QString TextFieldAccessible::masked() const
 {
     if (!isMasked())
         return field()->property("text").toString();
@@ -57,7 +32,7 @@ QString PasswordFieldAccessible::masked() const
 }
 
 // The field's Accessible attached object, made by QML when the field sets any of its properties.
-QVariant PasswordFieldAccessible::attached(const char *property) const
+QVariant TextFieldAccessible::attached(const char *property) const
 {
     for (QObject *child : field()->children())
         if (child->inherits("QQuickAccessibleAttached"))
@@ -65,9 +40,9 @@ QVariant PasswordFieldAccessible::attached(const char *property) const
     return {};
 }
 
-QWindow *PasswordFieldAccessible::window() const { return field()->window(); }
+QWindow *TextFieldAccessible::window() const { return field()->window(); }
 
-QAccessibleInterface *PasswordFieldAccessible::parent() const
+QAccessibleInterface *TextFieldAccessible::parent() const
 {
     QQuickWindow *window = field()->window();
     for (QQuickItem *item = field()->parentItem(); item; item = item->parentItem()) {
@@ -79,7 +54,7 @@ QAccessibleInterface *PasswordFieldAccessible::parent() const
     return nullptr;
 }
 
-QString PasswordFieldAccessible::text(QAccessible::Text kind) const
+QString TextFieldAccessible::text(QAccessible::Text kind) const
 {
     switch (kind) {
     case QAccessible::Name: {
@@ -96,7 +71,7 @@ QString PasswordFieldAccessible::text(QAccessible::Text kind) const
     }
 }
 
-QRect PasswordFieldAccessible::rect() const
+QRect TextFieldAccessible::rect() const
 {
     const QQuickItem *item = field();
     if (!item->window())
@@ -105,7 +80,7 @@ QRect PasswordFieldAccessible::rect() const
     return QRect(item->window()->mapToGlobal(scene.topLeft().toPoint()), scene.size().toSize());
 }
 
-QAccessible::State PasswordFieldAccessible::state() const
+QAccessible::State TextFieldAccessible::state() const
 {
     const QQuickItem *item = field();
     QAccessible::State state;
@@ -119,24 +94,35 @@ QAccessible::State PasswordFieldAccessible::state() const
     return state;
 }
 
-void *PasswordFieldAccessible::interface_cast(QAccessible::InterfaceType type)
+void *TextFieldAccessible::interface_cast(QAccessible::InterfaceType type)
 {
-    return type == QAccessible::TextInterface ? static_cast<QAccessibleTextInterface *>(this) : nullptr;
+    if (type == QAccessible::TextInterface)
+        return static_cast<QAccessibleTextInterface *>(this);
+    if (type == QAccessible::EditableTextInterface && !field()->property("readOnly").toBool())
+        return static_cast<QAccessibleEditableTextInterface *>(this);
+    return nullptr;
 }
 
-int PasswordFieldAccessible::cursorPosition() const { return field()->property("cursorPosition").toInt(); }
+int TextFieldAccessible::cursorPosition() const { return field()->property("cursorPosition").toInt(); }
 
-void PasswordFieldAccessible::setCursorPosition(int position) { field()->setProperty("cursorPosition", position); }
+void TextFieldAccessible::setCursorPosition(int position) { field()->setProperty("cursorPosition", position); }
 
-QString PasswordFieldAccessible::text(int startOffset, int endOffset) const
+QString TextFieldAccessible::text(int startOffset, int endOffset) const
 {
     return masked().mid(startOffset, endOffset - startOffset);
 }
 
-int PasswordFieldAccessible::characterCount() const { return field()->property("length").toInt(); }
+int TextFieldAccessible::characterCount() const { return field()->property("length").toInt(); }
 
-QString PasswordFieldAccessible::attributes(int offset, int *startOffset, int *endOffset) const
+QString TextFieldAccessible::attributes(int offset, int *startOffset, int *endOffset) const
 {
     *startOffset = *endOffset = offset;
     return {};
+}
+
+void TextFieldAccessible::replaceText(int startOffset, int endOffset, const QString &text)
+{
+    QString content = field()->property("text").toString();
+    content.replace(startOffset, endOffset - startOffset, text);
+    field()->setProperty("text", content);
 }

@@ -1,17 +1,17 @@
 #pragma once
-// What assistive technologies see of a single-line text field. Masked, it is a named password field
-// whose text and value are the mask characters, never the typed secret (Qt Quick's own interface
-// hands the clear text out). Installed as an accessibility factory, it takes over every text input.
+// What assistive technologies see of a single-line text field: named by its `Accessible.name` or
+// placeholder. Masked, it is a password field whose text and value are the mask characters, never
+// the typed secret (Qt Quick's own interface hands the clear text out, and keeps a password field's
+// name to itself). AccessibilityFactories puts it in front for every text input.
 #include <QAccessibleObject>
 
 class QQuickItem;
 
-class PasswordFieldAccessible : public QAccessibleObject, public QAccessibleTextInterface
+class TextFieldAccessible : public QAccessibleObject, public QAccessibleTextInterface, public QAccessibleEditableTextInterface
 {
 public:
-    explicit PasswordFieldAccessible(QQuickItem *field);
+    explicit TextFieldAccessible(QQuickItem *field);
 
-    static void install();
     static QAccessibleInterface *create(const QString &className, QObject *object);
 
     QWindow *window() const override;
@@ -39,6 +39,12 @@ public:
     int offsetAtPoint(const QPoint &) const override { return -1; }
     void scrollToSubstring(int, int) override {}
     QString attributes(int, int *startOffset, int *endOffset) const override;
+
+    // Assistive technologies that type for their user (voice control, the accessibility tests) edit
+    // the field's own text, masked or not.
+    void deleteText(int startOffset, int endOffset) override { replaceText(startOffset, endOffset, {}); }
+    void insertText(int offset, const QString &text) override { replaceText(offset, offset, text); }
+    void replaceText(int startOffset, int endOffset, const QString &text) override;
 
 private:
     QQuickItem *field() const;
