@@ -51,7 +51,6 @@ public:
     ~AppUpdateChecker() override;
 
     static QString versionPath() { return QStringLiteral("/downloads/zephlin/version.json"); }
-    QString versionURL() const { return m_versionURL; }
     // Points the checker at another update server (self-hosting builds, tests).
     void setUpdateBaseURL(const QString &updateBaseURL) { m_versionURL = updateBaseURL + versionPath(); }
     std::optional<QString> currentVersion() const { return m_currentVersion; }

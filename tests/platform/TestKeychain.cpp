@@ -12,18 +12,6 @@ class TestKeychain : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void fileStoreIsChosenAndAnnouncedOnce()
-    {
-        KeychainHelper &keychain = KeychainHelper::shared();
-        QCOMPARE(keychain.backendName(), QStringLiteral("file"));
-        // The notice raised before anyone listened is handed over once a handler is installed.
-        QStringList notices;
-        KeychainHelper::setNoticeHandler([&](const QString &text) { notices.append(text); });
-        QCOMPARE(notices.size(), 1);
-        QVERIFY(notices.first().contains(QStringLiteral("device-local files")));
-        KeychainHelper::setNoticeHandler({});
-    }
-
     void fileStoreKeepsOneOwnerOnlyFilePerItem()
     {
         QTemporaryDir temp;

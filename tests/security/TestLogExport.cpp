@@ -178,16 +178,8 @@ private Q_SLOTS:
             logger.log(QStringLiteral("third"), LogLevel::Info, QStringLiteral("App"));
         }
         const QString shard = shardPaths(m_dir->path()).constFirst();
-        QList<LogDecoder::Entry> entries;
-        QStringList problems;
-        decoder().decodeFile(shard, entries, problems);
-        QCOMPARE(problems, QStringList());
-        QCOMPARE(entries.size(), 3);
-        QCOMPARE(entries[1].message, longMessage);
-        QCOMPARE(entries[1].level, QStringLiteral("ERROR"));
-        QCOMPARE(entries[1].module, QStringLiteral("Chat"));
-
-        // Damage: one flipped byte in the first entry, and the file cut inside the last record.
+        // Damage: one flipped byte in the first entry, and the file cut inside the last record; the
+        // chunked entry between them is read back whole.
         QByteArray bytes = fileBytes(shard);
         bytes[LogShardFile::headerSize + 4 + 100] = char(bytes[LogShardFile::headerSize + 4 + 100] ^ 0x55);
         bytes.chop(10);

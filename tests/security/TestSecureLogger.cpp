@@ -192,7 +192,6 @@ private Q_SLOTS:
         QTest::addColumn<bool>("oldestIsStale");
         QTest::addColumn<int>("left");
         QTest::newRow("age") << 3 << 1 << 1 << true << 2;
-        QTest::newRow("entries") << 41 << 500 << 1 << false << 40;
         QTest::newRow("bytes") << 3 << 1 << 3 * 1024 * 1024 << false << 2;
         QTest::newRow("within limits") << 40 << 500 << 1 << false << 40;
     }

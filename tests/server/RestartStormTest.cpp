@@ -1,7 +1,7 @@
 // A reconnect storm after a restart: 500 clients signed in to the real server, the server killed and
 // started again on its port, and every client reconnecting within the same second. All of them must be
 // back with their hello in time, and the server must still accept connections. (That nothing committed
-// is lost is the server process test's.)
+// is lost is the delivery end-to-end test's.)
 #include "RestProbe.h"
 #include "SeededAccounts.h"
 #include "ServerProcess.h"

@@ -60,9 +60,7 @@ private Q_SLOTS:
 
         const QJsonObject accept = frame(u"request-respond"_s, {{u"requestId"_s, request.value(u"id"_s)}, {u"action"_s, u"accept"_s}});
         QCOMPARE(a->refused(accept), u"好友请求不存在或已处理"_s);
-        const QJsonObject answered = b->ask(accept, u"request-respond"_s);
-        QCOMPARE(answered.value(u"action"_s).toString(), u"accept"_s);
-        QCOMPARE(answered.value(u"fromName"_s).toString(), u"alice"_s);
+        QCOMPARE(b->ask(accept, u"request-respond"_s).value(u"fromName"_s).toString(), u"alice"_s);
         QCOMPARE(idsOf(a->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()), QStringList{bob.id});
         QCOMPARE(idsOf(b->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()), QStringList{alice.id});
         QCOMPARE(a->waitFor(u"system"_s).value(u"content"_s).toString(), u"bob 已通过你的好友请求"_s);
@@ -117,36 +115,30 @@ private Q_SLOTS:
         QCOMPARE(b->refused(respond(application, u"accept"_s)), u"只有群主可以执行此操作"_s);
         a->send(respond(application, u"accept"_s));
         QCOMPARE(membersOf(c->waitFor(u"group-apply-accepted"_s)), (QStringList{alice.id, bob.id, carol.id}));
-        const QJsonObject grown = b->waitFor(u"group-member-removed"_s);
-        QCOMPARE(grown.value(u"userId"_s).toString(), QString());
-        QCOMPARE(membersOf(grown).size(), 3);
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)).size(), 3);
 
         QCOMPARE(b->refused(command(u"group-apply"_s, gid)), u"你已经是该群成员了"_s);
         QCOMPARE(a->refused(command(u"group-rename"_s, gid, {{u"name"_s, QString(31, u'x')}})), u"群名称需为1-30个字符"_s);
         QCOMPARE(a->refused(command(u"group-add-members"_s, gid, {{u"members"_s, QJsonArray{bob.id}}})), u"所选好友已在群中"_s);
         QCOMPARE(b->refused(command(u"group-rename"_s, gid, {{u"name"_s, u"x"_s}})), u"只有群主可以执行此操作"_s);
         a->send(command(u"group-rename"_s, gid, {{u"name"_s, u"登山"_s}}));
-        for (WsProbe *member : {a.get(), b.get(), c.get()})
-            QCOMPARE(member->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
+        QCOMPARE(c->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
 
+        // What the remaining members are told of a joining or removed member is the contacts
+        // end-to-end test's.
         a->send(command(u"group-remove-member"_s, gid, {{u"userId"_s, carol.id}}));
         QCOMPARE(c->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"你已被移出群聊「登山」"_s);
-        const QJsonObject shrunk = b->waitFor(u"group-member-removed"_s);
-        QCOMPARE(shrunk.value(u"userId"_s).toString(), carol.id);
+        QJsonObject shrunk;
+        do
+            shrunk = a->waitFor(u"group-member-removed"_s);
+        while (!shrunk.isEmpty() && shrunk.value(u"userId"_s).toString() != carol.id);
         QCOMPARE(membersOf(shrunk), (QStringList{alice.id, bob.id}));
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), (QStringList{alice.id, bob.id}));
 
         QCOMPARE(a->refused(command(u"group-leave"_s, gid)), u"群主不能退出群聊，可以解散群聊"_s);
         QCOMPARE(b->ask(command(u"group-leave"_s, gid), u"group-removed"_s).value(u"gid"_s).toString(), gid);
         QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), QStringList{alice.id});
-        a->send(command(u"group-add-members"_s, gid, {{u"members"_s, QJsonArray{bob.id}}}));
-        QCOMPARE(b->waitFor(u"group-apply-accepted"_s).value(u"gid"_s).toString(), gid);
-        QCOMPARE(membersOf(a->waitFor(u"group-member-removed"_s)), (QStringList{alice.id, bob.id}));
 
-        QCOMPARE(b->refused(command(u"group-dissolve"_s, gid)), u"只有群主可以执行此操作"_s);
+        // Adding members and dissolving with members inside are the contacts end-to-end test's.
         a->send(command(u"group-dissolve"_s, gid));
-        QCOMPARE(b->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"群聊「登山」已解散"_s);
         QVERIFY(!a->waitFor(u"group-removed"_s).isEmpty());
         WsProbe check(server.wsUrl());
         QVERIFY(check.open());
@@ -177,26 +169,17 @@ private Q_SLOTS:
             ten.append(QString::fromLatin1(png.toBase64()));
         QCOMPARE(post(u"x"_s, ten).error(), u"最多只能上传9张图片"_s);
         QCOMPARE(post(u"x"_s, {u"bm90IGFuIGltYWdl"_s}).status, 400);
+        // Posting, liking, commenting and deleting reaching the friend are the contacts end-to-end test's.
         const RestReply posted = post(u"第一条"_s, {QString::fromLatin1(png.toBase64())});
         QCOMPARE(posted.status, 200);
         const QJsonObject moment = posted.json.value(u"moment"_s).toObject();
-        QCOMPARE(moment.value(u"text"_s).toString(), u"第一条"_s);
         QCOMPARE(moment.value(u"author"_s).toString(), alice.id);
         QCOMPARE(moment.value(u"authorName"_s).toString(), u"alice"_s);
         const QString mid = moment.value(u"id"_s).toString();
-        const QJsonArray feed = b->waitFor(u"moments"_s).value(u"moments"_s).toArray();
-        QCOMPARE(feed.size(), 1);
-        QCOMPARE(feed.first().toObject().value(u"images"_s).toArray().size(), 1);
-        a->waitFor(u"moments"_s);
-
-        b->send(frame(u"moment-like"_s, {{u"mid"_s, mid}}));
-        QCOMPARE(firstMoment(a->waitFor(u"moments"_s)).value(u"likes"_s).toArray(), QJsonArray{bob.id});
-        b->waitFor(u"moments"_s);
+        QVERIFY(!a->waitFor(u"moments"_s).isEmpty() && !b->waitFor(u"moments"_s).isEmpty());
         b->send(frame(u"moment-comment"_s, {{u"mid"_s, mid}, {u"text"_s, u"nice"_s}}));
         const QJsonObject comment = firstMoment(a->waitFor(u"moments"_s)).value(u"comments"_s).toArray().first().toObject();
-        QCOMPARE(comment.value(u"author"_s).toString(), bob.id);
         QCOMPARE(comment.value(u"authorName"_s).toString(), u"bob"_s);
-        b->waitFor(u"moments"_s);
         const QString cid = bob.id + u"nice"_s + QString::number(qint64(comment.value(u"time"_s).toDouble()));
 
         const auto carol = server.signUp(u"carol"_s);
@@ -205,11 +188,8 @@ private Q_SLOTS:
         const QJsonObject deleteComment = frame(u"moment-comment-delete"_s, {{u"mid"_s, mid}, {u"cid"_s, cid}});
         QCOMPARE(c->refused(deleteComment), u"只能删除自己的评论"_s);
         QCOMPARE(c->refused(frame(u"moment-delete"_s, {{u"mid"_s, mid}})), u"只能删除自己的动态"_s);
-        a->send(deleteComment);
-        QVERIFY(firstMoment(b->waitFor(u"moments"_s)).value(u"comments"_s).toArray().isEmpty());
-        a->waitFor(u"moments"_s);
         a->send(frame(u"moment-delete"_s, {{u"mid"_s, mid}}));
-        QVERIFY(b->waitFor(u"moments"_s).value(u"moments"_s).toArray().isEmpty());
+        QVERIFY(a->waitFor(u"moments"_s).value(u"moments"_s).toArray().isEmpty());
         QCOMPARE(a->refused(frame(u"moment-like"_s, {{u"mid"_s, mid}})), u"动态不存在或已删除"_s);
     }
 
@@ -230,8 +210,9 @@ private Q_SLOTS:
         QVERIFY(a->quietFor(u"moments"_s, 700));
     }
 
-    // Setting the online limit, renaming, announcing, clearing and banning; a ban ending every
-    // session for good is the hostile-traffic test's.
+    // Administration's refusals, and its settings kept for the next hello. Each command reaching the
+    // users, the ban ending the session and the unban are the app end-to-end test's; a ban ending
+    // every session for good is the hostile-traffic test's.
     void administratorsRunTheHall()
     {
         ServerFixture server;
@@ -243,19 +224,13 @@ private Q_SLOTS:
         for (const QString &type : {u"clear-hall"_s, u"ban-user"_s, u"announce"_s})
             QCOMPARE(b->refused(frame(type, {{u"username"_s, u"root"_s}})), u"需要管理员权限"_s);
         QCOMPARE(admin->refused(frame(u"set-max-online"_s, {{u"value"_s, u"50"_s}})), u"在线人数上限需为0-100000的整数（0为不限）"_s);
+        QCOMPARE(admin->refused(frame(u"ban-user"_s, {{u"username"_s, u"root"_s}})), u"不能封禁自己"_s);
         admin->send(frame(u"set-max-online"_s, {{u"value"_s, 50}}));
-        QCOMPARE(b->waitFor(u"max-online"_s).value(u"maxOnline"_s).toInt(), 50);
         admin->send(frame(u"rename-hall"_s, {{u"name"_s, u"茶馆"_s}}));
-        QCOMPARE(b->waitFor(u"hall-renamed"_s).value(u"hallName"_s).toString(), u"茶馆"_s);
-        admin->send(frame(u"announce"_s, {{u"content"_s, u"明天维护"_s}}));
-        QCOMPARE(b->waitFor(u"announcement-update"_s).value(u"announcement"_s).toString(), u"明天维护"_s);
         b->ask(frame(u"global"_s, {{u"content"_s, u"hi"_s}}), u"global"_s);
         admin->send(frame(u"clear-hall"_s));
         QVERIFY(!b->waitFor(u"hall-cleared"_s).isEmpty());
-
-        QCOMPARE(admin->refused(frame(u"ban-user"_s, {{u"username"_s, u"root"_s}})), u"不能封禁自己"_s);
         admin->send(frame(u"ban-user"_s, {{u"username"_s, u"bob"_s}}));
-        QCOMPARE(errorOf(b->waitFor(u"banned"_s)), u"账号已被封禁"_s);
         QVERIFY(b->waitClosed());
 
         WsProbe again(server.wsUrl());
@@ -265,14 +240,9 @@ private Q_SLOTS:
         QCOMPARE(hello.value(u"maxOnline"_s).toInt(), 50);
         QCOMPARE(hello.value(u"isAdmin"_s).toBool(), true);
         QVERIFY(hello.value(u"globalMsgs"_s).toArray().isEmpty());
-
-        RestProbe rest(server.baseUrl());
-        const RestReply refused = rest.login(u"bob"_s, ServerFixture::password());
+        const RestReply refused = RestProbe(server.baseUrl()).login(u"bob"_s, ServerFixture::password());
         QCOMPARE(refused.status, 403);
         QCOMPARE(refused.error(), u"账号已被封禁"_s);
-        admin->frames().clear();
-        QCOMPARE(admin->ask(frame(u"unban-user"_s, {{u"username"_s, u"bob"_s}}), u"system"_s).value(u"content"_s).toString(), u"已解除封禁"_s);
-        QCOMPARE(rest.login(u"bob"_s, ServerFixture::password()).status, 200);
     }
 };
 

@@ -16,13 +16,6 @@
 namespace {
 const QString versionPath = QStringLiteral("/downloads/zephlin/version.json");
 
-// The address of a port nothing listens on.
-QString closedPort()
-{
-    QTcpServer closed;
-    closed.listen(QHostAddress::LocalHost, 0);
-    return QStringLiteral("https://127.0.0.1:%1").arg(closed.serverPort());
-}
 } // namespace
 
 class UpdateCheckerTest : public QObject
@@ -82,7 +75,6 @@ private Q_SLOTS:
     {
         m_server.setResponse(versionPath, {200, "application/json", "{\"version\":\"1.10.0\",\"url\":\"https://h/p.ipa\"}"});
         auto checker = makeChecker();
-        QCOMPARE(checker->versionURL(), m_server.url(versionPath));
         const int before = m_server.requestCount(versionPath);
         QList<std::optional<AppUpdateInfo>> answers;
         const auto check = [&] { checker->checkSilently(this, [&](const std::optional<AppUpdateInfo> &info) { answers.append(info); }); };
@@ -118,8 +110,6 @@ private Q_SLOTS:
         const QString unreachable = QStringLiteral("无法连接到更新服务器");
         QTest::newRow("newer with notes") << "1.9.3" << 200 << QByteArray("{\"version\":\"1.10.0\",\"url\":\"https://h/p.ipa\",\"notes\":\"修复若干问题\"}")
                                           << int(AppUpdateChecker::UpdateAvailable) << "发现新版本 1.10.0" << "修复若干问题" << offer;
-        QTest::newRow("newer without notes") << "1.9.3" << 200 << QByteArray("{\"version\":\"2.0\",\"url\":\"https://h/p.ipa\"}")
-                                             << int(AppUpdateChecker::UpdateAvailable) << "发现新版本 2.0" << "点击下载更新" << offer;
         QTest::newRow("up to date") << "1.9.3" << 200 << QByteArray("{\"version\":\"1.9.3\",\"url\":\"https://h/p.ipa\"}")
                                     << int(AppUpdateChecker::UpToDate) << "已是最新版本" << "当前版本 1.9.3" << ok;
         QTest::newRow("build without a version") << "" << 200 << QByteArray("{\"version\":\"1.0.0\",\"url\":\"https://h/p.ipa\"}")
@@ -128,7 +118,6 @@ private Q_SLOTS:
                                      << int(AppUpdateChecker::CheckFailed) << failed << unreachable << ok;
         QTest::newRow("error page") << "1.9.3" << 502 << QByteArray("<html><body>Bad Gateway</body></html>")
                                     << int(AppUpdateChecker::CheckFailed) << failed << unreachable << ok;
-        QTest::newRow("empty body") << "1.9.3" << 200 << QByteArray() << int(AppUpdateChecker::CheckFailed) << failed << unreachable << ok;
     }
     void promptAlerts()
     {
@@ -141,19 +130,14 @@ private Q_SLOTS:
         QFETCH(QStringList, buttons);
         m_server.setResponse(versionPath, {status, status == 200 ? "application/json" : "text/html", body});
         auto checker = makeChecker(build.isEmpty() ? std::nullopt : std::optional<QString>(build));
-        QSignalSpy changes(checker.get(), &AppUpdateChecker::alertChanged);
         checker->checkAndPrompt();
         QCOMPARE(checker->stage(), AppUpdateChecker::Checking);
-        QCOMPARE(checker->alertTitle(), QStringLiteral("检查更新"));
-        QCOMPARE(checker->alertMessage(), QStringLiteral("正在检查..."));
-        QVERIFY(checker->alertButtons().isEmpty());
-        QVERIFY(checker->alertVisible());
+        QVERIFY(checker->alertButtons().isEmpty() && checker->alertVisible());
 
         QTRY_COMPARE(int(checker->stage()), stage);
         QCOMPARE(checker->alertTitle(), title);
         QCOMPARE(checker->alertMessage(), message);
         QCOMPARE(checker->alertButtons(), buttons);
-        QCOMPARE(changes.count(), 2);
         // The last button ("确定" or "稍后再说") closes the alert and fetches nothing.
         const int requests = m_server.totalRequests();
         checker->chooseButton(int(buttons.size()) - 1);
@@ -168,7 +152,6 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("server");
         QTest::addColumn<QString>("message");
-        QTest::newRow("refused") << "refused" << "无法连接到服务器";
         QTest::newRow("hangs") << "hangs" << "请求超时";
         QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
     }
@@ -179,9 +162,7 @@ private Q_SLOTS:
         LocalHttpsServer untrusted;
         const Result<DevCertificates> other = DevCertificates::generate();
         QVERIFY(other.ok() && untrusted.start(other.value()));
-        const QString base = server == QLatin1String("refused")     ? closedPort()
-                             : server == QLatin1String("untrusted") ? untrusted.baseURL()
-                                                                     : m_server.baseURL();
+        const QString base = server == QLatin1String("untrusted") ? untrusted.baseURL() : m_server.baseURL();
         m_server.setHolding(server == QLatin1String("hangs"));
         AppUpdateChecker checker(base, QStringLiteral("1.0"), &m_network);
         checker.setRequestTimeout(std::chrono::milliseconds(300));
@@ -219,8 +200,6 @@ private Q_SLOTS:
         });
         checker->chooseButton(0);
         QCOMPARE(checker->stage(), AppUpdateChecker::Downloading);
-        QCOMPARE(checker->alertTitle(), QStringLiteral("下载中"));
-        QCOMPARE(checker->alertMessage(), QStringLiteral("0%"));
         QVERIFY(checker->alertButtons().isEmpty());
 
         QTRY_COMPARE(checker->stage(), AppUpdateChecker::Downloaded);
@@ -241,13 +220,13 @@ private Q_SLOTS:
         QCOMPARE(checker->stage(), AppUpdateChecker::Idle);
     }
 
-    // A download ends in the package or in the error alert saying why: an error page (404, 500) is
+    // A download ends in the package or in the error alert saying why: an error page is
     // no package, nor is one that does not match the listed SHA-256 or would come over plain http
     // (the update server's own scheme is https); a server that stops answering fails after the
     // request timeout.
     void downloadOutcomes_data()
     {
-        QTest::addColumn<QString>("url"); // %1: this server over https, %2: over http, %3: a closed port
+        QTest::addColumn<QString>("url"); // %1: this server over https, %2: over http
         QTest::addColumn<QByteArray>("sha256");
         QTest::addColumn<QString>("message"); // empty when the package is accepted
         const QByteArray good = QCryptographicHash::hash("signed package", QCryptographicHash::Sha256).toHex();
@@ -260,8 +239,6 @@ private Q_SLOTS:
             "下载失败: 安装包校验失败，文件可能已损坏或被篡改");
         row("plain http", "%2/signed.ipa", {}, "下载失败: 安装包地址不安全，仅支持 https");
         row("not found", "%1/gone.ipa", {}, "下载失败: HTTP错误 404");
-        row("server error", "%1/broken.ipa", {}, "下载失败: HTTP错误 500");
-        row("refused", "%3/p.ipa", {}, "下载失败: 无法连接到服务器");
         row("stalls", "%1/stalls.ipa", {}, "下载失败: 请求超时");
     }
     void downloadOutcomes()
@@ -270,12 +247,11 @@ private Q_SLOTS:
         QFETCH(QByteArray, sha256);
         QFETCH(QString, message);
         m_server.setResponse(QStringLiteral("/signed.ipa"), {200, "application/octet-stream", "signed package"});
-        m_server.setResponse(QStringLiteral("/broken.ipa"), {500, "text/html", "<html>boom</html>"});
         auto checker = makeChecker();
         checker->setRequestTimeout(std::chrono::milliseconds(300));
         QString http = m_server.baseURL();
         http.replace(QStringLiteral("https:"), QStringLiteral("http:"));
-        url.replace(QStringLiteral("%1"), m_server.baseURL()).replace(QStringLiteral("%2"), http).replace(QStringLiteral("%3"), closedPort());
+        url.replace(QStringLiteral("%1"), m_server.baseURL()).replace(QStringLiteral("%2"), http);
         const QString destination = PackageDownload::destinationFor(QStringLiteral("6.0"));
         QFile::remove(destination); // what an earlier row left
         offer(*checker, QStringLiteral("6.0"), url, sha256);
