@@ -1,5 +1,22 @@
 #include "storage/Schema.h"
 
+namespace {
+// Steps written in SQL both engines read alike.
+
+// The sender's own id of a message: a message sent again after a lost echo is found by it.
+const QString clientIdStep = QStringLiteral(R"(
+ALTER TABLE messages ADD COLUMN client_id TEXT;
+CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
+)");
+
+// What a recalled message leaves behind, so that a stale copy sent again under its client id is not
+// stored anew.
+const QString recalledStep = QStringLiteral(R"(
+CREATE TABLE recalled_messages(sender TEXT NOT NULL, client_id TEXT NOT NULL, id TEXT NOT NULL, room TEXT NOT NULL,
+  to_id TEXT, gid TEXT, PRIMARY KEY(sender, client_id));
+)");
+} // namespace
+
 const QStringList &Schema::sqliteSteps()
 {
     static const QStringList steps = {
@@ -39,17 +56,8 @@ CREATE TABLE login_failures(key TEXT NOT NULL, time INTEGER NOT NULL);
 CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);
 )"),
-        // The sender's own id of a message: a message sent again after a lost echo is found by it.
-        QStringLiteral(R"(
-ALTER TABLE messages ADD COLUMN client_id TEXT;
-CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
-)"),
-        // What a recalled message leaves behind, so that a stale copy sent again under its client id
-        // is not stored anew.
-        QStringLiteral(R"(
-CREATE TABLE recalled_messages(sender TEXT NOT NULL, client_id TEXT NOT NULL, id TEXT NOT NULL, room TEXT NOT NULL,
-  to_id TEXT, gid TEXT, PRIMARY KEY(sender, client_id));
-)"),
+        clientIdStep,
+        recalledStep,
     };
     return steps;
 }
@@ -108,17 +116,8 @@ CREATE INDEX login_failures_key ON login_failures(key, time);
 CREATE INDEX login_failures_time ON login_failures(time);
 CREATE TABLE images(name TEXT PRIMARY KEY, bytes BYTEA NOT NULL);
 )"),
-        // The sender's own id of a message: a message sent again after a lost echo is found by it.
-        QStringLiteral(R"(
-ALTER TABLE messages ADD COLUMN client_id TEXT;
-CREATE UNIQUE INDEX messages_client ON messages(sender, client_id);
-)"),
-        // What a recalled message leaves behind, so that a stale copy sent again under its client id
-        // is not stored anew.
-        QStringLiteral(R"(
-CREATE TABLE recalled_messages(sender TEXT NOT NULL, client_id TEXT NOT NULL, id TEXT NOT NULL, room TEXT NOT NULL,
-  to_id TEXT, gid TEXT, PRIMARY KEY(sender, client_id));
-)"),
+        clientIdStep,
+        recalledStep,
     };
     return steps;
 }
