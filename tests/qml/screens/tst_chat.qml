@@ -82,15 +82,11 @@ TestCase {
         compare(findChild(row(view, 0), "botBadge"), null) // no name lines in the hall
     }
 
-    function test_groupNameLineAndBot() {
+    function test_groupBotAndMentionPanel() {
         const host = make("group")
         tryCompare(host.view.messageList, "count", 1)
         verify(findChild(row(host.view, 0), "botBadge").visible)
         compare(findChild(host.view, "chatSubtitle").text, "3 人")
-    }
-
-    function test_mentionPanel() {
-        const host = make("group")
         const field = findChild(host.view, "messageField")
         field.forceActiveFocus()
         type("@")
@@ -116,10 +112,9 @@ TestCase {
         keyClick(Qt.Key_Return, Qt.ShiftModifier)
         type("two")
         keyClick(Qt.Key_Return)
-        let frames = []
-        tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length === 1)
-        compare(frames[0].type, "global")
-        compare(frames[0].content, "line one\ntwo")
+        const frame = sentOne()
+        compare(frame.type, "global")
+        compare(frame.content, "line one\ntwo")
         compare(field.text, "")
         // Not confirmed yet, it has no id on the server to recall.
         tryCompare(host.view.messageList, "count", 5)
@@ -128,7 +123,7 @@ TestCase {
         keyClick(Qt.Key_Escape)
         // Confirmed, so that no pending message outlives the test in the shared cache.
         TestSupport.deliver("{'type':'global','id':'s1','from':'me','content':'line one','time':9,'clientId':'"
-            + frames[0].clientId + "'}")
+            + frame.clientId + "'}")
         tryCompare(host.view.messageList, "count", 5)
         verify(!row(host.view, 4).isPending)
     }
@@ -176,10 +171,9 @@ TestCase {
         const dialog = openedPopup(view, "messageActions")
         mouseClick(findButton(dialog, "重发"))
         compare(view.contextMenuMessage, null)
-        let frames = []
-        tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length === 1)
-        compare(frames[0].clientId, "C1")
-        compare(frames[0].content, "lost")
+        const frame = sentOne()
+        compare(frame.clientId, "C1")
+        compare(frame.content, "lost")
         verify(!findChild(row(view, 4), "failedMark").visible)
 
         // The echo answers it; the button is only offered for failed messages.
@@ -198,13 +192,17 @@ TestCase {
         const dialog = openedPopup(view, "deleteContactDialog")
         mouseClick(findButton(dialog, "删除"))
         compare(host.closedCount, 1)
+        compare(sentOne(), { type: "unfriend", userId: "f1" })
+    }
+
+    // The one frame an action sent.
+    function sentOne() {
         let frames = []
         tryVerify(() => (frames = frames.concat(TestSupport.takeSentFrames())).length > 0)
         wait(50)
         frames = frames.concat(TestSupport.takeSentFrames())
         compare(frames.length, 1)
-        compare(frames[0].type, "unfriend")
-        compare(frames[0].userId, "f1")
+        return frames[0]
     }
 
     // A popup that went away is destroyed on the next turn of the event loop; wait for the new one.

@@ -55,6 +55,13 @@ TestCase {
         return frames.concat(TestSupport.takeSentFrames())
     }
 
+    // The one frame an action sent.
+    function sentOne() {
+        const frames = sent(1)
+        compare(frames.length, 1)
+        return frames[0]
+    }
+
     function sheet(component, properties) {
         const item = createTemporaryObject(component, testCase, properties || {})
         tryCompare(item, "opened", true)
@@ -66,16 +73,15 @@ TestCase {
             keyClick(c)
     }
 
-    function rowTexts(repeater) {
+    // One line per row of a repeater: by default a contact row's name, subtitle and presence.
+    function rowTexts(repeater, line) {
         const result = []
-        for (let i = 0; i < repeater.count; ++i) {
-            const row = repeater.itemAt(i)
-            result.push(row.name + "|" + row.subtitle + "|" + row.online)
-        }
+        for (let i = 0; i < repeater.count; ++i)
+            result.push((line || (row => row.name + "|" + row.subtitle + "|" + row.online))(repeater.itemAt(i)))
         return result
     }
 
-    function test_rowsSubtitlesAndOnlineColour() {
+    function test_rowsOpenRoomsAndSheets() {
         const view = createTemporaryObject(contactsComponent, testCase)
         const newFriends = findChild(view, "newFriendsRow")
         verify(!newFriends.visible)
@@ -91,10 +97,8 @@ TestCase {
         tryCompare(friends.itemAt(1), "online", true)
         compare(rowTexts(friends), ["Ann|离线|false", "bob|在线|true", "Cy|离线|false"])
         verify(findChild(friends.itemAt(1), "subtitle").color.toString() !== findChild(friends.itemAt(0), "subtitle").color.toString())
-    }
 
-    function test_rowsOpenRoomsAndSheets() {
-        const view = createTemporaryObject(contactsComponent, testCase)
+        // Rows open rooms and sheets.
         waitForRendering(view)
         mouseClick(findChild(view, "groupRows").itemAt(1))
         compare(view.activeRoom.gid, "g2")
@@ -125,10 +129,7 @@ TestCase {
         compare(s.message, "")
         mouseClick(findChild(s, "sendButton"))
         tryCompare(s, "visible", false)
-        const frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0].type, "friend-request")
-        compare(frames[0].username, "  ")
+        compare(sentOne(), { type: "friend-request", username: "  " })
     }
 
     function test_createGroupChecksThenSendsOnce() {
@@ -158,11 +159,9 @@ TestCase {
         mouseClick(picks.itemAt(1))
         mouseClick(create)
         tryCompare(s, "visible", false)
-        const frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0].type, "create-group")
-        compare(frames[0].name, "Trip")
-        compare(frames[0].members.sort(), ["f2", "f3"])
+        const frame = sentOne()
+        frame.members.sort()
+        compare(frame, { type: "create-group", name: "Trip", members: ["f2", "f3"] })
     }
 
     function test_searchStatesRowsAndApply() {
@@ -180,10 +179,7 @@ TestCase {
         compare(findChild(list.itemAtIndex(0), "detail").text, "5人 · 群主: Zoe")
         compare(findChild(list.itemAtIndex(1), "detail").text, "0人 · 群主: 未知")
         mouseClick(findChild(list.itemAtIndex(1), "applyButton"))
-        const frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0].type, "group-apply")
-        compare(frames[0].gid, "g8")
+        compare(sentOne(), { type: "group-apply", gid: "g8" })
 
         chatState.showToast("已申请")
         tryCompare(findChild(s, "sheetToast"), "visible", true)
@@ -194,13 +190,8 @@ TestCase {
     }
 
     function memberRows(s) {
-        const repeater = findChild(s, "memberRows")
-        const result = []
-        for (let i = 0; i < repeater.count; ++i) {
-            const row = repeater.itemAt(i)
-            result.push(row.member.name + "|" + row.member.avatar + "|" + row.member.isOwner + "|" + row.removable)
-        }
-        return result
+        return rowTexts(findChild(s, "memberRows"),
+                        row => row.member.name + "|" + row.member.avatar + "|" + row.member.isOwner + "|" + row.removable)
     }
 
     function test_memberFallbacksAndOwnerControls() {
@@ -234,9 +225,7 @@ TestCase {
     function test_settingsActionsSendOneFrameEach(data) {
         const s = sheet(settingsComponent, { gid: data.gid })
         data.act(s)
-        const frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0], data.expected)
+        compare(sentOne(), data.expected)
         tryCompare(s, "visible", !data.closes)
     }
 
@@ -251,9 +240,7 @@ TestCase {
         compare(s.newName, "abcdefghijklmnopqrst")
         keyClick(Qt.Key_Return)
         tryCompare(s, "showRename", false)
-        let frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0], { type: "group-rename", gid: "g1", name: "abcdefghijklmnopqrst" })
+        compare(sentOne(), { type: "group-rename", gid: "g1", name: "abcdefghijklmnopqrst" })
 
         mouseClick(findChild(s, "renameButton"))
         tryVerify(() => (field = findChild(s, "renameField")) && field.activeFocus)
@@ -275,9 +262,7 @@ TestCase {
         mouseClick(findChild(add, "friendPicks").itemAt(0))
         verify(confirm.enabled)
         mouseClick(confirm)
-        const frames = sent(1)
-        compare(frames.length, 1)
-        compare(frames[0], { type: "group-add-members", gid: "g1", members: ["f2"] })
+        compare(sentOne(), { type: "group-add-members", gid: "g1", members: ["f2"] })
 
         // Every friend is already in g2.
         const full = sheet(addMembersComponent)

@@ -3,6 +3,7 @@ import QtTest
 import Zephlin.App
 import Zephlin.Chat
 import Zephlin.Screens
+import Zephlin.Update
 import ZephlinTest
 
 // The "我的" tab: the menu per role, the sheets it opens and what they say before any request.
@@ -15,6 +16,7 @@ TestCase {
     visible: true
 
     ChatViewModel { id: chatState }
+    ChangelogModel { id: releases }
     Component {
         id: profileComponent
         ProfileView { width: 390; height: 844; chat: chatState }
@@ -111,15 +113,32 @@ TestCase {
         compare(ban.text, "")
     }
 
-    function test_changelogAndServerSettingsOpen() {
+    // The changelog: a card per release, newest first, each listing its items; "完成" closes. The
+    // server sheet previews the derived WebSocket address, saves the text verbatim, starts from what
+    // was stored, and cancelling stores nothing.
+    function test_changelogAndServerSheets() {
         const profile = makeProfile(false)
         mouseClick(findChild(profile, "menu_📋 更新日志"))
-        verify(sheet(profile, "changelogLoader"))
-        findChild(profile, "changelogLoader").popupItem.close()
+        const changelog = sheet(profile, "changelogLoader").contentItem
+        const first = findChild(changelog, "card0"), last = findChild(changelog, "card" + (releases.rowCount() - 1))
+        verify(first !== last && first.y < last.y)
+        verify(first.items.length > 0 && last.items.length > 0)
+        mouseClick(findChild(changelog, "doneButton"))
         tryCompare(profile, "showChangelog", false)
-        mouseClick(findChild(profile, "menu_服务器设置"))
-        const popup = sheet(profile, "serverConfigLoader")
-        mouseClick(findChild(popup.contentItem, "serverConfigCancel"))
-        tryCompare(profile, "showServerConfig", false)
+
+        TestSupport.forgetServerURL()
+        for (const [text, button] of [[" 10.0.0.5:3000/ ", "saveButton"], ["https://changed.example", "serverConfigCancel"]]) {
+            mouseClick(findChild(profile, "menu_服务器设置"))
+            const popup = sheet(profile, "serverConfigLoader").contentItem
+            const field = findChild(popup, "serverURLField")
+            if (button === "serverConfigCancel")
+                compare(field.text, " 10.0.0.5:3000/ ")
+            field.text = "http://10.0.0.5:3000"
+            compare(findChild(popup, "wsPreview").text, "WebSocket地址将自动推导：ws://10.0.0.5:3000/ws")
+            field.text = text
+            mouseClick(findChild(popup, button))
+            tryCompare(profile, "showServerConfig", false)
+            compare(ServerSettings.storedURL(), " 10.0.0.5:3000/ ")
+        }
     }
 }

@@ -26,12 +26,22 @@ TestCase {
         return findChild(root.contentItem, "rootContent").item
     }
 
-    function test_routingTable() {
+    // Splash, sign-in, main; a font change rebuilds the content once; a kick or ban signs out.
+    function test_routesFontRebuildAndSignOuts() {
         const state = TestSupport.newAppState()
         const root = makeRoot(state)
         compare(root.controller.route, RootController.Splash)
         tryCompare(root.controller, "route", RootController.SignIn, 3000)
         tryVerify(() => content(root) && content(root).objectName === "authView")
+
+        const before = content(root)
+        const tick = root.controller.fontTick
+        state.fontSize = "xl"
+        compare(root.controller.fontTick, tick + 1)
+        verify(content(root) !== before)
+        compare(content(root).objectName, "authView")
+        state.fontSize = "md"
+        compare(root.controller.fontTick, tick + 2)
 
         // A token alone is not a session; token and user are.
         state.token = "t1"
@@ -39,39 +49,15 @@ TestCase {
         TestSupport.signIn(state, "u1", "Bo")
         compare(root.controller.route, RootController.Main)
         tryVerify(() => content(root) && content(root).objectName === "mainTabs")
-
         state.logout()
         compare(root.controller.route, RootController.SignIn)
-    }
-
-    function test_kickAndBanSignOut_data() {
-        return [ { tag: "kicked", name: "userKicked" }, { tag: "banned", name: "userBanned" } ]
-    }
-    function test_kickAndBanSignOut(data) {
-        const state = TestSupport.newAppState()
-        const root = makeRoot(state)
-        tryCompare(root.controller, "route", RootController.SignIn, 3000)
-        TestSupport.signIn(state, "u2", "Al")
-        compare(root.controller.route, RootController.Main)
-        TestSupport.post(data.name)
-        compare(root.controller.route, RootController.SignIn)
-        compare(state.hasToken, false)
-    }
-
-    function test_fontChangeRebuildsTheContentOncePerChange() {
-        const state = TestSupport.newAppState()
-        const root = makeRoot(state)
-        tryCompare(root.controller, "route", RootController.SignIn, 3000)
-        const before = content(root)
-        const tick = root.controller.fontTick
-        state.fontSize = "xl"
-        compare(root.controller.fontTick, tick + 1)
-        const after = content(root)
-        verify(after !== before)
-        compare(after.objectName, "authView")
-        state.fontSize = "sm"
-        compare(root.controller.fontTick, tick + 2)
-        state.fontSize = "md"
+        for (const notice of ["userKicked", "userBanned"]) {
+            TestSupport.signIn(state, "u2", "Al")
+            compare(root.controller.route, RootController.Main)
+            TestSupport.post(notice)
+            compare(root.controller.route, RootController.SignIn)
+            compare(state.hasToken, false)
+        }
     }
 
     function test_themeAndFontsFollowTheSession() {
