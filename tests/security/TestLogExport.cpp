@@ -19,65 +19,42 @@ class TestLogExport : public QObject
 private Q_SLOTS:
     void init() { m_dir = std::make_unique<QTemporaryDir>(); }
 
-    void exportMergesShardsThenRing()
+    // A small export takes its own entries; the next one merges it, the shards, then the debug ring,
+    // and being full leaves its own entries to the next shard.
+    void exportsMergeShardsThenRing()
     {
         SecureLogger logger(m_dir->path(), devPublicKey());
+        for (int i = 0; i < 10; ++i)
+            logger.log(QStringLiteral("s%1").arg(i), LogLevel::Info, QStringLiteral("App"));
+        logger.log(QStringLiteral("r0"), LogLevel::Debug, QStringLiteral("UI"));
+        const QString first = logger.exportLog()->toLocalFile();
+        logger.waitForIdle();
+        QCOMPARE(shardPaths(m_dir->path()), QStringList{first});
+        QCOMPARE(headerCount(first), 13u);
+        const QStringList firstMessages = messages(first);
+        QCOMPARE(firstMessages, numbered(QStringLiteral("s"), 0, 10)
+                                    << QStringLiteral("r0") << QStringLiteral("export check: wrote 11 entries, shards left=1")
+                                    << QStringLiteral("exported 11 entries to ") + QFileInfo(first).fileName());
+
         for (int i = 0; i < 1120; ++i)
             logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
         for (int i = 0; i < 40; ++i)
             logger.log(QStringLiteral("d%1").arg(i), LogLevel::Debug, QStringLiteral("UI"));
         logger.waitForIdle();
         QCOMPARE(shardPaths(m_dir->path()).size(), 3);
-
         const std::optional<QUrl> url = logger.exportLog();
         QVERIFY(url);
         const QString path = url->toLocalFile();
-        QCOMPARE(headerCount(path), 1160u);
-        QCOMPARE(messages(path), numbered(QStringLiteral("m"), 0, 1120) + numbered(QStringLiteral("d"), 0, 40));
+        QVERIFY(path != first && !QFile::exists(first));
+        QCOMPARE(headerCount(path), 1173u);
+        QCOMPARE(messages(path), firstMessages + numbered(QStringLiteral("m"), 0, 1120) + numbered(QStringLiteral("d"), 0, 40));
         QCOMPARE(logger.status().memoryEntryCount, 0);
-
-        // The export file is full, so the export's own entries open the next shard.
         logger.waitForIdle();
         const QStringList shards = shardPaths(m_dir->path());
-        QCOMPARE(shards.size(), 2);
-        QCOMPARE(shards.first(), path);
+        QCOMPARE(shards, (QStringList{path, shards.last()}));
         QCOMPARE(messages(shards.last()),
-                 QStringList({QStringLiteral("export check: wrote 1160 entries, shards left=1"),
-                              QStringLiteral("exported 1160 entries to ") + QFileInfo(path).fileName()}));
-    }
-
-    void nothingToExport()
-    {
-        SecureLogger logger(m_dir->path(), devPublicKey());
-        logger.waitForIdle();
-        QVERIFY(!logger.exportLog());
-        logger.waitForIdle();
-        QCOMPARE(shardPaths(m_dir->path()).size(), 1); // only the empty start-up shard
-        QVERIFY(logger.status().activeShardName.isEmpty());
-    }
-
-    void smallExportTakesItsOwnEntriesAndASecondExportMergesIt()
-    {
-        SecureLogger logger(m_dir->path(), devPublicKey());
-        for (int i = 0; i < 10; ++i)
-            logger.log(QStringLiteral("m%1").arg(i), LogLevel::Info, QStringLiteral("App"));
-        logger.log(QStringLiteral("d0"), LogLevel::Debug, QStringLiteral("UI"));
-        const QString first = logger.exportLog()->toLocalFile();
-        logger.waitForIdle();
-        QCOMPARE(shardPaths(m_dir->path()), QStringList{first});
-        QCOMPARE(headerCount(first), 13u);
-        const QStringList firstMessages = messages(first);
-        QCOMPARE(firstMessages.at(12), QStringLiteral("exported 11 entries to ") + QFileInfo(first).fileName());
-
-        logger.log(QStringLiteral("d1"), LogLevel::Debug, QStringLiteral("UI"));
-        const QString second = logger.exportLog()->toLocalFile();
-        QVERIFY(second != first);
-        QVERIFY(!QFile::exists(first));
-        logger.waitForIdle();
-        QCOMPARE(messages(second).mid(0, 14), firstMessages + QStringList{QStringLiteral("d1")});
-        QCOMPARE(messages(second).at(14), QStringLiteral("export check: wrote 14 entries, shards left=1"));
-        QCOMPARE(headerCount(second), 16u);
-        QCOMPARE(firstMessages.at(11), QStringLiteral("export check: wrote 11 entries, shards left=1"));
+                 QStringList({QStringLiteral("export check: wrote 1173 entries, shards left=1"),
+                              QStringLiteral("exported 1173 entries to ") + QFileInfo(path).fileName()}));
     }
 
     // The export file cannot be written (a file-size limit stops it half-way): no URL, the shards
@@ -158,9 +135,15 @@ private Q_SLOTS:
         QCOMPARE(messages(after.last()), numbered(QStringLiteral("m"), 0, 3));
     }
 
-    void exportFromTheWorkerItself()
+    // Nothing to export: no file, only the empty start-up shard. An export from the worker itself.
+    void exportWithNothingAndFromTheWorker()
     {
         SecureLogger logger(m_dir->path(), devPublicKey());
+        logger.waitForIdle();
+        QVERIFY(!logger.exportLog());
+        logger.waitForIdle();
+        QCOMPARE(shardPaths(m_dir->path()).size(), 1);
+        QVERIFY(logger.status().activeShardName.isEmpty());
         logger.log(QStringLiteral("x"), LogLevel::Info, QStringLiteral("App"));
         std::optional<QUrl> url;
         logger.runOnWorker([&] { url = logger.exportLog(); });
