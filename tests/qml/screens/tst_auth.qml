@@ -18,11 +18,7 @@ TestCase {
         AuthView { width: 390; height: 844; appState: TestSupport.newAppState() }
     }
 
-    function makeAuth() {
-        const auth = createTemporaryObject(authComponent, testCase)
-        verify(auth)
-        return auth
-    }
+    function makeAuth() { return createTemporaryObject(authComponent, testCase) }
 
     function named(root, name) {
         const item = findChild(root, name)
@@ -32,15 +28,11 @@ TestCase {
 
     // The checks in their order; a form that passes them sends its request (message empty).
     function test_formChecksInOrder_data() {
-        const long21 = "abcdefghijklmnopqrstu"
-        const password65 = "p".repeat(65)
         return [
-            { tag: "one character", name: "a", pw: "abcd", pw2: "abcd", message: "用户名需为2-20位" },
-            { tag: "21 characters", name: long21, pw: "abcd", pw2: "abcd", message: "用户名需为2-20位" },
-            { tag: "name checked before password", name: "a", pw: "x", pw2: "y", message: "用户名需为2-20位" },
-            { tag: "3-character password", name: "ab", pw: "abc", pw2: "abc", message: "密码需为4-64位" },
-            { tag: "65-character password", name: "ab", pw: password65, pw2: password65, message: "密码需为4-64位" },
-            { tag: "password before match", name: "ab", pw: "abc", pw2: "xyz", message: "密码需为4-64位" },
+            { tag: "one character, before the password", name: "a", pw: "x", pw2: "y", message: "用户名需为2-20位" },
+            { tag: "21 characters", name: "abcdefghijklmnopqrstu", pw: "abcd", pw2: "abcd", message: "用户名需为2-20位" },
+            { tag: "3-character password, before the match", name: "ab", pw: "abc", pw2: "xyz", message: "密码需为4-64位" },
+            { tag: "65-character password", name: "ab", pw: "p".repeat(65), pw2: "p".repeat(65), message: "密码需为4-64位" },
             { tag: "passwords differ", name: "ab", pw: "abcd", pw2: "abce", message: "两次密码不一致" },
             { tag: "2 and 4", name: "ab", pw: "abcd", pw2: "abcd", message: "" },
             { tag: "20 and 64", name: "abcdefghijklmnopqrst", pw: "q".repeat(64), pw2: "q".repeat(64), message: "" },
