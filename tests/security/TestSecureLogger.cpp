@@ -52,7 +52,6 @@ private Q_SLOTS:
         QTest::addColumn<int>("blobLength");
         QTest::newRow("one block") << 214 << 256;
         QTest::newRow("two pieces") << 215 << 520;
-        QTest::newRow("five pieces") << 1000 << 1300;
     }
     void blobForms()
     {
@@ -65,10 +64,8 @@ private Q_SLOTS:
         const std::optional<QByteArray> blob = cipher->encrypt(json);
         QVERIFY(blob);
         QCOMPARE(blob->size(), blobLength);
-        if (blobLength != 256) {
-            for (int offset = 0; offset < blobLength; offset += 260)
-                QCOMPARE(qFromLittleEndian<quint32>(blob->constData() + offset), 256u);
-        }
+        for (int offset = 0; blobLength > 256 && offset < blobLength; offset += 260) // pieces after their length
+            QCOMPARE(qFromLittleEndian<quint32>(blob->constData() + offset), 256u);
         QCOMPARE(*decoder().decryptBlob(*blob), json);
         QVERIFY(*cipher->encrypt(json) != *blob); // fresh padding every time
     }

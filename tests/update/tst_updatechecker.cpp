@@ -15,7 +15,6 @@
 
 namespace {
 const QString versionPath = QStringLiteral("/downloads/zephlin/version.json");
-
 } // namespace
 
 class UpdateCheckerTest : public QObject
@@ -290,7 +289,6 @@ private Q_SLOTS:
     void packageNameStaysInItsFolder()
     {
         const QString temp = QFileInfo(PackageDownload::destinationFor(QStringLiteral("1.4.2"))).absolutePath();
-        QCOMPARE(PackageDownload::destinationFor(QStringLiteral("1.4.2")), temp + QStringLiteral("/Zephlin-1.4.2.ipa"));
         const QString hostile = PackageDownload::destinationFor(QStringLiteral("../../etc/x"));
         QCOMPARE(QFileInfo(hostile).absolutePath(), temp);
         QVERIFY(QFileInfo(hostile).fileName().startsWith(QStringLiteral("Zephlin-")));
