@@ -1,6 +1,7 @@
 import QtQuick
 import QtTest
 import Zephlin.Images
+import Zephlin.Update
 import ZephlinTest
 
 // A TestCase is invisible itself: what the cases create goes on this visible root.
@@ -73,8 +74,6 @@ Item {
                   state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 128 / 255, 0, 1) },
                 { tag: "download", path: "/photo.png", first: ImageLoader.Loading,
                   state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
-                { tag: "memory hit", path: "/photo.png", shownBefore: true, first: ImageLoader.Loaded,
-                  state: ImageLoader.Loaded, spinner: false, glyph: false, pixel: Qt.rgba(0, 0, 1, 1) },
                 { tag: "not an image", path: "/page.png", first: ImageLoader.Loading,
                   state: ImageLoader.Failed, spinner: false, glyph: true, pixel: Qt.rgba(0, 0, 0, 1) },
                 { tag: "no url", path: "", first: ImageLoader.Idle, state: ImageLoader.Idle, spinner: true, glyph: false },
@@ -84,8 +83,6 @@ Item {
             const url = data.path ? MediaTestSupport.url(data.path) : ""
             if (data.onDisk)
                 verify(MediaTestSupport.storeOnDisk(url, data.onDisk))
-            if (data.shownBefore)
-                tryCompare(createTemporaryObject(imageComponent, root, { url: url }), "loadState", ImageLoader.Loaded)
             const requests = data.path ? MediaTestSupport.requestCount(data.path) : 0
             const view = createTemporaryObject(imageComponent, root, { url: url })
             compare(view.loadState, data.first)
@@ -139,6 +136,31 @@ Item {
             tryCompare(bad, "opened", true)
             verify(findChild(bad.contentItem, "previewSpinner").visible)
             verify(!findChild(bad.contentItem, "previewImage").visible)
+        }
+    }
+
+    TestCase {
+        name: "UpdateDialog"
+        when: windowShown
+
+        Component {
+            id: dialogComponent
+            UpdateDialog {}
+        }
+
+        function test_presentsTheCheckersAlerts() {
+            const dialog = createTemporaryObject(dialogComponent, root)
+            verify(!dialog.visible)
+            AppUpdateChecker.checkAndPrompt()
+            tryCompare(dialog, "visible", true)
+            tryCompare(findChild(dialog.contentItem, "alertTitle"), "text", "发现新版本 99.0")
+            compare(findChild(dialog.contentItem, "alertMessage").text, "新功能")
+            const later = findChild(dialog.contentItem, "alertButton1")
+            compare(later.text, "稍后再说")
+            compare(findChild(dialog.contentItem, "alertButton0").text, "下载更新")
+            mouseClick(later)
+            tryCompare(dialog, "visible", false)
+            compare(AppUpdateChecker.stage, AppUpdateChecker.Idle)
         }
     }
 }

@@ -1,0 +1,4 @@
+zephlin_add_qml_test(test_qml_media QML_FILES_DIR ${CMAKE_CURRENT_SOURCE_DIR}/media
+  LIBS zephlin_app zephlin_appplugin zephlin_images zephlin_imagesplugin zephlin_update zephlin_updateplugin zephlin_test_https
+  PLUGINS Zephlin_AppPlugin Zephlin_ImagesPlugin Zephlin_UpdatePlugin
+  SETUP MediaTestSetup)
