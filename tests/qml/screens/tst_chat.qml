@@ -15,38 +15,31 @@ TestCase {
     width: 390
     height: 844
 
+    Component { id: chatStateComponent; ChatViewModel {} }
     Component {
         id: chatComponent
-        Item {
-            id: host
+        ChatView {
             width: 390
             height: 844
-            property alias chat: chatState
-            property var view: loader.item
-            property AppState appState: TestSupport.newAppState()
-            property string roomKind: "global"
             property int closedCount: 0
-            ChatViewModel { id: chatState }
-            Loader {
-                id: loader
-                anchors.fill: parent
-                active: false
-                sourceComponent: ChatView {
-                    appState: host.appState
-                    chat: chatState
-                    room: host.roomKind === "dm" ? chatState.dmRoom("f1", "Ann")
-                        : host.roomKind === "group" ? chatState.groupRoom("g1", "Club") : chatState.globalRoom()
-                    onClosed: host.closedCount++
-                }
-            }
-            function open(kind) { roomKind = kind; loader.active = true }
+            onClosed: closedCount++
         }
     }
 
+    property Item screen: null
+
+    // The screen goes before the chat state it shows.
+    function cleanup() {
+        if (screen)
+            screen.destroy()
+    }
+
+    // A chat screen over a fresh chat state, which restores what the sealed cache holds.
     function make(kind) {
         verify(TestSupport.connectRecorder())
-        const host = createTemporaryObject(chatComponent, testCase)
-        TestSupport.signIn(host.appState, "me", "Me")
+        const chat = createTemporaryObject(chatStateComponent, testCase)
+        const appState = TestSupport.newAppState()
+        TestSupport.signIn(appState, "me", "Me")
         TestSupport.deliver("{'type':'hello','friends':[{'id':'f1','username':'Ann'},{'id':'f2','username':'bob'}],"
             + "'groups':[{'id':'g1','name':'Club','owner':'me','members':['me','f1','f2']}],"
             + "'globalMsgs':[{'id':'m1','from':'f1','fromName':'Ann','content':'@张三 看这里','time':1},"
@@ -54,10 +47,11 @@ TestCase {
             + "{'id':'m3','from':'f1','fromName':'Ann','content':'','images':['/u/1.jpg'],'time':3},"
             + "{'id':'m4','from':'f2','fromName':'bob','content':'four','images':['/a','/b','/c','https://x/d'],'time':4}],"
             + "'groupMsgs':{'g1':[{'id':'g1m','from':'f2','fromName':'bob','fromBot':true,'content':'beep','time':5}]}}")
-        host.open(kind)
+        const room = kind === "dm" ? chat.dmRoom("f1", "Ann") : kind === "group" ? chat.groupRoom("g1", "Club") : chat.globalRoom()
+        const view = screen = chatComponent.createObject(testCase, { appState: appState, chat: chat, room: room })
         wait(400) // the authentication frame goes out after a short delay
         TestSupport.takeSentFrames()
-        return host
+        return view
     }
 
     function row(view, index) {
@@ -68,8 +62,7 @@ TestCase {
     }
 
     function test_rowsMentionsAndImageCells() {
-        const host = make("global")
-        const view = host.view
+        const view = make("global")
         tryCompare(view.messageList, "count", 4)
         verify(findChild(row(view, 0), "messageText").text.indexOf("<b>@张三</b>") >= 0)
         verify(row(view, 1).isMe)
@@ -83,30 +76,30 @@ TestCase {
     }
 
     function test_groupBotAndMentionPanel() {
-        const host = make("group")
-        tryCompare(host.view.messageList, "count", 1)
-        verify(findChild(row(host.view, 0), "botBadge").visible)
-        compare(findChild(host.view, "chatSubtitle").text, "3 人")
-        const field = findChild(host.view, "messageField")
+        const view = make("group")
+        tryCompare(view.messageList, "count", 1)
+        verify(findChild(row(view, 0), "botBadge").visible)
+        compare(findChild(view, "chatSubtitle").text, "3 人")
+        const field = findChild(view, "messageField")
         field.forceActiveFocus()
         type("@")
         let panel = null
-        tryVerify(() => (panel = findChild(host.view, "mentionPanel")) !== null)
+        tryVerify(() => (panel = findChild(view, "mentionPanel")) !== null)
         compare(panel.users.map(u => u.username), ["Ann", "bob"]) // never the signed-in user
         keyClick(Qt.Key_Down)
         keyClick(Qt.Key_Return)
-        compare(host.view.composer.messageText, "@bob ")
-        compare(host.view.composer.showMentionPanel, false)
+        compare(view.composer.messageText, "@bob ")
+        compare(view.composer.showMentionPanel, false)
         type("@zz")
-        tryVerify(() => findChild(host.view, "mentionEmpty") !== null && findChild(host.view, "mentionEmpty").visible)
+        tryVerify(() => findChild(view, "mentionEmpty") !== null && findChild(view, "mentionEmpty").visible)
         keyClick(Qt.Key_Escape)
-        compare(host.view.composer.showMentionPanel, false)
-        compare(host.closedCount, 0) // Escape closed the list, not the chat
+        compare(view.composer.showMentionPanel, false)
+        compare(view.closedCount, 0) // Escape closed the list, not the chat
     }
 
     function test_sendingThroughTheField() {
-        const host = make("global")
-        const field = findChild(host.view, "messageField")
+        const view = make("global")
+        const field = findChild(view, "messageField")
         field.forceActiveFocus()
         type("line one")
         keyClick(Qt.Key_Return, Qt.ShiftModifier)
@@ -117,20 +110,19 @@ TestCase {
         compare(frame.content, "line one\ntwo")
         compare(field.text, "")
         // Not confirmed yet, it has no id on the server to recall.
-        tryCompare(host.view.messageList, "count", 5)
-        host.view.contextMenuMessage = row(host.view, 4).message
-        verify(!findButton(openedPopup(host.view, "messageActions"), "撤回").visible)
+        tryCompare(view.messageList, "count", 5)
+        view.contextMenuMessage = row(view, 4).message
+        verify(!findButton(openedPopup(view, "messageActions"), "撤回").visible)
         keyClick(Qt.Key_Escape)
         // Confirmed, so that no pending message outlives the test in the shared cache.
         TestSupport.deliver("{'type':'global','id':'s1','from':'me','content':'line one','time':9,'clientId':'"
             + frame.clientId + "'}")
-        tryCompare(host.view.messageList, "count", 5)
-        verify(!row(host.view, 4).isPending)
+        tryCompare(view.messageList, "count", 5)
+        verify(!row(view, 4).isPending)
     }
 
     function test_actionsRecallCopyAndClose() {
-        const host = make("global")
-        const view = host.view
+        const view = make("global")
         tryCompare(view.messageList, "count", 4)
         // Copy puts the content on the clipboard.
         view.contextMenuMessage = { id: "m1", content: "@张三 看这里", isFromMe: false }
@@ -144,24 +136,23 @@ TestCase {
         dialog = openedPopup(view, "messageActions")
         mouseClick(findButton(dialog, "撤回"))
         tryCompare(view.messageList, "count", 3)
-        compare(host.chat.toast.length > 0, true)
+        compare(view.chat.toast.length > 0, true)
 
         view.contextMenuMessage = { id: "m1", content: "x", isFromMe: false }
         dialog = openedPopup(view, "messageActions")
         verify(!findButton(dialog, "撤回").visible)
         keyClick(Qt.Key_Escape)
         tryCompare(view, "contextMenuMessage", null)
-        compare(host.closedCount, 0)
+        compare(view.closedCount, 0)
         keyClick(Qt.Key_Escape)
-        compare(host.closedCount, 1)
+        compare(view.closedCount, 1)
     }
 
     function test_failedMarkAndResend() {
         // A message the server never confirmed, as the restarted app finds it in its cache.
         verify(TestSupport.storeSealed("zp_global_msgs",
             "[{'id':'temp_C1','clientId':'C1','from':'me','content':'lost','time':9,'failed':true}]"))
-        const host = make("global")
-        const view = host.view
+        const view = make("global")
         tryCompare(view.messageList, "count", 5)
         const failed = row(view, 4)
         verify(findChild(failed, "failedMark").visible)
@@ -185,13 +176,12 @@ TestCase {
     }
 
     function test_deleteContactSendsOneUnfriend() {
-        const host = make("dm")
-        const view = host.view
+        const view = make("dm")
         compare(findChild(view, "chatSubtitle").text, "离线")
         mouseClick(findChild(view, "deleteContactButton"))
         const dialog = openedPopup(view, "deleteContactDialog")
         mouseClick(findButton(dialog, "删除"))
-        compare(host.closedCount, 1)
+        compare(view.closedCount, 1)
         compare(sentOne(), { type: "unfriend", userId: "f1" })
     }
 
