@@ -70,15 +70,9 @@ private Q_SLOTS:
         QCOMPARE(MomentFormat::relativeTime(time, time + ago), label);
     }
 
-    void textIsCutToTwoThousandPerceivedCharacters_data()
-    {
-        QTest::addColumn<QString>("unit");
-        QTest::newRow("emoji with skin tone") << u"👍🏽"_s;
-        QTest::newRow("family sequence") << u"👨‍👩‍👧"_s;
-    }
     void textIsCutToTwoThousandPerceivedCharacters()
     {
-        QFETCH(QString, unit);
+        const QString unit = u"👨‍👩‍👧"_s; // one character of five code points
         MomentComposer composer;
         QSignalSpy changed(&composer, &MomentComposer::textChanged);
         composer.setText(unit.repeated(1999));
