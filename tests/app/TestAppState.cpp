@@ -1,8 +1,13 @@
 // The session state: construction from what is stored, write-through, restoring the session with
 // its retries, the notifications it and the root view observe, and signing out, by the user or by a
 // token the server refuses at start (the chat state included). A refused token write leaving no
-// token at all is the keychain helper's test.
+// token at all is the keychain helper's test. And the sign-in card against a loopback HTTPS server:
+// what its message line shows when the server hangs or presents a certificate nobody trusts (the
+// REST client's test has the other transport failures), and a registration whose automatic sign-in
+// fails.
+#include "APIService.h"
 #include "AppState.h"
+#include "AuthViewModel.h"
 #include "ChatViewModel.h"
 #include "KeychainHelper.h"
 #include "LocalHttpsServer.h"
@@ -29,6 +34,7 @@ class TestAppState : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::optional<DevCertificates> m_certificates;
     std::unique_ptr<WebSocketService> m_ws;
     // Scripted answers of /api/me, one per attempt: a user id, or empty for a failure.
     QStringList m_meAnswers;
@@ -52,7 +58,27 @@ class TestAppState : public QObject
         return services;
     }
 
+    // A sign-in card over a fresh session, with both forms filled in.
+    std::unique_ptr<AuthViewModel> card(AppState &state)
+    {
+        auto model = std::make_unique<AuthViewModel>();
+        model->setProperty("appState", QVariant::fromValue(&state));
+        for (const char *field : {"loginUsername", "regUsername"})
+            model->setProperty(field, QStringLiteral("amy"));
+        for (const char *field : {"loginPassword", "regPassword", "regPassword2"})
+            model->setProperty(field, QStringLiteral("secret"));
+        return model;
+    }
+
+    void waitUntilDone(AuthViewModel &model)
+    {
+        QVERIFY(model.isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isLoading(), 20000);
+    }
+
 private Q_SLOTS:
+    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -209,10 +235,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         const bool refusedAtStart = how == QLatin1String("refused");
-        std::optional<DevCertificates> certificates = loopback::trustedCertificates();
-        QVERIFY(certificates);
         LocalHttpsServer server;
-        QVERIFY(server.start(*certificates));
+        QVERIFY(server.start(*m_certificates));
         loopback::setServer(server.baseURL());
         server.responder = [](const LocalHttpsServer::Request &) {
             return LocalHttpsServer::Response{401, "application/json", R"({"error":"未登录"})"};
@@ -264,6 +288,52 @@ private Q_SLOTS:
         QVERIFY(chat.friends().isEmpty());
         QVERIFY(chat.dmMessages().isEmpty());
         QTRY_COMPARE(chat.conversations()->rowCount(), 1);
+    }
+
+    void transportFailuresReadInChinese_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("hangs") << "hangs" << "请求超时";
+        QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
+    }
+    void transportFailuresReadInChinese()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, message);
+        APIService::shared().setTimeout(std::chrono::milliseconds(300));
+        const Result<DevCertificates> untrusted = DevCertificates::generate();
+        QVERIFY(untrusted.ok());
+        LocalHttpsServer http;
+        QVERIFY(http.start(server == QLatin1String("untrusted") ? *untrusted : *m_certificates));
+        http.setHolding(server == QLatin1String("hangs"));
+        loopback::setServer(http.baseURL());
+
+        AppState state;
+        auto model = card(state);
+        model->doLogin();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), message);
+        QVERIFY(!state.token());
+    }
+
+    void registrationWhoseSignInFailsStaysSignedOut()
+    {
+        LocalHttpsServer http;
+        QVERIFY(http.start(*m_certificates));
+        loopback::setServer(http.baseURL());
+        http.setResponse(QStringLiteral("/api/register"), {200, "application/json", R"({"ok":true})"});
+        http.setResponse(QStringLiteral("/api/login"), {401, "application/json", R"({"error":"用户名或密码错误"})"});
+        AppState state;
+        auto model = card(state);
+        model->setTab(AuthViewModel::Tab::Register);
+        model->doRegister();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), QStringLiteral("用户名或密码错误"));
+        QCOMPARE(http.requests.size(), 2);
+        QCOMPARE(http.requests.at(1).target, QByteArray("/api/login"));
+        QVERIFY(!state.token());
+        QVERIFY(!state.currentUser());
     }
 };
 

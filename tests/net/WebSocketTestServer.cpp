@@ -45,13 +45,6 @@ void WebSocketTestServer::listenAgain()
     listen();
 }
 
-int WebSocketTestServer::openClientCount() const
-{
-    return int(std::count_if(m_clients.begin(), m_clients.end(), [](const QPointer<QWebSocket> &client) {
-        return client && client->state() == QAbstractSocket::ConnectedState;
-    }));
-}
-
 QWebSocket *WebSocketTestServer::newest() const
 {
     for (auto it = m_clients.rbegin(); it != m_clients.rend(); ++it) {

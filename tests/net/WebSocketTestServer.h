@@ -26,7 +26,6 @@ public:
     void listenAgain();
 
     int connectionCount() const { return m_connectionCount; }
-    int openClientCount() const;
     // Text frames from every client, in arrival order.
     QStringList received;
 
