@@ -1,11 +1,13 @@
-// The REST client against a real HTTPS server on loopback (the account and upload endpoints reach
-// the real server in the end-to-end tests): the moment post's body, result records, the error
-// mapping, the group search's own rules, cookies and sign-out.
+// The server address and everything derived from it, from the stored "zp_server_url"; and the REST
+// client against a real HTTPS server on loopback (the account and upload endpoints reach the real
+// server in the end-to-end tests): the moment post's body, result records, the error mapping, the
+// group search's own rules, cookies and sign-out.
 #include "APIService.h"
 #include "LogRecorder.h"
 #include "LocalHttpsServer.h"
 #include "LoopbackTls.h"
 #include "NetworkSession.h"
+#include "ServerConfig.h"
 
 #include <QJsonArray>
 #include <QNetworkCookieJar>
@@ -84,6 +86,41 @@ private Q_SLOTS:
         m_server = std::make_unique<LocalHttpsServer>();
         QVERIFY(m_server->start(*m_certificates));
         setServer(m_server->baseURL());
+    }
+
+    void webSocketAddress_data()
+    {
+        QTest::addColumn<QString>("base");
+        QTest::addColumn<QString>("ws");
+        QTest::addColumn<QString>("preview");
+        QTest::newRow("https") << "https://chat.example.org" << "wss://chat.example.org/ws" << "wss://chat.example.org/ws";
+        QTest::newRow("http still gets wss") << "http://10.0.0.5:3000" << "wss://10.0.0.5:3000/ws" << "ws://10.0.0.5:3000/ws";
+        QTest::newRow("no scheme") << "10.0.0.5:3000" << "wss://10.0.0.5:3000/ws" << "ws://10.0.0.5:3000/ws";
+        QTest::newRow("trailing slash stays") << "https://10.0.0.5/" << "wss://10.0.0.5//ws" << "wss://10.0.0.5//ws";
+        QTest::newRow("upper-case scheme is not a prefix") << "HTTPS://h" << "wss://HTTPS://h/ws" << "ws://HTTPS://h/ws";
+    }
+    void webSocketAddress()
+    {
+        QFETCH(QString, base);
+        QFETCH(QString, ws);
+        QFETCH(QString, preview);
+        setServer(base);
+        QCOMPARE(ServerConfig::wsURL(), ws);
+        QCOMPARE(ServerConfig::derivedWSURL(base), preview);
+    }
+
+    // Each row above stores its own address: the stored value is read at every use.
+    void restAndImageAddressesAreTheBaseTextPlusThePath()
+    {
+        setServer(QStringLiteral("https://10.0.0.5/"));
+        QCOMPARE(ServerConfig::url(QStringLiteral("/api/login"))->toString(QUrl::None),
+                 QStringLiteral("https://10.0.0.5//api/login"));
+        setServer(QStringLiteral("https://10.0.0.5:8443"));
+        QCOMPARE(ServerConfig::url(QStringLiteral("/api/me"))->port(), 8443);
+        QCOMPARE(ServerConfig::resolveImageURL(QStringLiteral("/uploads/a.jpg")), QStringLiteral("https://10.0.0.5:8443/uploads/a.jpg"));
+        QCOMPARE(ServerConfig::resolveImageURL(QStringLiteral("http://10.0.0.6/x.png")), QStringLiteral("http://10.0.0.6/x.png"));
+        setServer(QStringLiteral("https://exa mple.org"));
+        QVERIFY(!ServerConfig::url(QStringLiteral("/api/me")).has_value());
     }
 
     // The request bodies of the account endpoints are checked by the real server in the end-to-end
