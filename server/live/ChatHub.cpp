@@ -230,7 +230,7 @@ void ChatHub::setSite(SiteBus *bus, SitePresence *presence)
     m_bus = bus;
     m_presence = presence;
     connect(bus, &SiteBus::received, this, &ChatHub::deliverHere);
-    connect(presence, &SitePresence::nodeLost, this, &ChatHub::announceOnlineChange);
+    connect(presence, &SitePresence::dropped, this, &ChatHub::announceOnlineChange);
 }
 
 bool ChatHub::isOnline(const QString &userId) const

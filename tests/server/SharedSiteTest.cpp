@@ -20,18 +20,23 @@ const QStringList NodeArguments = {QStringLiteral("--limit"), QStringLiteral("no
                                    QStringLiteral("--limit"), QStringLiteral("commandBurst=1000"),
                                    QStringLiteral("--limit"), QStringLiteral("commandsPerSecond=1000")};
 
-// Waits for the presence event that lists exactly these users (earlier ones may still be on the way).
-bool seesOnline(WsProbe &probe, const QStringList &expected)
+// Waits for the presence event whose list of user ids passes the check (earlier ones may still be on the way).
+bool hearsPresence(WsProbe &probe, const std::function<bool(const QStringList &)> &check)
 {
     for (QJsonObject presence = probe.waitFor(QStringLiteral("presence"), 8000); !presence.isEmpty();
          presence = probe.waitFor(QStringLiteral("presence"), 8000)) {
         QStringList ids;
         for (const QJsonValue &user : presence.value(QStringLiteral("online")).toArray())
             ids << user.toObject().value(QStringLiteral("id")).toString();
-        if (ids == expected)
+        if (check(ids))
             return true;
     }
     return false;
+}
+
+bool seesOnline(WsProbe &probe, const QStringList &expected)
+{
+    return hearsPresence(probe, [&](const QStringList &ids) { return ids == expected; });
 }
 
 QString idOf(const QJsonObject &object)
@@ -201,6 +206,20 @@ private Q_SLOTS:
         QVERIFY(blockEvents(false));
         QCOMPARE(throughB.post(QStringLiteral("/api/change-password"), change).status, 200);
         QCOMPARE(errorOf(onA->waitFor(QStringLiteral("kicked"))), QStringLiteral("密码已修改，请重新登录"));
+
+        // A departure that could not be stored keeps the user listed only until the node's next
+        // heartbeat once the database takes events again, which drops the row and tells every node.
+        const auto fin = m_site->add(QStringLiteral("fin"));
+        auto leaving = signedIn(*m_b, fin);
+        const auto listed = [&](const QStringList &ids) { return ids.contains(fin.id); };
+        QVERIFY(hearsPresence(*admin, listed));
+        QVERIFY(blockEvents(true));
+        leaving.reset();
+        QTest::qWait(500);
+        QVERIFY(db.scalar(QStringLiteral("SELECT 1 FROM presence WHERE user_id = ?"), {fin.id}).isValid());
+        QVERIFY(blockEvents(false));
+        QVERIFY(hearsPresence(*admin, std::not_fn(listed)));
+        QVERIFY(!db.scalar(QStringLiteral("SELECT 1 FROM presence WHERE user_id = ?"), {fin.id}).isValid());
     }
 
     // Last: node A does not come back.
