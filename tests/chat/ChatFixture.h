@@ -6,7 +6,6 @@
 #include "LoopbackTls.h"
 #include "WebSocketTestServer.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>

@@ -114,17 +114,15 @@ private Q_SLOTS:
         QCOMPARE(ChatFixture::ids(chat.messages(target)), after);
     }
 
-    // A snapshot keeps every hall message it sends; one that fails to decode changes nothing.
-    void snapshotKeepsEveryHallMessageOrNothing()
+    // A snapshot keeps every hall message it sends, beyond the limit of live ones (one that fails to
+    // decode reaches no slot: the dispatch test's bad nested record).
+    void snapshotKeepsEveryHallMessage()
     {
         ChatFixture f;
         ChatViewModel &chat = f.make();
         f.deliverHall(600);
         QCOMPARE(chat.globalMessages().size(), 600);
         QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m0"));
-        f.deliver("{'type':'hello','friends':[{'id':'b','username':'B'}]}");
-        f.deliver("{'type':'hello','friends':[],'globalMsgs':[{'id':'x','from':'b','content':'no time'}]}");
-        QCOMPARE(chat.friends().size(), 1);
     }
 
     void messageListFollowsTheOpenRoomRowByRow()

@@ -119,8 +119,6 @@ private Q_SLOTS:
         QCOMPARE(ServerConfig::url(QStringLiteral("/api/me"))->port(), 8443);
         QCOMPARE(ServerConfig::resolveImageURL(QStringLiteral("/uploads/a.jpg")), QStringLiteral("https://10.0.0.5:8443/uploads/a.jpg"));
         QCOMPARE(ServerConfig::resolveImageURL(QStringLiteral("http://10.0.0.6/x.png")), QStringLiteral("http://10.0.0.6/x.png"));
-        setServer(QStringLiteral("https://exa mple.org"));
-        QVERIFY(!ServerConfig::url(QStringLiteral("/api/me")).has_value());
     }
 
     // The request bodies of the account endpoints are checked by the real server in the end-to-end
@@ -183,6 +181,7 @@ private Q_SLOTS:
         }
     }
 
+    // An address that does not parse makes no URL: nothing is sent.
     void addressThatDoesNotParseFailsBeforeSending()
     {
         setServer(QStringLiteral("https://exa mple.org"));

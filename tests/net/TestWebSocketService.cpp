@@ -165,7 +165,7 @@ private Q_SLOTS:
         QVERIFY(m_log->count(QStringLiteral("WS reconnect scheduled in 2.0s (attempt 1)")) >= 3);
         QCOMPARE(m_log->countStartingWith(QStringLiteral("WS reconnect scheduled in 6.0s")), 0);
         QCOMPARE(m_server->connectionCount(), 1);
-        m_server->listenAgain();
+        m_server->listen();
         QTRY_COMPARE(m_server->connectionCount(), 2);
         QTRY_COMPARE(m_server->received.size(), 2);
         QCOMPARE(m_server->received.last(), authFrame(QStringLiteral("tok-1")));

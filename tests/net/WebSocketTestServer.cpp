@@ -40,11 +40,6 @@ void WebSocketTestServer::refuse()
     m_server.close();
 }
 
-void WebSocketTestServer::listenAgain()
-{
-    listen();
-}
-
 QWebSocket *WebSocketTestServer::newest() const
 {
     for (auto it = m_clients.rbegin(); it != m_clients.rend(); ++it) {
