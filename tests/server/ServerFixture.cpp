@@ -81,9 +81,9 @@ ServerFixture::Account ServerFixture::signUp(const QString &name, bool admin)
 
 std::unique_ptr<WsProbe> ServerFixture::connect(const Account &account)
 {
-    auto probe = std::make_unique<WsProbe>(wsUrl());
-    if (!probe->open() || probe->signIn(account.token).isEmpty())
-        qWarning() << "could not sign in over WebSocket as" << account.name;
+    auto probe = WsProbe::signedIn(wsUrl(), account.token);
+    if (!probe)
+        qFatal("could not sign in over WebSocket as %s", qPrintable(account.name));
     return probe;
 }
 
