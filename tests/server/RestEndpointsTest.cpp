@@ -1,5 +1,7 @@
 // Every REST endpoint: what it answers on success, and the status and text of each refusal; the update
-// files as served from the data folder.
+// files as served from the data folder. The per-address limits on registrations, failed and successful
+// sign-ins, and the per-name limit on failed sign-ins: each refuses with 429 once reached and lets the
+// address in again once its window has passed; a successful sign-in forgives the name's failures.
 #include "ServerFixture.h"
 
 #include <QBuffer>
@@ -251,6 +253,61 @@ private Q_SLOTS:
         QCOMPARE(found(u"%25_"_s).size(), 1);
         QCOMPARE(found(u"_%25"_s).size(), 0);
         QCOMPARE(rest.get(u"/api/search-groups?keyword="_s).json, (QJsonObject{{u"ok"_s, true}, {u"groups"_s, QJsonArray()}}));
+    }
+
+    void limitsPerAddress_data()
+    {
+        const Limits limits = ServerFixture::testLimits();
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("allowed"); // attempts the address makes before it is refused
+        QTest::addColumn<qint64>("window"); // how long until it is let in again
+        QTest::newRow("registrations") << "register" << limits.registrationsPerAddress << limits.loginThrottleWindowMs;
+        QTest::newRow("failed sign-ins") << "fail" << limits.failedLoginsPerAddress << limits.loginThrottleWindowMs;
+        QTest::newRow("failed sign-ins of one name") << "guess" << limits.failedLoginsPerName << limits.loginThrottleWindowMs;
+        QTest::newRow("sign-ins") << "login" << limits.signInBurst << qint64(1000 / limits.signInsPerSecond);
+    }
+    void limitsPerAddress()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, allowed);
+        QFETCH(qint64, window);
+        ServerFixture server;
+        server.signUp(u"alice"_s);
+        server.clock().advance(ServerFixture::testLimits().loginThrottleWindowMs); // the set-up's own attempts are forgotten
+        RestProbe rest(server.baseUrl());
+        // Each attempt of its kind; a failed sign-in uses a new name each time, so only the address counts.
+        int next = 0;
+        const bool failing = kind == u"fail"_s || kind == u"guess"_s;
+        const auto attempt = [&] {
+            const QString name = u"user%1"_s.arg(next++);
+            if (kind == u"register"_s)
+                return rest.registerUser(name, ServerFixture::password());
+            return failing ? rest.login(kind == u"fail"_s ? name : u"alice"_s, u"guess"_s) : rest.login(u"alice"_s, ServerFixture::password());
+        };
+        const int expected = failing ? 401 : 200;
+        for (int i = 0; i < allowed; ++i)
+            QCOMPARE(attempt().status, expected);
+        // Once failures reach their limit, even the right password is refused.
+        const RestReply refused = failing ? rest.login(u"alice"_s, ServerFixture::password()) : attempt();
+        QCOMPARE(refused.status, 429);
+        QCOMPARE(refused.error(), u"尝试次数过多，请稍后再试"_s);
+
+        server.clock().advance(window - 1);
+        QCOMPARE(attempt().status, 429);
+        server.clock().advance(window); // past the window even for a bucket that refills gradually
+        QCOMPARE(attempt().status, expected);
+    }
+
+    void successfulSignInForgivesTheNamesFailures()
+    {
+        ServerFixture server;
+        server.signUp(u"alice"_s);
+        RestProbe rest(server.baseUrl());
+        for (int round = 0; round < 2; ++round) { // the second round counts from zero again: still below the limit
+            for (int i = 1; i < ServerFixture::testLimits().failedLoginsPerName; ++i)
+                QCOMPARE(rest.login(u"alice"_s, u"guess"_s).status, 401);
+            QCOMPARE(rest.login(u"alice"_s, ServerFixture::password()).status, 200);
+        }
     }
 
     // The update files from the data folder, and nothing else from it; what the update checker does
