@@ -8,20 +8,18 @@
 using namespace Qt::StringLiterals;
 
 namespace {
+// The ids in a list of users, or of user ids.
 QStringList idsOf(const QJsonArray &users)
 {
     QStringList ids;
     for (const QJsonValue &user : users)
-        ids << user.toObject().value(u"id"_s).toString();
+        ids << (user.isObject() ? user.toObject().value(u"id"_s) : user).toString();
     return ids;
 }
 
 QStringList membersOf(const QJsonObject &event)
 {
-    QStringList ids;
-    for (const QJsonValue &id : event.value(u"group"_s).toObject().value(u"members"_s).toArray())
-        ids << id.toString();
-    return ids;
+    return idsOf(event.value(u"group"_s).toObject().value(u"members"_s).toArray());
 }
 
 // The first post of a "moments" event.
