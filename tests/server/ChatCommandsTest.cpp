@@ -184,7 +184,8 @@ private Q_SLOTS:
 
         // The clock stands still, so the allowance of 20 is not refilled: the malformed frame and
         // "teleport" used two, 18 messages pass and 7 are refused.
-        a->waitFor(u"presence"_s);
+        a->waitFor(u"presence"_s); // the list at sign-in
+        a->waitFor(u"presence"_s); // the broadcast of her arrival
         a->frames().clear();
         for (int i = 0; i < 25; ++i)
             a->send(frame(u"global"_s, {{u"content"_s, QString::number(i)}}));
@@ -273,6 +274,26 @@ private Q_SLOTS:
         auto admin = server.connect(root);
         QVERIFY(admin->isOpen());
         QCOMPARE(server.core().hub().onlineUsers().size(), 2);
+    }
+
+    // Every broadcast of who is online goes to everyone, a cost that grows with the square of the users.
+    void presenceBroadcastsKeepToTheByteBudgetButANewConnectionHearsAtOnce()
+    {
+        Limits limits = ServerFixture::testLimits();
+        limits.presenceBytesPerSecond = 20; // one short list to one connection: the next broadcast ~4 s later
+        ServerFixture server(limits);
+        const auto alice = server.signUp(u"alice"_s);
+        const auto bob = server.signUp(u"bob"_s);
+        const auto listed = [](WsProbe &probe, int timeoutMs) {
+            return probe.waitFor(u"presence"_s, timeoutMs).value(u"online"_s).toArray().size();
+        };
+        auto a = server.connect(alice);
+        QCOMPARE(listed(*a, 1000), 1); // at sign-in
+        QCOMPARE(listed(*a, 1000), 1); // the broadcast of her arrival: nothing before it to space it from
+        auto b = server.connect(bob);
+        QCOMPARE(listed(*b, 1000), 2);
+        QVERIFY(a->quietFor(u"presence"_s, 2000));
+        QCOMPARE(listed(*a, 8000), 2);
     }
 };
 

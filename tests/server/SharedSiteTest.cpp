@@ -19,18 +19,22 @@ const QString TinyGif = u"R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRA
 // A dead node is noticed within a second; commands are not rate-limited, so that traffic can be dense.
 const QStringList NodeArguments = {u"--limit"_s, u"nodeTimeoutMs=1000"_s, u"--limit"_s, u"commandBurst=1000"_s, u"--limit"_s, u"commandsPerSecond=1000"_s};
 
-// Waits for the presence event that lists exactly these users (earlier ones may still be on the way).
-bool seesOnline(WsProbe &probe, const QStringList &expected)
+// Waits for the presence event whose list of user ids passes the check (earlier ones may still be on the way).
+bool hearsPresence(WsProbe &probe, const std::function<bool(const QStringList &)> &check)
 {
-    for (QJsonObject presence = probe.waitFor(u"presence"_s, 8000); !presence.isEmpty();
-         presence = probe.waitFor(u"presence"_s, 8000)) {
+    for (QJsonObject presence = probe.waitFor(u"presence"_s, 8000); !presence.isEmpty(); presence = probe.waitFor(u"presence"_s, 8000)) {
         QStringList ids;
         for (const QJsonValue &user : presence.value(u"online"_s).toArray())
             ids << user.toObject().value(u"id"_s).toString();
-        if (ids == expected)
+        if (check(ids))
             return true;
     }
     return false;
+}
+
+bool seesOnline(WsProbe &probe, const QStringList &expected)
+{
+    return hearsPresence(probe, [&](const QStringList &ids) { return ids == expected; });
 }
 
 QString idOf(const QJsonObject &object)
@@ -193,6 +197,20 @@ private Q_SLOTS:
         QVERIFY(blockEvents(false));
         QCOMPARE(throughB.post(u"/api/change-password"_s, change).status, 200);
         QCOMPARE(errorOf(onA->waitFor(u"kicked"_s)), u"密码已修改，请重新登录"_s);
+
+        // A departure that could not be stored keeps the user listed only until the node's next
+        // heartbeat once the database takes events again, which drops the row and tells every node.
+        const auto fin = m_site->add(u"fin"_s);
+        auto leaving = signedIn(*m_b, fin);
+        const auto listed = [&](const QStringList &ids) { return ids.contains(fin.id); };
+        QVERIFY(hearsPresence(*admin, listed));
+        QVERIFY(blockEvents(true));
+        leaving.reset();
+        QTest::qWait(500);
+        QVERIFY(db.scalar(u"SELECT 1 FROM presence WHERE user_id = ?"_s, {fin.id}).isValid());
+        QVERIFY(blockEvents(false));
+        QVERIFY(hearsPresence(*admin, std::not_fn(listed)));
+        QVERIFY(!db.scalar(u"SELECT 1 FROM presence WHERE user_id = ?"_s, {fin.id}).isValid());
     }
 
     // Last: node A does not come back.
