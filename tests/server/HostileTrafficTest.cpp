@@ -231,14 +231,15 @@ private Q_SLOTS:
         QVERIFY(stranger.waitClosed());
     }
 
-    void feedsAreBoundedAndPrivate()
+    void feedsAndUploadsAreBoundedAndPrivate()
     {
         Site site;
         const auto alice = site.seeded.add(u"alice"_s);
         const auto bob = site.seeded.add(u"bob"_s);
         const auto eve = site.seeded.add(u"eve"_s);
         site.seeded.befriend(alice, bob);
-        QVERIFY(site.start({"maxCommentsPerMoment=2", "momentActionBurst=4", "momentActionsPerSecond=0", "maxFeedBytes=2500"}));
+        QVERIFY(site.start({"maxCommentsPerMoment=2", "momentActionBurst=4", "momentActionsPerSecond=0", "maxFeedBytes=2500", "uploadBurst=3",
+                            "uploadsPerSecond=0"}));
         auto b = site.signedIn(bob);
         auto e = site.signedIn(eve);
         QVERIFY(b && e);
@@ -270,6 +271,16 @@ private Q_SLOTS:
         for (int i = 0; i < 3; ++i)
             b->send(frame(u"moment-like"_s, {{u"mid"_s, newest}}));
         QCOMPARE(errorOf(b->waitFor(u"error"_s)), TooFrequent);
+
+        // Uploads are rate-limited per user (text-only posts take none of it), and sized honestly.
+        const auto upload = [&](const QString &data) {
+            return site.rest->post(u"/api/upload-msg-image"_s, {{u"token"_s, alice.token}, {u"data"_s, data}});
+        };
+        // 33 megapixels: more than Qt can decode, so "too large", never "corrupt".
+        QCOMPARE(upload(claimedPngBase64(6000, 5500)).outcome(), u"413 图片尺寸过大"_s);
+        QCOMPARE(upload(pngBase64()).status, 200);
+        QCOMPARE(upload(pngBase64()).status, 200);
+        QCOMPARE(upload(pngBase64()).outcome(), u"429 上传太频繁，请稍后再试"_s);
     }
 
     // What an administrator changes is announced only once it is stored, and a ban ends every session
@@ -315,21 +326,6 @@ private Q_SLOTS:
         WsProbe socket(site.server.socketURL());
         QVERIFY(socket.open());
         QVERIFY(!socket.ask(frame(u"auth"_s, {{u"token"_s, bob.token}}), u"kicked"_s).isEmpty());
-    }
-
-    void uploadsAreRateLimitedAndSizedHonestly()
-    {
-        Site site;
-        const auto alice = site.seeded.add(u"alice"_s);
-        QVERIFY(site.start({"uploadBurst=3", "uploadsPerSecond=0"}));
-        const auto upload = [&](const QString &data) {
-            return site.rest->post(u"/api/upload-msg-image"_s, {{u"token"_s, alice.token}, {u"data"_s, data}});
-        };
-        // 33 megapixels: more than Qt can decode, so "too large", never "corrupt".
-        QCOMPARE(upload(claimedPngBase64(6000, 5500)).outcome(), u"413 图片尺寸过大"_s);
-        QCOMPARE(upload(pngBase64()).status, 200);
-        QCOMPARE(upload(pngBase64()).status, 200);
-        QCOMPARE(upload(pngBase64()).outcome(), u"429 上传太频繁，请稍后再试"_s);
     }
 
     void slowWorkLeavesEveryoneElseServed()
