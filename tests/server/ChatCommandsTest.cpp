@@ -67,7 +67,7 @@ private Q_SLOTS:
         auto c = server.connect(carol);
 
         // The others' copies of each kind of message are the end-to-end tests' (delivery: hall and
-        // direct; contacts: group; chat screen: the echo's members).
+        // direct; contacts: group, and in its chat screen case the echo's members).
         const QJsonObject echo = a->ask(frame(u"global"_s, {{u"content"_s, u"大家好"_s}}), u"global"_s);
         QVERIFY(!echo.contains(u"images"_s));
         QCOMPARE(c->waitFor(u"global"_s).value(u"id"_s), echo.value(u"id"_s));
@@ -129,7 +129,7 @@ private Q_SLOTS:
         const QString second = send(frame(u"global"_s, {{u"content"_s, u"2"_s}}));
         QCOMPARE(b->refused(recall(first)), u"只能撤回自己的消息"_s);
 
-        // Exactly two minutes old: still allowed. What the others are told is the chat screen end-to-end test's.
+        // Exactly two minutes old: still allowed (what the others are told is the contacts end-to-end test's).
         server.clock().advance(120'000);
         QCOMPARE(a->ask(recall(first), u"recalled"_s).value(u"id"_s).toString(), first);
         QVERIFY(!b->waitFor(u"recalled"_s).isEmpty());

@@ -62,7 +62,7 @@ private Q_SLOTS:
         QCOMPARE(a->waitFor(u"system"_s).value(u"content"_s).toString(), u"bob 已通过你的好友请求"_s);
         QCOMPARE(errorOf(requestSent(u"bob"_s)), u"你们已经是好友了"_s);
 
-        // Both losing each other on an unfriending is the chat screen end-to-end test's.
+        // Both losing each other on an unfriending is the contacts end-to-end test's (its chat screen case).
         const QJsonObject unfriend = frame(u"unfriend"_s, {{u"userId"_s, alice.id}});
         b->send(unfriend);
         QCOMPARE(b->refused(unfriend), u"对方不是你的好友"_s);
