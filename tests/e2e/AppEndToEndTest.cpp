@@ -1,8 +1,5 @@
-// The whole client against the real server: the real application object and QML screens. A fresh
-// profile registers and lands on the main tabs; a restart is restored from the stored token; a
-// server address given on the command line signs out when it is another one; a stored token the
-// server rejects leads back to sign-in. Then the demo administrator runs the hall and the own
-// account from the profile tab while a second client watches.
+// The whole client against the real server: the real application object and QML screens, from a
+// fresh profile's registration to the demo administrator running the hall while a second client watches.
 #include "AppState.h"
 #include "KeychainHelper.h"
 #include "PeerClient.h"

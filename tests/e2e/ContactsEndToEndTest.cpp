@@ -1,11 +1,5 @@
-// The screens against the real server: the real application signed in as alice, and a second user
-// made of the client core. Contacts: a newly registered dora is asked to be friends by name, accepts
-// and shows online; alice makes a group with her, both talk in it, alice renames it, adds and removes
-// bob, changes its picture over REST and dissolves it; dora applies to alice's hiking group and alice
-// accepts through the applications sheet; alice posts a moment that dora likes and comments on, and
-// deletes both. Chat screen: bob's hall message with a mention and a picture reaches alice's list and
-// chat screen; alice's text and picture go out through the chat screen (the picture uploaded over
-// REST); her recall and her deleting bob as a contact reach bob.
+// The contacts and chat screens against the real server: the real application signed in as alice,
+// and a second user (dora, then bob) made of the client core who hears what alice does and answers.
 #include "AppState.h"
 #include "ChatViewModel.h"
 #include "Commands.h"
