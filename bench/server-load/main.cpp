@@ -97,6 +97,7 @@ void reportSignIn(const char *run, const LoadRun &load, int clients)
 {
     print(run, "clients signed in", double(load.signedIn()), "", QStringLiteral("of %1").arg(clients));
     print(run, "sign-in time", load.signInSeconds(), "s");
+    print(run, "presence settled after", load.settleSeconds(), "s", QStringLiteral("until every client heard everyone online"));
 }
 
 // The figures of one phase of traffic; returns its p99 in ms.
