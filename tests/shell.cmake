@@ -10,11 +10,7 @@ zephlin_add_test(test_e2e_app SOURCES e2e/AppEndToEndTest.cpp TIMEOUT 180
   LIBS zephlin_server_process zephlin_app zephlin_appplugin zephlin_chat zephlin_chatplugin
        zephlin_screens zephlin_screensplugin zephlin_images zephlin_imagesplugin zephlin_update zephlin_updateplugin)
 
-zephlin_add_test(test_e2e_chat_screen SOURCES e2e/ChatScreenEndToEndTest.cpp TIMEOUT 180
-  LIBS zephlin_server_process zephlin_app zephlin_appplugin zephlin_chat zephlin_chatplugin
-       zephlin_screens zephlin_screensplugin zephlin_images zephlin_imagesplugin zephlin_update zephlin_updateplugin)
-
-zephlin_add_test(test_e2e_contacts SOURCES e2e/ContactsEndToEndTest.cpp TIMEOUT 180
+zephlin_add_test(test_e2e_contacts SOURCES e2e/ContactsEndToEndTest.cpp TIMEOUT 300
   LIBS zephlin_server_process zephlin_app zephlin_appplugin zephlin_chat zephlin_chatplugin
        zephlin_screens zephlin_screensplugin zephlin_images zephlin_imagesplugin zephlin_update zephlin_updateplugin)
 

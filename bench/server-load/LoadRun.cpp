@@ -53,14 +53,17 @@ qint64 LoadRun::signIn()
     waitUntil([&] { return total(&LoadWorker::signedIn) + total(&LoadWorker::failed) >= m_clients; }, 300000);
     m_signInSeconds = timer.elapsed() / 1000.0;
     m_signedIn = total(&LoadWorker::signedIn);
-    // Every sign-in sends every client the online list: the clients read that backlog before the
-    // traffic starts, so that it does not count as delivery delay.
-    qint64 seen = -1;
+    // The server broadcasts who is online after sign-ins, spaced out on a big site: the traffic starts
+    // once every client has heard a list of everyone, so that this backlog does not count as delivery delay.
     const auto settled = [&] {
-        const qint64 now = total(&LoadWorker::frames);
-        return std::exchange(seen, now) == now;
+        int heard = 0;
+        for (LoadWorker *worker : std::as_const(m_workers))
+            QMetaObject::invokeMethod(worker, [&heard, worker, this] { heard += worker->heardOnline(m_signedIn); },
+                                      Qt::BlockingQueuedConnection);
+        return heard >= m_signedIn;
     };
-    waitUntil(settled, 120000, {}, 1000);
+    waitUntil(settled, 120000, {}, 200);
+    m_settleSeconds = timer.elapsed() / 1000.0 - m_signInSeconds;
     return m_signedIn;
 }
 

@@ -30,6 +30,8 @@ public:
     qint64 signIn();
     qint64 signedIn() const { return m_signedIn; }
     double signInSeconds() const { return m_signInSeconds; }
+    // From the last sign-in until every client had heard a presence list of everyone.
+    double settleSeconds() const { return m_settleSeconds; }
     // Sends `rate` hall messages a second for `duration` seconds and waits for their deliveries,
     // calling `tick` every few milliseconds meanwhile (it keeps its own pace).
     Phase run(int rate, int duration, const std::function<void()> &tick = {});
@@ -54,4 +56,5 @@ private:
     int m_clients = 0;
     qint64 m_signedIn = 0;
     double m_signInSeconds = 0;
+    double m_settleSeconds = 0;
 };

@@ -4,6 +4,7 @@
 #include <QJsonObject>
 #include <QTimer>
 #include <QWebSocket>
+#include <algorithm>
 #include <chrono>
 
 namespace {
@@ -51,18 +52,22 @@ void LoadWorker::openNext()
     connect(socket, &QWebSocket::connected, this, [socket, token] {
         socket->sendTextMessage(QStringLiteral("{\"type\":\"auth\",\"token\":\"%1\"}").arg(token));
     });
-    connect(socket, &QWebSocket::textMessageReceived, this, [this, settle, settled](const QString &text) {
+    connect(socket, &QWebSocket::textMessageReceived, this, [this, socket, settle, settled](const QString &text) {
         if (!*settled && text.contains(QLatin1String("\"type\":\"hello\"")))
             settle(true);
-        onText(text);
+        onText(socket, text);
     });
     connect(socket, &QWebSocket::disconnected, this, [settle] { settle(false); });
     socket->open(m_url);
 }
 
-void LoadWorker::onText(const QString &text)
+void LoadWorker::onText(QWebSocket *socket, const QString &text)
 {
-    frames.fetch_add(1);
+    if (text.endsWith(QLatin1String("\"type\":\"presence\"}"))) {
+        int &listed = m_listed[socket];
+        listed = std::max(listed, int(text.count(QLatin1String("{\"id\":"))));
+        return;
+    }
     // Benchmark messages carry their send time: "bench <micros>".
     const qsizetype at = text.indexOf(QLatin1String("\"content\":\"bench "));
     if (at < 0)
@@ -94,6 +99,11 @@ void LoadWorker::sendMessages(int count, double intervalMs, double offsetMs)
             m_sendTimer->stop();
     });
     m_sendTimer->start();
+}
+
+int LoadWorker::heardOnline(int online) const
+{
+    return int(std::count_if(m_listed.cbegin(), m_listed.cend(), [online](int listed) { return listed >= online; }));
 }
 
 void LoadWorker::closeAll()

@@ -1,6 +1,7 @@
 #pragma once
 // A share of the benchmark's clients, on a thread of its own: opens and signs in its sockets, sends
 // its share of the hall messages on a fixed schedule, and records the delay of every delivery.
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QString>
@@ -23,13 +24,14 @@ public:
     std::atomic<int> failed{0};
     std::atomic<qint64> delivered{0};
     std::atomic<int> sent{0};
-    std::atomic<qint64> frames{0}; // every frame received, benchmark messages or not
 
     // Run on the worker's thread (queued calls).
     void connectAll();
     // Sends `count` messages, one every `intervalMs`, starting after `offsetMs`.
     void sendMessages(int count, double intervalMs, double offsetMs);
     void closeAll();
+    // How many of the sockets have heard a presence list of at least `online` users.
+    int heardOnline(int online) const;
     // Later deliveries belong to the next phase of the run.
     void markPhase() { m_phaseStarts.push_back(m_latencies.size()); }
 
@@ -39,11 +41,12 @@ public:
 
 private:
     void openNext();
-    void onText(const QString &text);
+    void onText(QWebSocket *socket, const QString &text);
 
     QUrl m_url;
     QStringList m_tokens;
     QList<QWebSocket *> m_sockets;
+    QHash<QWebSocket *, int> m_listed; // the longest presence list each socket heard
     int m_nextToOpen = 0;
     int m_inFlight = 0;
     std::vector<qint64> m_latencies;

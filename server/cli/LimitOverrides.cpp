@@ -30,6 +30,7 @@ const QHash<QString, Field> &fields()
         {QStringLiteral("momentActionsPerSecond"), &Limits::momentActionsPerSecond},
         {QStringLiteral("nodeTimeoutMs"), &Limits::nodeTimeoutMs},
         {QStringLiteral("passwordQueue"), &Limits::passwordQueue},
+        {QStringLiteral("presenceBytesPerSecond"), &Limits::presenceBytesPerSecond},
         {QStringLiteral("passwordThreads"), &Limits::passwordThreads},
         {QStringLiteral("registrationsPerAddress"), &Limits::registrationsPerAddress},
         {QStringLiteral("requestDeadlineMs"), &Limits::requestDeadlineMs},

@@ -43,6 +43,7 @@ struct Limits
     int handshakeTimeoutMs = 10'000;              // the TLS handshake of a new connection
     int requestDeadlineMs = 30'000;               // a request from its first byte to its end
     int presenceDelayMs = 300;                    // joins and leaves within this window share one broadcast
+    int presenceBytesPerSecond = 32 * 1024 * 1024; // a node's presence broadcasts, at most (so a big site's are spaced)
     int feedDelayMs = 300;                        // so do moment changes: each sends whole feeds
     int nodeTimeoutMs = 15'000;                   // a node of a shared site silent this long is taken for dead
     qint64 recallWindowMs = 120'000;

@@ -11,6 +11,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QWebSocket>
+#include <algorithm>
 #include <utility>
 
 ChatHub::ChatHub(AccountService &accounts, HallSettings &hall, const Clock &clock, const Limits &limits,
@@ -19,7 +20,6 @@ ChatHub::ChatHub(AccountService &accounts, HallSettings &hall, const Clock &cloc
       m_commandAllowance(clock, limits.commandBurst, limits.commandsPerSecond)
 {
     m_presenceTimer.setSingleShot(true);
-    m_presenceTimer.setInterval(m_limits.presenceDelayMs);
     connect(&m_presenceTimer, &QTimer::timeout, this, &ChatHub::sendPresence);
 }
 
@@ -167,7 +167,8 @@ void ChatHub::authenticate(ChatClient &client, const QJsonObject &frame)
     m_byUser[userId] << &client;
     if (m_hello)
         send(client, m_hello(*user));
-    schedulePresence(); // the new connection learns who is online, too
+    // The new connection learns who is online at once; the others, at the next broadcast.
+    send(client, presenceEvent());
 }
 
 void ChatHub::sendText(ChatClient &client, const QString &text)
@@ -230,7 +231,7 @@ void ChatHub::setSite(SiteBus *bus, SitePresence *presence)
     m_bus = bus;
     m_presence = presence;
     connect(bus, &SiteBus::received, this, &ChatHub::deliverHere);
-    connect(presence, &SitePresence::nodeLost, this, &ChatHub::announceOnlineChange);
+    connect(presence, &SitePresence::dropped, this, &ChatHub::announceOnlineChange);
 }
 
 bool ChatHub::isOnline(const QString &userId) const
@@ -279,15 +280,14 @@ void ChatHub::deliverHere(SiteBus::Kind kind, const QStringList &targets, const 
     }
     const bool closing = kind == SiteBus::Kind::CloseUsers || kind == SiteBus::Kind::CloseSessions;
     const QString text = closing && event.isEmpty() ? QString() : WireEvents::text(event);
-    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
-    const QList<ChatClient *> clients = m_clients;
-    if (kind == SiteBus::Kind::Everyone || kind == SiteBus::Kind::CloseSessions) {
-        for (ChatClient *client : clients) {
-            if (!client->isAuthenticated())
-                continue;
-            if (kind == SiteBus::Kind::Everyone)
-                sendText(*client, text);
-            else if (targets.contains(client->tokenHash()))
+    if (kind == SiteBus::Kind::Everyone) {
+        sendToEveryoneHere(text);
+        return;
+    }
+    if (kind == SiteBus::Kind::CloseSessions) {
+        // A copy: closing a connection removes it from m_clients on the spot.
+        for (ChatClient *client : QList<ChatClient *>(m_clients)) {
+            if (client->isAuthenticated() && targets.contains(client->tokenHash()))
                 client->closeWith(text);
         }
         return;
@@ -306,16 +306,41 @@ void ChatHub::deliverHere(SiteBus::Kind kind, const QStringList &targets, const 
     }
 }
 
-void ChatHub::schedulePresence()
+int ChatHub::sendToEveryoneHere(const QString &text)
 {
-    if (!m_presenceTimer.isActive())
-        m_presenceTimer.start();
+    int sent = 0;
+    // A copy: dropping a reader that fell behind removes it from m_clients on the spot.
+    for (ChatClient *client : QList<ChatClient *>(m_clients)) {
+        if (client->isAuthenticated()) {
+            sendText(*client, text);
+            ++sent;
+        }
+    }
+    return sent;
 }
 
-void ChatHub::sendPresence()
+void ChatHub::schedulePresence()
+{
+    if (m_presenceTimer.isActive())
+        return;
+    // Each broadcast sends the whole list to every connection, so on a big site its cost is the square
+    // of the users: broadcasts are spaced so that they stay within the node's byte budget.
+    const qint64 spacingMs = m_lastPresenceBytes * 1000 / std::max(1, m_limits.presenceBytesPerSecond);
+    const qint64 waitMs = m_lastPresence.isValid() ? spacingMs - m_lastPresence.elapsed() : 0;
+    m_presenceTimer.start(int(std::max<qint64>(m_limits.presenceDelayMs, std::min<qint64>(waitMs, 60'000))));
+}
+
+QJsonObject ChatHub::presenceEvent() const
 {
     QJsonArray online;
     for (const QString &userId : onlineUsers())
         online.append(QJsonObject{{QStringLiteral("id"), userId}});
-    deliverHere(SiteBus::Kind::Everyone, {}, {{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}});
+    return {{QStringLiteral("type"), QStringLiteral("presence")}, {QStringLiteral("online"), online}};
+}
+
+void ChatHub::sendPresence()
+{
+    const QString text = WireEvents::text(presenceEvent());
+    m_lastPresenceBytes = qint64(text.size()) * sendToEveryoneHere(text);
+    m_lastPresence.start();
 }

@@ -7,6 +7,7 @@
 #include "live/SiteBus.h"
 #include "live/SitePresence.h"
 
+#include <QElapsedTimer>
 #include <QJsonObject>
 #include <QList>
 #include <QObject>
@@ -85,6 +86,8 @@ private:
     void deliver(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
     // To this node's connections only.
     void deliverHere(SiteBus::Kind kind, const QStringList &targets, const QJsonObject &event);
+    // To every signed-in connection here; how many that was.
+    int sendToEveryoneHere(const QString &text);
     void schedulePresence();
     // The user's first connection here came, or the last one went: this node's presence row and the
     // announcement commit together, since a node failing between them would leave the other nodes'
@@ -93,6 +96,7 @@ private:
     // Who is online changed: this node's connections and, through the bus, every other node's learn
     // the new list.
     void announceOnlineChange();
+    QJsonObject presenceEvent() const;
     void sendPresence();
 
     AccountService &m_accounts;
@@ -107,5 +111,7 @@ private:
     QStringList m_onlineOrder; // users in the order they came online
     RateLimiter m_commandAllowance; // per user, over all their connections
     QTimer m_presenceTimer;
+    QElapsedTimer m_lastPresence; // since the last broadcast of who is online
+    qint64 m_lastPresenceBytes = 0; // what it sent, over all connections
     std::optional<QList<Held>> m_held; // while a command's unit of work is open
 };

@@ -3,6 +3,7 @@
 #include "storage/Database.h"
 
 #include <QDateTime>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace {
@@ -44,15 +45,31 @@ void SitePresence::beat()
     if (renewed.isActive() && renewed.numRowsAffected() == 0)
         enlist(); // another node took this one for dead
     // Users of a dead node go with it (ON DELETE CASCADE); the node whose delete took them tells the
-    // others, in the same transaction (nodeLost is answered inside it), so that should this node fail
+    // others, in the same transaction (`dropped` is answered inside it), so that should this node fail
     // before telling, the next node to look still finds the dead rows.
     if (!m_db.transaction())
         return;
     QSqlQuery dead = m_db.run(QStringLiteral("DELETE FROM nodes WHERE seen_at < ? RETURNING id"), {now() - m_nodeTimeoutMs});
-    if (dead.next())
-        emit nodeLost();
+    const bool nodeLost = dead.next();
     dead.finish();
+    if (dropDeparted() || nodeLost)
+        emit dropped();
     m_db.commit();
+}
+
+bool SitePresence::dropDeparted()
+{
+    const QSet<QString> here(m_here.cbegin(), m_here.cend());
+    QSqlQuery rows = m_db.run(QStringLiteral("SELECT user_id FROM presence WHERE node = ?"), {m_nodeId});
+    QStringList departed;
+    while (rows.next()) {
+        if (!here.contains(rows.value(0).toString()))
+            departed << rows.value(0).toString();
+    }
+    rows.finish();
+    for (const QString &userId : std::as_const(departed))
+        m_db.exec(QStringLiteral("DELETE FROM presence WHERE node = ? AND user_id = ?"), {m_nodeId, userId});
+    return !departed.isEmpty();
 }
 
 void SitePresence::arrived(const QString &userId)

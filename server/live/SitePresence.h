@@ -1,7 +1,8 @@
 #pragma once
 // Who is online across the nodes of one site on PostgreSQL. Each node records its signed-in users and
 // renews its heartbeat; a node whose heartbeat is older than the timeout is taken for dead, and its
-// users are dropped from presence by whichever node notices first.
+// users are dropped from presence by whichever node notices first. A departure from this node whose
+// change could not be stored is dropped by this node's next heartbeat.
 #include <QObject>
 #include <QStringList>
 #include <QTimer>
@@ -24,12 +25,15 @@ public:
     QStringList onlineUsers();
 
 Q_SIGNALS:
-    // Another node died and its users were dropped; answered inside the transaction of the drop.
-    void nodeLost();
+    // Users were dropped from presence (a dead node's, or departures from this node stored late);
+    // answered inside the transaction of the drop.
+    void dropped();
 
 private:
     void beat();
     bool enlist();
+    // Deletes this node's rows of users no longer here; true when there were any.
+    bool dropDeparted();
 
     Database &m_db;
     QString m_nodeId;

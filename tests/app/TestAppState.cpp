@@ -1,15 +1,18 @@
 // The session state: construction from what is stored, write-through, restoring the session with
-// its retries, the notifications it and the root view observe, a refused token write, and signing
-// out, by the user, by a change of server or by a token the server refuses at start (the chat
-// state included).
-#include "AppPaths.h"
+// its retries, the notifications it and the root view observe, and signing out, by the user or by a
+// token the server refuses at start (the chat state included). A refused token write leaving no
+// token at all is the keychain helper's test. And the sign-in card against a loopback HTTPS server:
+// what its message line shows when the server hangs or presents a certificate nobody trusts (the
+// REST client's test has the other transport failures), and a registration whose automatic sign-in
+// fails.
+#include "APIService.h"
 #include "AppState.h"
+#include "AuthViewModel.h"
 #include "ChatViewModel.h"
 #include "KeychainHelper.h"
 #include "LocalHttpsServer.h"
 #include "LoopbackTls.h"
 #include "NotificationCenter.h"
-#include "ProbeKeychainBackend.h"
 #include "RootController.h"
 #include "SettingsStore.h"
 #include "WebSocketService.h"
@@ -31,6 +34,7 @@ class TestAppState : public QObject
     Q_OBJECT
 
     std::unique_ptr<QTemporaryDir> m_dir;
+    std::optional<DevCertificates> m_certificates;
     std::unique_ptr<WebSocketService> m_ws;
     // Scripted answers of /api/me, one per attempt: a user id, or empty for a failure.
     QStringList m_meAnswers;
@@ -54,7 +58,27 @@ class TestAppState : public QObject
         return services;
     }
 
+    // A sign-in card over a fresh session, with both forms filled in.
+    std::unique_ptr<AuthViewModel> card(AppState &state)
+    {
+        auto model = std::make_unique<AuthViewModel>();
+        model->setProperty("appState", QVariant::fromValue(&state));
+        for (const char *field : {"loginUsername", "regUsername"})
+            model->setProperty(field, QStringLiteral("amy"));
+        for (const char *field : {"loginPassword", "regPassword", "regPassword2"})
+            model->setProperty(field, QStringLiteral("secret"));
+        return model;
+    }
+
+    void waitUntilDone(AuthViewModel &model)
+    {
+        QVERIFY(model.isLoading());
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isLoading(), 20000);
+    }
+
 private Q_SLOTS:
+    void initTestCase() { QVERIFY((m_certificates = loopback::trustedCertificates())); }
+
     void init()
     {
         m_dir = std::make_unique<QTemporaryDir>();
@@ -69,29 +93,24 @@ private Q_SLOTS:
         m_restLogouts = 0;
     }
 
-    // Values the session state does not know: the defaults are read, nothing is written for them
-    // (the administrator flag excepted) and an unreadable token is removed.
-    void unknownStoredValuesReadTheDefaults()
+    // Values the session state does not know read the defaults, nothing is written for them (the
+    // administrator flag excepted) and an unreadable token is removed; what screens assign is
+    // written through and read by the next start.
+    void storedValuesAreReadAndAssignmentsWrittenThrough()
     {
         SettingsStore &settings = SettingsStore::shared();
         settings.setString(QStringLiteral("zp_theme"), QStringLiteral("blue"));
         settings.setString(QStringLiteral("zp_font"), QStringLiteral("huge"));
         QVERIFY(KeychainHelper::shared().save(QByteArray("\xff\xfe", 2), tokenAccount));
-        AppState state(services());
-        QVERIFY(!state.token());
-        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
-        QCOMPARE(state.theme(), AppState::Theme::Dark);
-        QCOMPARE(state.fontSize(), AppState::FontSize::Md);
-        QCOMPARE(settings.string(QStringLiteral("zp_theme")).value_or(QString()), QStringLiteral("blue"));
-        QCOMPARE(settings.string(QStringLiteral("zp_font")).value_or(QString()), QStringLiteral("huge"));
-        QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
-    }
-
-    // What screens assign is written through and read by the next start.
-    void assignmentsWriteThroughAndAreReadBack()
-    {
         {
             AppState state(services());
+            QVERIFY(!state.token());
+            QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
+            QCOMPARE(state.theme(), AppState::Theme::Dark);
+            QCOMPARE(state.fontSize(), AppState::FontSize::Md);
+            QCOMPARE(settings.string(QStringLiteral("zp_theme")).value_or(QString()), QStringLiteral("blue"));
+            QCOMPARE(settings.string(QStringLiteral("zp_font")).value_or(QString()), QStringLiteral("huge"));
+            QVERIFY(settings.contains(QStringLiteral("zp_is_admin")));
             // Screens assign the stored strings; others change nothing.
             state.setProperty("theme", QStringLiteral("light"));
             state.setProperty("theme", QStringLiteral("sepia"));
@@ -108,29 +127,6 @@ private Q_SLOTS:
         QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
     }
 
-    // The keychain refuses the second account's token: no token is left at all, so the next start
-    // cannot restore the first account's session.
-    void refusedTokenWriteLeavesNoToken()
-    {
-        QTemporaryDir keychainDir;
-        const auto install = [&] {
-            auto probe = std::make_unique<ProbeKeychainBackend>(keychainDir.path());
-            ProbeKeychainBackend *installed = probe.get();
-            KeychainHelper::shared().setBackend(std::move(probe)); // also forgets the items held in memory
-            return installed;
-        };
-        ProbeKeychainBackend *keychain = install();
-        AppState state(services());
-        state.setToken(QStringLiteral("first-account"));
-        keychain->refuseWrites = true;
-        state.setToken(QStringLiteral("second-account"));
-
-        install();
-        QVERIFY(!KeychainHelper::shared().readData(tokenAccount));
-        QVERIFY(!AppState(services()).token());
-        KeychainHelper::shared().setBackend(std::make_unique<FileKeychainBackend>(AppPaths::dataDir() + QStringLiteral("/keychain")));
-    }
-
     // Three refusals in a row end the session: a row of the sign-out table, against a real server;
     // the first attempt's success is AppEndToEndTest's restart.
     void restoreSession_data()
@@ -139,9 +135,8 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("answers"); // of /api/me, one per attempt; empty for a failure
         QTest::addColumn<int>("attempts");
         QTest::addColumn<bool>("kept");
-        QTest::addColumn<int>("callers"); // a second caller joins the check under way
-        QTest::newRow("third attempt") << true << QStringList{QString(), QString(), QStringLiteral("u1")} << 3 << true << 2;
-        QTest::newRow("no token") << false << QStringList() << 0 << false << 2;
+        QTest::newRow("third attempt") << true << QStringList{QString(), QString(), QStringLiteral("u1")} << 3 << true;
+        QTest::newRow("no token") << false << QStringList() << 0 << false;
     }
     void restoreSession()
     {
@@ -149,15 +144,15 @@ private Q_SLOTS:
         QFETCH(QStringList, answers);
         QFETCH(int, attempts);
         QFETCH(bool, kept);
-        QFETCH(int, callers);
         if (stored)
             KeychainHelper::shared().save(QByteArrayLiteral("tok"), tokenAccount);
         AppState state(services());
         m_meAnswers = answers;
+        // A second caller joins the check under way.
         int done = 0;
-        for (int i = 0; i < callers; ++i)
+        for (int i = 0; i < 2; ++i)
             state.restoreSession(this, [&done] { ++done; });
-        QTRY_COMPARE(done, callers);
+        QTRY_COMPARE(done, 2);
         QCOMPARE(m_meTokens, QStringList(attempts, QStringLiteral("tok")));
         QCOMPARE(state.currentUser().has_value(), kept);
         QCOMPARE(state.token().has_value(), kept);
@@ -240,10 +235,8 @@ private Q_SLOTS:
     {
         QFETCH(QString, how);
         const bool refusedAtStart = how == QLatin1String("refused");
-        std::optional<DevCertificates> certificates = loopback::trustedCertificates();
-        QVERIFY(certificates);
         LocalHttpsServer server;
-        QVERIFY(server.start(*certificates));
+        QVERIFY(server.start(*m_certificates));
         loopback::setServer(server.baseURL());
         server.responder = [](const LocalHttpsServer::Request &) {
             return LocalHttpsServer::Response{401, "application/json", R"({"error":"未登录"})"};
@@ -276,10 +269,7 @@ private Q_SLOTS:
             QCOMPARE(server.requestCount(QStringLiteral("/api/me")), AppState::restoreAttempts);
         } else {
             state.setCurrentUser(User{QStringLiteral("alice"), QStringLiteral("Alice")});
-            if (how == QLatin1String("logout"))
-                state.logout();
-            else
-                NotificationCenter::shared().post(how);
+            state.logout();
         }
         QVERIFY(!m_ws->isConnected());
         QVERIFY(!state.token());
@@ -298,6 +288,52 @@ private Q_SLOTS:
         QVERIFY(chat.friends().isEmpty());
         QVERIFY(chat.dmMessages().isEmpty());
         QTRY_COMPARE(chat.conversations()->rowCount(), 1);
+    }
+
+    void transportFailuresReadInChinese_data()
+    {
+        QTest::addColumn<QString>("server");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("hangs") << "hangs" << "请求超时";
+        QTest::newRow("untrusted certificate") << "untrusted" << "服务器证书无效";
+    }
+    void transportFailuresReadInChinese()
+    {
+        QFETCH(QString, server);
+        QFETCH(QString, message);
+        APIService::shared().setTimeout(std::chrono::milliseconds(300));
+        const Result<DevCertificates> untrusted = DevCertificates::generate();
+        QVERIFY(untrusted.ok());
+        LocalHttpsServer http;
+        QVERIFY(http.start(server == QLatin1String("untrusted") ? *untrusted : *m_certificates));
+        http.setHolding(server == QLatin1String("hangs"));
+        loopback::setServer(http.baseURL());
+
+        AppState state;
+        auto model = card(state);
+        model->doLogin();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), message);
+        QVERIFY(!state.token());
+    }
+
+    void registrationWhoseSignInFailsStaysSignedOut()
+    {
+        LocalHttpsServer http;
+        QVERIFY(http.start(*m_certificates));
+        loopback::setServer(http.baseURL());
+        http.setResponse(QStringLiteral("/api/register"), {200, "application/json", R"({"ok":true})"});
+        http.setResponse(QStringLiteral("/api/login"), {401, "application/json", R"({"error":"用户名或密码错误"})"});
+        AppState state;
+        auto model = card(state);
+        model->setTab(AuthViewModel::Tab::Register);
+        model->doRegister();
+        waitUntilDone(*model);
+        QCOMPARE(model->message(), QStringLiteral("用户名或密码错误"));
+        QCOMPARE(http.requests.size(), 2);
+        QCOMPARE(http.requests.at(1).target, QByteArray("/api/login"));
+        QVERIFY(!state.token());
+        QVERIFY(!state.currentUser());
     }
 };
 

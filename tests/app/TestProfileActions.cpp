@@ -34,11 +34,6 @@ class TestProfileActions : public QObject
         m_state->setCurrentUser(User{QStringLiteral("u1"), QStringLiteral("老王")});
     }
 
-    void attach(ProfileViewModel &profile)
-    {
-        profile.setProperty("appState", QVariant::fromValue(m_state.get()));
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -71,7 +66,7 @@ private Q_SLOTS:
         QFETCH(QString, avatar);
         QFETCH(QString, toast);
         ProfileViewModel profile;
-        attach(profile);
+        profile.setProperty("appState", QVariant::fromValue(m_state.get()));
         signIn();
         User user = *m_state->currentUser();
         user.avatar = QStringLiteral("/uploads/a1.jpg");
@@ -105,7 +100,7 @@ private Q_SLOTS:
     void exportedLogIsHandedToTheDesktop()
     {
         ProfileViewModel profile;
-        attach(profile);
+        profile.setProperty("appState", QVariant::fromValue(m_state.get()));
         QStringList revealed;
         profile.setHandOff([&](const QString &path) { revealed << path; });
         SystemClipboard::setText(QStringLiteral("before"));

@@ -6,7 +6,6 @@
 #include "LoopbackTls.h"
 #include "WebSocketTestServer.h"
 
-#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTemporaryDir>
@@ -119,11 +118,17 @@ public:
     // A snapshot whose hall holds `count` messages "m0", "m1", … from "b".
     void deliverHall(int count)
     {
-        QJsonArray hall;
+        QStringList hall;
         for (int i = 0; i < count; ++i)
-            hall.append(QJsonObject{{QStringLiteral("id"), QStringLiteral("m%1").arg(i)}, {QStringLiteral("from"), QStringLiteral("b")},
-                                    {QStringLiteral("content"), QStringLiteral("text")}, {QStringLiteral("time"), startMs}});
-        deliver(QJsonObject{{QStringLiteral("type"), QStringLiteral("hello")}, {QStringLiteral("globalMsgs"), hall}});
+            hall.append(QStringLiteral("{'id':'m%1','from':'b','content':'text','time':%2}").arg(i).arg(startMs));
+        deliver(qPrintable(QStringLiteral("{'type':'hello','globalMsgs':[%1]}").arg(hall.join(QLatin1Char(',')))));
+    }
+
+    // The sizes of the hall, friends, groups, both kinds of requests, moments, group and direct rooms.
+    static QList<qsizetype> sizes(const ChatViewModel &chat)
+    {
+        return {chat.globalMessages().size(), chat.friends().size(), chat.groups().size(), chat.pendingRequests().size(),
+                chat.groupRequests().size(), chat.moments().size(), chat.groupMessages().size(), chat.dmMessages().size()};
     }
 
     static QStringList ids(const QList<ChatMessage> &messages)

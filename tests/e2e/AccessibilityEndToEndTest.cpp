@@ -24,6 +24,8 @@ Q_IMPORT_QML_PLUGIN(Zephlin_ImagesPlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_UpdatePlugin)
 Q_IMPORT_QML_PLUGIN(Zephlin_ScreensPlugin)
 
+using namespace Qt::StringLiterals;
+
 class AccessibilityEndToEndTest : public QObject
 {
     Q_OBJECT
@@ -71,30 +73,25 @@ private Q_SLOTS:
         QTest::addColumn<QString>("content");
         QTest::addColumn<bool>("ours");
         QTest::addColumn<QString>("rule");
-        const QString button = QStringLiteral(R"(Button { text: "好"; Accessible.onPressAction: clicked() })");
-        const QString heading = QStringLiteral(R"(Text { text: "标题"; Accessible.role: Accessible.Heading; Accessible.name: text })");
-        const QString dialog = button + QStringLiteral(R"(
-            Popup { modal: true; focus: true; visible: true; contentItem: Column { %1 Button { text: "关"; Accessible.onPressAction: close() } } })")
+        const QString button = uR"(Button { text: "好"; Accessible.onPressAction: clicked() })"_s;
+        const QString heading = uR"(Text { text: "标题"; Accessible.role: Accessible.Heading; Accessible.name: text })"_s;
+        const QString dialog = button + uR"(
+            Popup { modal: true; focus: true; visible: true; contentItem: Column { %1 Button { text: "关"; Accessible.onPressAction: close() } } })"_s
                                             .arg(heading);
-        QTest::newRow("sound") << button + heading + QStringLiteral(R"(
+        QTest::newRow("sound") << button + heading + uR"(
             TextField { echoMode: TextInput.Password; text: "secret"; placeholderText: "密码" }
-            Item { anchors.fill: parent; visible: false; Button { text: "盖住的"; Accessible.onPressAction: clicked() } })")
+            Item { anchors.fill: parent; visible: false; Button { text: "盖住的"; Accessible.onPressAction: clicked() } })"_s
                                << true << QString();
         QTest::newRow("sound dialog") << dialog << true << QString();
-        QTest::newRow("unnamed button") << QStringLiteral(R"(Button { Accessible.onPressAction: clicked() })") + heading << true
-                                        << QStringLiteral("unnamed");
-        QTest::newRow("press does nothing") << QStringLiteral(R"(Button { text: "好" })") + heading << true << QStringLiteral("press");
-        QTest::newRow("unnamed heading") << QStringLiteral(R"(Text { text: "标题"; Accessible.role: Accessible.Heading })")
-                                         << true << QStringLiteral("heading");
-        QTest::newRow("no heading") << button << true << QStringLiteral("untitled");
-        QTest::newRow("covered screen showing")
-            << button + QStringLiteral(R"( Rectangle { anchors.fill: parent; color: "white" })") << true << QStringLiteral("covered");
-        QTest::newRow("dialog over a screen in the tree") << dialog << false << QStringLiteral("covered");
-        QTest::newRow("password in clear")
-            << QStringLiteral(R"(TextField { echoMode: TextInput.Password; text: "secret"; placeholderText: "密码" })") << false
-            << QStringLiteral("password");
-        QTest::newRow("password unnamed") << QStringLiteral(R"(TextField { echoMode: TextInput.Password; text: "secret" })")
-                                          << true << QStringLiteral("password");
+        QTest::newRow("unnamed button") << uR"(Button { Accessible.onPressAction: clicked() })"_s + heading << true << u"unnamed"_s;
+        QTest::newRow("press does nothing") << uR"(Button { text: "好" })"_s + heading << true << u"press"_s;
+        QTest::newRow("unnamed heading") << uR"(Text { text: "标题"; Accessible.role: Accessible.Heading })"_s << true << u"heading"_s;
+        QTest::newRow("no heading") << button << true << u"untitled"_s;
+        QTest::newRow("covered screen showing") << button + uR"( Rectangle { anchors.fill: parent; color: "white" })"_s << true << u"covered"_s;
+        QTest::newRow("dialog over a screen in the tree") << dialog << false << u"covered"_s;
+        QTest::newRow("password in clear") << uR"(TextField { echoMode: TextInput.Password; text: "secret"; placeholderText: "密码" })"_s << false
+                                           << u"password"_s;
+        QTest::newRow("password unnamed") << uR"(TextField { echoMode: TextInput.Password; text: "secret" })"_s << true << u"password"_s;
     }
 
     void rulesFailOnBrokenScreens()
@@ -108,11 +105,8 @@ private Q_SLOTS:
         }
         QQmlEngine engine;
         QQmlComponent component(&engine);
-        component.setData(QStringLiteral("import QtQuick\nimport QtQuick.Controls.Basic\n"
-                                         "Window { width: 200; height: 200; visible: true\n Item {\n anchors.fill: parent\n%1\n}\n}")
-                              .arg(content)
-                              .toUtf8(),
-                          QUrl(QStringLiteral("qrc:/fixture.qml")));
+        const QString qml = u"import QtQuick\nimport QtQuick.Controls.Basic\nWindow { width: 200; height: 200; visible: true\n Item {\n anchors.fill: parent\n%1\n}\n}"_s;
+        component.setData(qml.arg(content).toUtf8(), QUrl(u"qrc:/fixture.qml"_s));
         std::unique_ptr<QObject> fixture(component.create());
         QVERIFY2(fixture, qPrintable(component.errorString()));
         auto *window = qobject_cast<QQuickWindow *>(fixture.get());
@@ -139,8 +133,8 @@ private Q_SLOTS:
         ZephlinApplication *app = m_driver.launch();
         QVERIFY(app);
         ScreenshotTour::Options options;
-        options.username = QStringLiteral("alice");
-        options.password = QStringLiteral("alice123");
+        options.username = u"alice"_s;
+        options.password = u"alice123"_s;
         options.audit = true;
         options.singleVariant = true;
         ScreenshotTour tour(*app, options);
@@ -162,15 +156,15 @@ private Q_SLOTS:
         const auto focusedName = [this] { return m_window->activeFocusItem() ? accessibleName(m_window->activeFocusItem()) : QString(); };
 
         // The user name field has focus at start; Enter in the password field signs in.
-        QTRY_COMPARE(focusedName(), QStringLiteral("用户名"));
-        type(QStringLiteral("alice"));
+        QTRY_COMPARE(focusedName(), u"用户名"_s);
+        type(u"alice"_s);
         key(Qt::Key_Tab);
-        QCOMPARE(focusedName(), QStringLiteral("密码"));
-        type(QStringLiteral("alice123"));
+        QCOMPARE(focusedName(), u"密码"_s);
+        type(u"alice123"_s);
         key(Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(m_driver.route() == int(RootController::Route::Main), 20000);
         QTRY_VERIFY_WITH_TIMEOUT(!chat->friends().isEmpty(), 20000);
-        QTRY_COMPARE(focusedName(), QStringLiteral("消息"));
+        QTRY_COMPARE(focusedName(), u"消息"_s);
 
         // Tab to the hall's row; Space opens it with focus in the message field.
         const auto rowOfKind = [](const char *kind) {
@@ -179,8 +173,8 @@ private Q_SLOTS:
         QVERIFY(tabTo(rowOfKind("global")));
         QVERIFY(rowOfKind("global")(m_window->activeFocusItem()));
         key(Qt::Key_Space);
-        QTRY_COMPARE(focusedName(), QStringLiteral("消息"));
-        const QString text = QStringLiteral("keyboard only %1").arg(QDateTime::currentMSecsSinceEpoch());
+        QTRY_COMPARE(focusedName(), u"消息"_s);
+        const QString text = u"keyboard only %1"_s.arg(QDateTime::currentMSecsSinceEpoch());
         type(text);
         key(Qt::Key_Return);
         const auto hallHas = [chat, text] {
@@ -194,37 +188,37 @@ private Q_SLOTS:
         // Enter on the newest message opens its action dialog; Escape closes it, then the chat.
         QVERIFY(tabTo([](QQuickItem *item) {
             for (; item; item = item->parentItem())
-                if (accessibleName(item) == QStringLiteral("消息列表"))
+                if (accessibleName(item) == u"消息列表"_s)
                     return true;
             return false;
         }));
         key(Qt::Key_Return);
-        QTRY_VERIFY(m_driver.item(QStringLiteral("chatView"))->property("contextMenuMessage").isValid()
-                    && !m_driver.item(QStringLiteral("chatView"))->property("contextMenuMessage").isNull());
+        QTRY_VERIFY(m_driver.item(u"chatView"_s)->property("contextMenuMessage").isValid()
+                    && !m_driver.item(u"chatView"_s)->property("contextMenuMessage").isNull());
         key(Qt::Key_Escape);
-        QTRY_VERIFY(m_driver.item(QStringLiteral("chatView"))->property("contextMenuMessage").isNull());
+        QTRY_VERIFY(m_driver.item(u"chatView"_s)->property("contextMenuMessage").isNull());
         key(Qt::Key_Escape);
-        QTRY_VERIFY(!m_driver.item(QStringLiteral("chatView")));
+        QTRY_VERIFY(!m_driver.item(u"chatView"_s));
 
         // Sign out from the profile tab.
-        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == QStringLiteral("我的"); }));
+        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == u"我的"_s; }));
         key(Qt::Key_Space);
         // The font size sheet opens with Enter and closes with Escape, focus back on its menu entry.
-        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == QStringLiteral("字体大小"); }));
+        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == u"字体大小"_s; }));
         QQuickItem *menuEntry = m_window->activeFocusItem();
         key(Qt::Key_Return);
-        QTRY_VERIFY(m_driver.item(QStringLiteral("fontSizeSheet")));
+        QTRY_VERIFY(m_driver.item(u"fontSizeSheet"_s));
         key(Qt::Key_Escape);
-        QTRY_VERIFY(!m_driver.item(QStringLiteral("fontSizeSheet")));
+        QTRY_VERIFY(!m_driver.item(u"fontSizeSheet"_s));
         QTRY_COMPARE(m_window->activeFocusItem(), menuEntry);
         // Shift+Tab from the last control comes back to the sign-out button.
-        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == QStringLiteral("退出登录"); }));
+        QVERIFY(tabTo([](QQuickItem *item) { return accessibleName(item) == u"退出登录"_s; }));
         key(Qt::Key_Tab);
         key(Qt::Key_Tab, Qt::ShiftModifier);
-        QCOMPARE(accessibleName(m_window->activeFocusItem()), QStringLiteral("退出登录"));
+        QCOMPARE(accessibleName(m_window->activeFocusItem()), u"退出登录"_s);
         key(Qt::Key_Return);
         QTRY_VERIFY_WITH_TIMEOUT(m_driver.route() == int(RootController::Route::SignIn), 10000);
-        QTRY_COMPARE(focusedName(), QStringLiteral("用户名"));
+        QTRY_COMPARE(focusedName(), u"用户名"_s);
         m_driver.quit();
     }
 };

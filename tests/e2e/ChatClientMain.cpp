@@ -3,7 +3,7 @@
 // answering each with one JSON line on stdout. Its settings, keychain and cache live in the XDG
 // folders its parent gives it, so a second run with the same folders is a restart of the app.
 //   zephlin-e2e-client SERVER_URL CA_FILE
-// Commands: login {user, password} · send {room: global|dm|group, to?, gid?, text} · deaf (frames
+// Commands: login {user, password} · send {room: global|dm, to?, text} · deaf (frames
 // from the server wait unread) · cut (the socket aborted, as when the network goes; frames a deaf
 // client did not read are lost with it) · state · quit.
 #include "APIService.h"
@@ -22,6 +22,8 @@
 #include <cstdio>
 #include <unistd.h>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 
 void reply(const QJsonObject &answer)
@@ -36,17 +38,11 @@ QJsonArray messagesOf(const ChatViewModel &chat)
     QJsonArray rows;
     const auto add = [&rows](const QString &room, const QList<ChatMessage> &list) {
         for (const ChatMessage &m : list)
-            rows.append(QJsonObject{{QStringLiteral("room"), room},
-                                    {QStringLiteral("id"), m.id},
-                                    {QStringLiteral("from"), m.from},
-                                    {QStringLiteral("content"), m.content},
-                                    {QStringLiteral("failed"), m.failed.value_or(false)}});
+            rows.append(QJsonObject{{u"room"_s, room}, {u"id"_s, m.id}, {u"content"_s, m.content}, {u"failed"_s, m.failed.value_or(false)}});
     };
-    add(QStringLiteral("global"), chat.globalMessages());
+    add(u"global"_s, chat.globalMessages());
     for (auto it = chat.dmMessages().begin(); it != chat.dmMessages().end(); ++it)
-        add(QStringLiteral("dm:") + it.key(), it.value());
-    for (auto it = chat.groupMessages().begin(); it != chat.groupMessages().end(); ++it)
-        add(QStringLiteral("group:") + it.key(), it.value());
+        add(u"dm:"_s + it.key(), it.value());
     return rows;
 }
 
@@ -66,9 +62,9 @@ public:
 
     void handle(const QJsonObject &command)
     {
-        const QString cmd = command.value(QStringLiteral("cmd")).toString();
+        const QString cmd = command.value(u"cmd"_s).toString();
         if (cmd == QLatin1String("login"))
-            login(command.value(QStringLiteral("user")).toString(), command.value(QStringLiteral("password")).toString());
+            login(command.value(u"user"_s).toString(), command.value(u"password"_s).toString());
         else if (cmd == QLatin1String("send"))
             send(command);
         else if (cmd == QLatin1String("deaf"))
@@ -87,9 +83,7 @@ private:
         APIService::shared().login(user, password, nullptr, [this](const Result<LoginResponse> &result) {
             if (result)
                 m_ws.connectToServer(result->token);
-            reply({{QStringLiteral("ok"), result.ok()},
-                   {QStringLiteral("id"), result ? result->user.id : QString()},
-                   {QStringLiteral("error"), result ? QString() : result.error()}});
+            reply({{u"ok"_s, result.ok()}, {u"id"_s, result ? result->user.id : QString()}, {u"error"_s, result ? QString() : result.error()}});
         });
     }
 
@@ -102,22 +96,17 @@ private:
             return;
         }
         m_lastSendMs = QDateTime::currentMSecsSinceEpoch();
-        const QString room = command.value(QStringLiteral("room")).toString();
-        if (room == QLatin1String("dm"))
-            m_chat.setCurrentRoom(RoomType::dm(command.value(QStringLiteral("to")).toString(), QString()));
-        else if (room == QLatin1String("group"))
-            m_chat.setCurrentRoom(RoomType::group(command.value(QStringLiteral("gid")).toString(), QString()));
-        else
-            m_chat.setCurrentRoom(RoomType::global());
-        m_chat.sendMessage(command.value(QStringLiteral("text")).toString());
-        reply({{QStringLiteral("ok"), true}});
+        const QString room = command.value(u"room"_s).toString();
+        m_chat.setCurrentRoom(room == u"dm"_s ? RoomType::dm(command.value(u"to"_s).toString(), QString()) : RoomType::global());
+        m_chat.sendMessage(command.value(u"text"_s).toString());
+        reply({{u"ok"_s, true}});
     }
 
     void deaf()
     {
         m_ws.inbound().hold();
         m_deaf = true;
-        reply({{QStringLiteral("ok"), true}});
+        reply({{u"ok"_s, true}});
     }
 
     void cut()
@@ -128,22 +117,19 @@ private:
             m_ws.inbound().discard();
             m_ws.inbound().release();
         }
-        reply({{QStringLiteral("ok"), true}});
+        reply({{u"ok"_s, true}});
     }
 
     QJsonObject state() const
     {
         const bool idle = m_ws.inbound().isIdle() && !m_chat.cache().savePending() && !m_chat.cache().isWriting();
-        return {{QStringLiteral("connected"), m_ws.isConnected()},
-                {QStringLiteral("ready"), m_ready},
-                {QStringLiteral("idle"), idle},
-                {QStringLiteral("messages"), messagesOf(m_chat)}};
+        return {{u"ready"_s, m_ready}, {u"idle"_s, idle}, {u"messages"_s, messagesOf(m_chat)}};
     }
 
     void quit()
     {
         m_chat.flushPendingSave();
-        reply({{QStringLiteral("ok"), true}});
+        reply({{u"ok"_s, true}});
         QCoreApplication::quit();
     }
 
@@ -163,7 +149,7 @@ int main(int argc, char **argv)
     const QStringList args = app.arguments();
     if (args.size() != 3 || TlsTrust::addCaFile(args.at(2)) <= 0)
         return 2;
-    SettingsStore::shared().setString(QStringLiteral("zp_server_url"), args.at(1));
+    SettingsStore::shared().setString(u"zp_server_url"_s, args.at(1));
     Client client;
 
     QByteArray buffer;

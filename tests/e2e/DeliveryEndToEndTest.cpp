@@ -16,10 +16,12 @@
 #include <QtTest>
 #include <memory>
 
+using namespace Qt::StringLiterals;
+
 namespace {
 QJsonObject cmd(const char *name, std::initializer_list<QPair<QString, QJsonValue>> members = {})
 {
-    QJsonObject object{{QStringLiteral("cmd"), QLatin1String(name)}};
+    QJsonObject object{{u"cmd"_s, QLatin1String(name)}};
     for (const auto &[key, value] : members)
         object.insert(key, value);
     return object;
@@ -57,11 +59,10 @@ class DeliveryEndToEndTest : public QObject
         client.process = std::make_unique<ChatClientProcess>(QDir(m_homes.path()).filePath(client.name));
         if (!client.process->start(m_server.baseURL(), m_server.caFile()))
             return false;
-        const QJsonObject login = client.process->command(
-            cmd("login", {{QStringLiteral("user"), client.name}, {QStringLiteral("password"), client.name + QStringLiteral("123")}}));
-        client.id = login.value(QStringLiteral("id")).toString();
-        m_lastState = client.name + QStringLiteral(" login: ") + QString::fromUtf8(QJsonDocument(login).toJson(QJsonDocument::Compact));
-        return login.value(QStringLiteral("ok")).toBool();
+        const QJsonObject login = client.process->command(cmd("login", {{u"user"_s, client.name}, {u"password"_s, client.name + u"123"_s}}));
+        client.id = login.value(u"id"_s).toString();
+        m_lastState = client.name + u" login: "_s + QString::fromUtf8(QJsonDocument(login).toJson(QJsonDocument::Compact));
+        return login.value(u"ok"_s).toBool();
     }
 
     bool restartServer()
@@ -77,21 +78,17 @@ class DeliveryEndToEndTest : public QObject
 
     void type(int from, int to, const QString &phase)
     {
-        const QString text = QStringLiteral("%1: %2 → %3").arg(phase, m_clients[from].name, to < 0 ? QStringLiteral("hall") : m_clients[to].name);
-        QJsonObject send = cmd("send", {{QStringLiteral("text"), text}});
-        send.insert(QStringLiteral("room"), to < 0 ? QStringLiteral("global") : QStringLiteral("dm"));
-        if (to >= 0)
-            send.insert(QStringLiteral("to"), m_clients[to].id);
-        m_clients[from].process->command(send);
+        const QString text = u"%1: %2 → %3"_s.arg(phase, m_clients[from].name, to < 0 ? u"hall"_s : m_clients[to].name);
+        m_clients[from].process->command(cmd("send", {{u"text"_s, text}, {u"room"_s, to < 0 ? u"global"_s : u"dm"_s}, {u"to"_s, to < 0 ? QString() : m_clients[to].id}}));
         m_typed.append({text, from, to});
     }
 
     QString roomOf(const Typed &typed) const
     {
         if (typed.to < 0)
-            return QStringLiteral("global");
+            return u"global"_s;
         const QString a = m_clients[typed.from].id, b = m_clients[typed.to].id;
-        return QStringLiteral("dm:") + (a < b ? a + u'_' + b : b + u'_' + a);
+        return u"dm:"_s + (a < b ? a + u'_' + b : b + u'_' + a);
     }
 
     // Every client past the hello of its connection, with nothing pending and its cache written.
@@ -100,13 +97,12 @@ class DeliveryEndToEndTest : public QObject
         for (Client &client : m_clients) {
             QJsonObject state = client.process->state();
             QStringList pending;
-            for (const QJsonValue &row : state.take(QStringLiteral("messages")).toArray())
-                if (row.toObject().value(QStringLiteral("id")).toString().startsWith(QLatin1String("temp_")))
-                    pending << row.toObject().value(QStringLiteral("content")).toString();
+            for (const QJsonValue &row : state.take(u"messages"_s).toArray())
+                if (row.toObject().value(u"id"_s).toString().startsWith(QLatin1String("temp_")))
+                    pending << row.toObject().value(u"content"_s).toString();
             m_lastState = client.name + u' ' + QString::fromUtf8(QJsonDocument(state).toJson(QJsonDocument::Compact))
-                + QStringLiteral(" pending: ") + pending.join(QStringLiteral(" | "));
-            if (!state.value(QStringLiteral("ready")).toBool() || !state.value(QStringLiteral("idle")).toBool()
-                || !pending.isEmpty())
+                + u" pending: "_s + pending.join(u" | "_s);
+            if (!state.value(u"ready"_s).toBool() || !state.value(u"idle"_s).toBool() || !pending.isEmpty())
                 return false;
         }
         return true;
@@ -126,20 +122,20 @@ class DeliveryEndToEndTest : public QObject
 
     int serverCount(const Typed &typed)
     {
-        QSqlDatabase db = QSqlDatabase::addDatabase(QStringLiteral("QSQLITE"), QStringLiteral("history"));
-        db.setDatabaseName(QDir(m_server.dataPath()).filePath(QStringLiteral("zephlin.db")));
-        db.setConnectOptions(QStringLiteral("QSQLITE_OPEN_READONLY"));
+        QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, u"history"_s);
+        db.setDatabaseName(QDir(m_server.dataPath()).filePath(u"zephlin.db"_s));
+        db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
         int count = -1;
         if (db.open()) {
             QSqlQuery query(db);
-            query.prepare(QStringLiteral("SELECT COUNT(*) FROM messages WHERE content = ? AND room = ?"));
+            query.prepare(u"SELECT COUNT(*) FROM messages WHERE content = ? AND room = ?"_s);
             query.addBindValue(typed.text);
             query.addBindValue(roomOf(typed));
             if (query.exec() && query.next())
                 count = query.value(0).toInt();
         }
         db = QSqlDatabase();
-        QSqlDatabase::removeDatabase(QStringLiteral("history"));
+        QSqlDatabase::removeDatabase(u"history"_s);
         return count;
     }
 
@@ -159,37 +155,37 @@ private Q_SLOTS:
     void everyTypedMessageArrivesOnceThroughKillsCutsAndRestarts()
     {
         enum { Alice, Bob, Carol, Hall = -1 };
-        type(Alice, Hall, QStringLiteral("calm"));
-        type(Bob, Carol, QStringLiteral("calm"));
+        type(Alice, Hall, u"calm"_s);
+        type(Bob, Carol, u"calm"_s);
 
         // The server killed with messages on their way, and more written while it is gone.
-        type(Alice, Hall, QStringLiteral("kill"));
-        type(Bob, Hall, QStringLiteral("kill"));
-        type(Carol, Alice, QStringLiteral("kill"));
+        type(Alice, Hall, u"kill"_s);
+        type(Bob, Hall, u"kill"_s);
+        type(Carol, Alice, u"kill"_s);
         m_server.stop();
-        type(Alice, Bob, QStringLiteral("down"));
-        type(Carol, Hall, QStringLiteral("down"));
+        type(Alice, Bob, u"down"_s);
+        type(Carol, Hall, u"down"_s);
         QVERIFY(restartServer());
         QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
 
         // The network cut right after sending, and once after the server stored the message but
         // before its echo was read.
         for (int from : {Alice, Bob, Carol}) {
-            type(from, from == Bob ? Alice : Hall, QStringLiteral("cut"));
+            type(from, from == Bob ? Alice : Hall, u"cut"_s);
             m_clients[from].process->command(cmd("cut"));
         }
         QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
         m_clients[Bob].process->command(cmd("deaf"));
-        type(Bob, Hall, QStringLiteral("echo lost"));
+        type(Bob, Hall, u"echo lost"_s);
         QVERIFY(eventually([this] { return serverCount(m_typed.last()) == 1; }));
         m_clients[Bob].process->command(cmd("cut"));
         QVERIFY2(eventually([this] { return settled(); }), qPrintable(m_lastState));
 
         // Carol's app killed while her messages wait for the server, then started again.
         m_server.stop();
-        type(Carol, Hall, QStringLiteral("restart"));
-        type(Carol, Bob, QStringLiteral("restart"));
-        QVERIFY(eventually([this] { return m_clients[Carol].process->state().value(QStringLiteral("idle")).toBool(); }));
+        type(Carol, Hall, u"restart"_s);
+        type(Carol, Bob, u"restart"_s);
+        QVERIFY(eventually([this] { return m_clients[Carol].process->state().value(u"idle"_s).toBool(); }));
         m_clients[Carol].process->kill();
         QVERIFY(restartServer());
         QVERIFY2(startClient(m_clients[Carol]), qPrintable(m_lastState));
@@ -199,8 +195,8 @@ private Q_SLOTS:
         QHash<int, QJsonArray> rows;
         const auto held = [&](const Typed &typed, int recipient) {
             return std::count_if(rows[recipient].begin(), rows[recipient].end(), [&](const QJsonValue &row) {
-                return row.toObject().value(QStringLiteral("content")).toString() == typed.text
-                    && row.toObject().value(QStringLiteral("room")).toString() == roomOf(typed);
+                return row.toObject().value(u"content"_s).toString() == typed.text
+                    && row.toObject().value(u"room"_s).toString() == roomOf(typed);
             });
         };
         const auto recipientsOf = [](const Typed &typed) {
@@ -208,7 +204,7 @@ private Q_SLOTS:
         };
         const auto allArrived = [&] {
             for (int i = 0; i < int(m_clients.size()); ++i)
-                rows[i] = m_clients[i].process->state().value(QStringLiteral("messages")).toArray();
+                rows[i] = m_clients[i].process->state().value(u"messages"_s).toArray();
             for (const Typed &typed : std::as_const(m_typed))
                 for (int recipient : recipientsOf(typed))
                     if (held(typed, recipient) == 0)
@@ -218,11 +214,11 @@ private Q_SLOTS:
         QVERIFY(eventually(allArrived));
         for (int i = 0; i < int(m_clients.size()); ++i)
             for (const QJsonValue &row : rows[i])
-                QVERIFY2(!row.toObject().value(QStringLiteral("failed")).toBool(), qPrintable(m_clients[i].name));
+                QVERIFY2(!row.toObject().value(u"failed"_s).toBool(), qPrintable(m_clients[i].name));
         for (const Typed &typed : std::as_const(m_typed)) {
             QCOMPARE(serverCount(typed), 1);
             for (int recipient : recipientsOf(typed))
-                QVERIFY2(held(typed, recipient) == 1, qPrintable(typed.text + QStringLiteral(" twice for ") + m_clients[recipient].name));
+                QVERIFY2(held(typed, recipient) == 1, qPrintable(typed.text + u" twice for "_s + m_clients[recipient].name));
         }
     }
 

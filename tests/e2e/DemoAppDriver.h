@@ -45,16 +45,11 @@ public:
     // A fresh application showing the sign-in screen, or null.
     ZephlinApplication *launch()
     {
-        if (!start())
-            return nullptr;
-        return waitForRoute(RootController::Route::SignIn) ? m_app.get() : nullptr;
+        return start() && waitForRoute(RootController::Route::SignIn) ? m_app.get() : nullptr;
     }
 
     int route() const { return item(QStringLiteral("rootController"))->property("route").toInt(); }
-    bool waitForRoute(RootController::Route wanted) const
-    {
-        return QTest::qWaitFor([&] { return route() == int(wanted); }, 20000);
-    }
+    bool waitForRoute(RootController::Route wanted) const { return QTest::qWaitFor([&] { return route() == int(wanted); }, 20000); }
 
     // Signs in, or registers, through the sign-in screen shown; true once on the main tabs.
     bool submit(const QString &username, const QString &password, bool registering = false)

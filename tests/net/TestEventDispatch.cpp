@@ -1,8 +1,10 @@
 // Inbound frames to slots: the drop rules and the members of the wrong type, and the types no
 // chat-state test delivers (the chat tests feed the others through this dispatch to the state they
-// change); and a service without a socket, which sends and logs nothing.
+// change); a service without a socket, which sends and logs nothing; and the log lines of
+// connectivity changes, apart from any platform backend.
 #include "Commands.h"
 #include "LogRecorder.h"
+#include "NetworkMonitor.h"
 #include "WebSocketService.h"
 
 #include <QTest>
@@ -71,6 +73,18 @@ void record(WebSocketService &ws, QStringList &calls)
     ws.onHallCleared = recorder<>(calls, "onHallCleared");
 }
 
+// Runs a sequence of connectivity labels through the monitor's state machine; the lines it would log.
+QStringList linesFor(const QStringList &labels)
+{
+    QStringList lines;
+    QString last;
+    for (const QString &label : labels) {
+        if (const auto line = NetworkMonitor::logLineFor(last, label))
+            lines.append(*line);
+        last = label;
+    }
+    return lines;
+}
 } // namespace
 
 class TestEventDispatch : public QObject
@@ -150,6 +164,40 @@ private Q_SLOTS:
         ws.send(Commands::clearHall());
         QVERIFY(!ws.isConnected());
         QVERIFY(log.lines.isEmpty());
+    }
+
+    void networkLogLines_data()
+    {
+        QTest::addColumn<QStringList>("labels");
+        QTest::addColumn<QStringList>("lines");
+        QTest::newRow("initial, changed, repeat") << QStringList{"WiFi", "蜂窝", "蜂窝"}
+                                                  << QStringList{"[Network] initial status: WiFi", "[Network] connected via 蜂窝"};
+        QTest::newRow("starting disconnected") << QStringList{"断开", "断开", "有线"}
+                                               << QStringList{"[Network] disconnected", "[Network] connected via 有线"};
+        QTest::newRow("disconnect after connected")
+            << QStringList{"已连接", "断开", "WiFi"}
+            << QStringList{"[Network] initial status: 已连接", "[Network] disconnected", "[Network] connected via WiFi"};
+    }
+    void networkLogLines()
+    {
+        QFETCH(QStringList, labels);
+        QFETCH(QStringList, lines);
+        QCOMPARE(linesFor(labels), lines);
+    }
+
+    void networkMonitorsSecondStartDoesNothing()
+    {
+        LogRecorder log;
+        NetworkMonitor &monitor = NetworkMonitor::shared();
+        QVERIFY(!monitor.isStarted());
+        monitor.start();
+        QVERIFY(monitor.isStarted());
+        QCoreApplication::processEvents();
+        const int afterFirst = log.countStartingWith(QStringLiteral("[Network]"));
+        QVERIFY(afterFirst <= 1);
+        monitor.start();
+        QCoreApplication::processEvents();
+        QCOMPARE(log.countStartingWith(QStringLiteral("[Network]")), afterFirst);
     }
 };
 

@@ -40,18 +40,6 @@ void WebSocketTestServer::refuse()
     m_server.close();
 }
 
-void WebSocketTestServer::listenAgain()
-{
-    listen();
-}
-
-int WebSocketTestServer::openClientCount() const
-{
-    return int(std::count_if(m_clients.begin(), m_clients.end(), [](const QPointer<QWebSocket> &client) {
-        return client && client->state() == QAbstractSocket::ConnectedState;
-    }));
-}
-
 QWebSocket *WebSocketTestServer::newest() const
 {
     for (auto it = m_clients.rbegin(); it != m_clients.rend(); ++it) {

@@ -21,12 +21,10 @@ public:
     quint16 listen();
     // "https://127.0.0.1:PORT", the base URL a client is configured with.
     QString baseURL() const;
-    // Closes the listening socket: new connections are refused until listenAgain().
+    // Closes the listening socket: new connections are refused until listen() is called again.
     void refuse();
-    void listenAgain();
 
     int connectionCount() const { return m_connectionCount; }
-    int openClientCount() const;
     // Text frames from every client, in arrival order.
     QStringList received;
 

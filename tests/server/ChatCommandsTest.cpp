@@ -35,31 +35,23 @@ private Q_SLOTS:
     void authenticationMustComeFirstAndInTime()
     {
         ServerFixture server;
-        QVERIFY(server.started());
-        const auto alice = server.signUp(QStringLiteral("alice"));
-
-        WsProbe silent(server.wsUrl());
-        QVERIFY(silent.open());
-        QCOMPARE(errorOf(silent.waitFor(QStringLiteral("error"))), QStringLiteral("认证超时，请重新连接"));
-        QVERIFY(silent.waitClosed());
-
-        WsProbe impatient(server.wsUrl());
-        QVERIFY(impatient.open());
-        impatient.send(frame(QStringLiteral("global"), {{QStringLiteral("content"), QStringLiteral("hi")}}));
-        QCOMPARE(errorOf(impatient.waitFor(QStringLiteral("error"))), QStringLiteral("请先登录"));
-        QVERIFY(impatient.waitClosed());
-
-        WsProbe forged(server.wsUrl());
-        QVERIFY(forged.open());
-        forged.send(frame(QStringLiteral("auth"), {{QStringLiteral("token"), QStringLiteral("not-a-token")}}));
-        QCOMPARE(errorOf(forged.waitFor(QStringLiteral("kicked"))), QStringLiteral("登录已失效，请重新登录"));
-        QVERIFY(forged.waitClosed());
-
-        WsProbe good(server.wsUrl());
-        QVERIFY(good.open());
-        QVERIFY(!good.signIn(alice.token).isEmpty());
+        const auto alice = server.signUp(u"alice"_s);
+        // Silent, a command first, a forged token: each told why, then closed.
+        using Refusal = std::tuple<QJsonObject, QString, QString>;
+        const Refusal refusals[] = {{{}, u"error"_s, u"认证超时，请重新连接"_s},
+                                    {frame(u"global"_s, {{u"content"_s, u"hi"_s}}), u"error"_s, u"请先登录"_s},
+                                    {frame(u"auth"_s, {{u"token"_s, u"not-a-token"_s}}), u"kicked"_s, u"登录已失效，请重新登录"_s}};
+        for (const auto &[command, reply, text] : refusals) {
+            WsProbe probe(server.wsUrl());
+            QVERIFY(probe.open());
+            if (!command.isEmpty())
+                probe.send(command);
+            QCOMPARE(errorOf(probe.waitFor(reply)), text);
+            QVERIFY(probe.waitClosed());
+        }
+        const auto good = server.connect(alice);
         QTest::qWait(1200); // past the sign-in deadline: a signed-in socket stays open
-        QVERIFY(good.isOpen());
+        QVERIFY(good->isOpen());
     }
 
     // Hall messages reach everyone, direct ones the pair of friends, group ones the members; what
@@ -75,7 +67,7 @@ private Q_SLOTS:
         auto c = server.connect(carol);
 
         // The others' copies of each kind of message are the end-to-end tests' (delivery: hall and
-        // direct; contacts: group; chat screen: the echo's members).
+        // direct; contacts: group, and in its chat screen case the echo's members).
         const QJsonObject echo = a->ask(frame(u"global"_s, {{u"content"_s, u"大家好"_s}}), u"global"_s);
         QVERIFY(!echo.contains(u"images"_s));
         QCOMPARE(c->waitFor(u"global"_s).value(u"id"_s), echo.value(u"id"_s));
@@ -116,46 +108,9 @@ private Q_SLOTS:
         QVERIFY(hello->pendingRequests->isEmpty() && hello->moments->isEmpty());
     }
 
-    // In the hall, a resend after a lost echo is the delivery end-to-end test's.
-    void aRepeatedClientIdAnswersOnlyTheSender()
-    {
-        const QString type = u"dm"_s;
-        ServerFixture server;
-        const auto alice = server.signUp(u"alice"_s);
-        const auto bob = server.signUp(u"bob"_s);
-        server.befriend(alice, bob);
-        auto a = server.connect(alice);
-        auto b = server.connect(bob);
-        QJsonObject send = frame(type, {{u"content"_s, u"once"_s}, {u"clientId"_s, u"C-1"_s}, {u"to"_s, bob.id}});
-        const QJsonObject echo = a->ask(send, type);
-        QCOMPARE(echo.value(u"clientId"_s).toString(), u"C-1"_s);
-        QCOMPARE(b->waitFor(type).value(u"clientId"_s), echo.value(u"clientId"_s));
-
-        // Sent again (the echo was lost): alice gets the stored message back, bob hears nothing.
-        auto again = server.connect(alice);
-        QCOMPARE(again->ask(send, type), echo);
-        QVERIFY(b->quietFor(type));
-        // Another sender's same id makes a message of its own.
-        send.insert(u"to"_s, alice.id);
-        QVERIFY(b->ask(send, type).value(u"id"_s) != echo.value(u"id"_s));
-        const QString room = MessageStore::directRoom(alice.id, bob.id);
-        QCOMPARE(MessageStore(server.core().database()).count(room), 2);
-
-        // Recalled since, a stale copy sent again stays gone: only the sender hears of the recall.
-        a->send(frame(QStringLiteral("recall"), {{QStringLiteral("room"), type}, {QStringLiteral("id"), echo.value(QStringLiteral("id"))},
-                                                 {QStringLiteral("to"), bob.id}}));
-        QCOMPARE(b->waitFor(QStringLiteral("recalled")).value(QStringLiteral("id")), echo.value(QStringLiteral("id")));
-        send.insert(QStringLiteral("to"), bob.id);
-        again->send(send);
-        QVERIFY(!again->waitFor(QStringLiteral("recalled")).isEmpty()); // the recall itself
-        const QJsonObject answer = again->waitFor(QStringLiteral("recalled"));
-        QCOMPARE(answer.value(QStringLiteral("id")), echo.value(QStringLiteral("id")));
-        QCOMPARE(answer.value(QStringLiteral("clientId")).toString(), QStringLiteral("C-1"));
-        QVERIFY(b->quietFor(type) && b->quietFor(QStringLiteral("recalled")));
-        QCOMPARE(MessageStore(server.core().database()).count(room), 1);
-    }
-
-    void recallIsTheSendersWithinTwoMinutes()
+    // Recalls are the sender's, within two minutes; a repeated client id answers only the sender (in the
+    // hall, a resend after a lost echo is the delivery end-to-end test's).
+    void recallsAndRepeatedClientIds()
     {
         ServerFixture server;
         const auto alice = server.signUp(u"alice"_s);
@@ -174,7 +129,7 @@ private Q_SLOTS:
         const QString second = send(frame(u"global"_s, {{u"content"_s, u"2"_s}}));
         QCOMPARE(b->refused(recall(first)), u"只能撤回自己的消息"_s);
 
-        // Exactly two minutes old: still allowed. What the others are told is the chat screen end-to-end test's.
+        // Exactly two minutes old: still allowed (what the others are told is the contacts end-to-end test's).
         server.clock().advance(120'000);
         QCOMPARE(a->ask(recall(first), u"recalled"_s).value(u"id"_s).toString(), first);
         QVERIFY(!b->waitFor(u"recalled"_s).isEmpty());
@@ -189,6 +144,34 @@ private Q_SLOTS:
         a->send(frame(u"recall"_s, {{u"room"_s, u"dm"_s}, {u"id"_s, direct}, {u"to"_s, bob.id}}));
         QCOMPARE(a->waitFor(u"recalled"_s).value(u"to"_s).toString(), bob.id);
         QCOMPARE(b->waitFor(u"recalled"_s).value(u"to"_s).toString(), alice.id);
+
+        const QString type = u"dm"_s;
+        QJsonObject repeated = frame(type, {{u"content"_s, u"once"_s}, {u"clientId"_s, u"C-1"_s}, {u"to"_s, bob.id}});
+        const QJsonObject echo = a->ask(repeated, type);
+        QCOMPARE(echo.value(u"clientId"_s).toString(), u"C-1"_s);
+        QCOMPARE(b->waitFor(type).value(u"clientId"_s), echo.value(u"clientId"_s));
+
+        // Sent again (the echo was lost): alice gets the stored message back, bob hears nothing.
+        auto again = server.connect(alice);
+        QCOMPARE(again->ask(repeated, type), echo);
+        QVERIFY(b->quietFor(type));
+        // Another sender's same id makes a message of its own.
+        repeated.insert(u"to"_s, alice.id);
+        QVERIFY(b->ask(repeated, type).value(u"id"_s) != echo.value(u"id"_s));
+        const QString room = MessageStore::directRoom(alice.id, bob.id);
+        QCOMPARE(MessageStore(server.core().database()).count(room), 2);
+
+        // Recalled since, a stale copy sent again stays gone: only the sender hears of the recall.
+        a->send(frame(u"recall"_s, {{u"room"_s, type}, {u"id"_s, echo.value(u"id"_s)}, {u"to"_s, bob.id}}));
+        QCOMPARE(b->waitFor(u"recalled"_s).value(u"id"_s), echo.value(u"id"_s));
+        repeated.insert(u"to"_s, bob.id);
+        again->send(repeated);
+        QVERIFY(!again->waitFor(u"recalled"_s).isEmpty()); // the recall itself
+        const QJsonObject answer = again->waitFor(u"recalled"_s);
+        QCOMPARE(answer.value(u"id"_s), echo.value(u"id"_s));
+        QCOMPARE(answer.value(u"clientId"_s).toString(), u"C-1"_s);
+        QVERIFY(b->quietFor(type) && b->quietFor(u"recalled"_s));
+        QCOMPARE(MessageStore(server.core().database()).count(room), 1);
     }
 
     void malformedUnknownTooFrequentAndOversizedCommandsAreRefused()
@@ -201,7 +184,8 @@ private Q_SLOTS:
 
         // The clock stands still, so the allowance of 20 is not refilled: the malformed frame and
         // "teleport" used two, 18 messages pass and 7 are refused.
-        a->waitFor(u"presence"_s);
+        a->waitFor(u"presence"_s); // the list at sign-in
+        a->waitFor(u"presence"_s); // the broadcast of her arrival
         a->frames().clear();
         for (int i = 0; i < 25; ++i)
             a->send(frame(u"global"_s, {{u"content"_s, QString::number(i)}}));
@@ -225,14 +209,14 @@ private Q_SLOTS:
         Limits limits = ServerFixture::testLimits();
         limits.maxQueuedBytesPerSocket = 256 * 1024;
         ServerFixture server(limits);
-        const auto alice = server.signUp(QStringLiteral("alice"));
-        const auto bob = server.signUp(QStringLiteral("bob"));
+        const auto alice = server.signUp(u"alice"_s);
+        const auto bob = server.signUp(u"bob"_s);
         auto a = server.connect(alice);
 
         // Bob's socket signs in by hand and then reads no more than 4 KiB.
         QSslSocket slow;
         QSignalSpy encrypted(&slow, &QSslSocket::encrypted);
-        slow.connectToHostEncrypted(QStringLiteral("127.0.0.1"), quint16(server.baseUrl().port()));
+        slow.connectToHostEncrypted(u"127.0.0.1"_s, quint16(server.baseUrl().port()));
         QVERIFY(encrypted.wait(10000));
         slow.write(QStringLiteral("GET /ws HTTP/1.1\r\nHost: 127.0.0.1:%1\r\nUpgrade: websocket\r\nConnection: Upgrade\r\n"
                                   "Sec-WebSocket-Key: dGhlIHNhbXBsZSBub25jZQ==\r\nSec-WebSocket-Version: 13\r\n\r\n")
@@ -240,16 +224,16 @@ private Q_SLOTS:
         QSignalSpy upgraded(&slow, &QSslSocket::readyRead);
         QVERIFY(upgraded.wait(10000));
         QVERIFY(slow.readAll().startsWith("HTTP/1.1 101"));
-        slow.write(clientFrame(QStringLiteral("{\"type\":\"auth\",\"token\":\"%1\"}").arg(bob.token).toLatin1()));
+        slow.write(clientFrame(u"{\"type\":\"auth\",\"token\":\"%1\"}"_s.arg(bob.token).toLatin1()));
         QTRY_VERIFY_WITH_TIMEOUT(server.core().hub().isOnline(bob.id), 10000);
         slow.setReadBufferSize(4096); // set once connected, so that it reaches the socket under TLS too
 
         const QString longText(4000, QChar(0x4e2d)); // 12 KB of UTF-8
         for (int round = 0; round < 200 && server.core().hub().isOnline(bob.id); ++round) {
             for (int i = 0; i < 20; ++i)
-                a->send(frame(QStringLiteral("global"), {{QStringLiteral("content"), longText}}));
+                a->send(frame(u"global"_s, {{u"content"_s, longText}}));
             for (int i = 0; i < 20; ++i)
-                QVERIFY(!a->waitFor(QStringLiteral("global")).isEmpty());
+                QVERIFY(!a->waitFor(u"global"_s).isEmpty());
             server.clock().advance(5000); // refills the command allowance
         }
         QVERIFY(!server.core().hub().isOnline(bob.id));
@@ -290,6 +274,26 @@ private Q_SLOTS:
         auto admin = server.connect(root);
         QVERIFY(admin->isOpen());
         QCOMPARE(server.core().hub().onlineUsers().size(), 2);
+    }
+
+    // Every broadcast of who is online goes to everyone, a cost that grows with the square of the users.
+    void presenceBroadcastsKeepToTheByteBudgetButANewConnectionHearsAtOnce()
+    {
+        Limits limits = ServerFixture::testLimits();
+        limits.presenceBytesPerSecond = 20; // one short list to one connection: the next broadcast ~4 s later
+        ServerFixture server(limits);
+        const auto alice = server.signUp(u"alice"_s);
+        const auto bob = server.signUp(u"bob"_s);
+        const auto listed = [](WsProbe &probe, int timeoutMs) {
+            return probe.waitFor(u"presence"_s, timeoutMs).value(u"online"_s).toArray().size();
+        };
+        auto a = server.connect(alice);
+        QCOMPARE(listed(*a, 1000), 1); // at sign-in
+        QCOMPARE(listed(*a, 1000), 1); // the broadcast of her arrival: nothing before it to space it from
+        auto b = server.connect(bob);
+        QCOMPARE(listed(*b, 1000), 2);
+        QVERIFY(a->quietFor(u"presence"_s, 2000));
+        QCOMPARE(listed(*a, 8000), 2);
     }
 };
 

@@ -1,5 +1,7 @@
 // Every REST endpoint: what it answers on success, and the status and text of each refusal; the update
-// files as served from the data folder.
+// files as served from the data folder. The per-address limits on registrations, failed and successful
+// sign-ins, and the per-name limit on failed sign-ins: each refuses with 429 once reached and lets the
+// address in again once its window has passed; a successful sign-in forgives the name's failures.
 #include "ServerFixture.h"
 
 #include <QBuffer>
@@ -43,23 +45,13 @@ private Q_SLOTS:
         const RestReply ok = rest.registerUser(u"小明2"_s, u"abcd"_s);
         QCOMPARE(ok.status, 200);
         QCOMPARE(ok.json, (QJsonObject{{u"ok"_s, true}}));
-        for (const QString &bad : {u"a"_s, QString(21, u'a'), u"a b"_s}) {
-            const RestReply refused = rest.registerUser(bad, u"abcd"_s);
-            QCOMPARE(refused.status, 400);
-            QCOMPARE(refused.error(), u"用户名需为2-20位字母、数字或中文"_s);
-        }
-        for (const QString &bad : {u"abc"_s, QString(65, u'p')}) {
-            const RestReply refused = rest.registerUser(u"carol"_s, bad);
-            QCOMPARE(refused.status, 400);
-            QCOMPARE(refused.error(), u"密码长度需为4-64位"_s);
-        }
+        for (const QString &bad : {u"a"_s, QString(21, u'a'), u"a b"_s})
+            QCOMPARE(rest.registerUser(bad, u"abcd"_s).outcome(), u"400 用户名需为2-20位字母、数字或中文"_s);
+        for (const QString &bad : {u"abc"_s, QString(65, u'p')})
+            QCOMPARE(rest.registerUser(u"carol"_s, bad).outcome(), u"400 密码长度需为4-64位"_s);
         QCOMPARE(rest.registerUser(u"carol"_s, QString(64, u'p')).status, 200);
-        const RestReply taken = rest.registerUser(u"CAROL"_s, u"abcd"_s);
-        QCOMPARE(taken.status, 409);
-        QCOMPARE(taken.error(), u"用户名已被占用"_s);
-        const RestReply garbage = rest.postRaw(u"/api/register"_s, "not json");
-        QCOMPARE(garbage.status, 400);
-        QCOMPARE(garbage.error(), u"请求格式错误"_s);
+        QCOMPARE(rest.registerUser(u"CAROL"_s, u"abcd"_s).outcome(), u"409 用户名已被占用"_s);
+        QCOMPARE(rest.postRaw(u"/api/register"_s, "not json").outcome(), u"400 请求格式错误"_s);
     }
 
     void loginIssuesATokenAndASecureCookie()
@@ -78,12 +70,8 @@ private Q_SLOTS:
         for (const QByteArray &attribute : {"HttpOnly"_ba, "Secure"_ba, "SameSite=Strict"_ba})
             QVERIFY2(cookie.contains(attribute), cookie.constData());
 
-        const RestReply missing = rest.login(u"alice"_s, QString());
-        QCOMPARE(missing.status, 400);
-        QCOMPARE(missing.error(), u"请输入用户名和密码"_s);
-        const RestReply wrong = rest.login(u"alice"_s, u"nope"_s);
-        QCOMPARE(wrong.status, 401);
-        QCOMPARE(wrong.error(), u"用户名或密码错误"_s);
+        QCOMPARE(rest.login(u"alice"_s, QString()).outcome(), u"400 请输入用户名和密码"_s);
+        QCOMPARE(rest.login(u"alice"_s, u"nope"_s).outcome(), u"401 用户名或密码错误"_s);
         QCOMPARE(rest.login(u"ghost"_s, u"nope"_s).error(), u"用户名或密码错误"_s);
     }
 
@@ -94,9 +82,7 @@ private Q_SLOTS:
         RestProbe rest(server.baseUrl());
         const auto me = [&rest](const QString &token) { return rest.post(u"/api/me"_s, {{u"token"_s, token}}); };
         QCOMPARE(me(alice.token).status, 200);
-        const RestReply forged = me(u"x"_s);
-        QCOMPARE(forged.status, 401);
-        QCOMPARE(forged.error(), u"登录已失效，请重新登录"_s);
+        QCOMPARE(me(u"x"_s).outcome(), u"401 登录已失效，请重新登录"_s);
 
         auto socket = server.connect(alice);
         const RestReply out = rest.post(u"/api/logout"_s, {{u"token"_s, alice.token}});
@@ -135,9 +121,7 @@ private Q_SLOTS:
         };
         QCOMPARE(change(u"pass1234"_s, u"abcd"_s, u"abce"_s).error(), u"两次输入的新密码不一致"_s);
         QCOMPARE(change(u"pass1234"_s, u"abc"_s, u"abc"_s).error(), u"密码长度需为4-64位"_s);
-        const RestReply wrongOld = change(u"nope"_s, u"abcd"_s, u"abcd"_s);
-        QCOMPARE(wrongOld.status, 400);
-        QCOMPARE(wrongOld.error(), u"原密码错误"_s);
+        QCOMPARE(change(u"nope"_s, u"abcd"_s, u"abcd"_s).outcome(), u"400 原密码错误"_s);
 
         // A change ends the other sessions of the account, and leaves the one that made it.
         const QString otherToken = RestProbe(server.baseUrl()).login(u"艾丽丝"_s, u"pass1234"_s).json.value(u"token"_s).toString();
@@ -180,20 +164,14 @@ private Q_SLOTS:
         QByteArray broken = QByteArray::fromBase64(encoded(picture(64, 64), "PNG").toLatin1());
         broken.truncate(broken.size() / 2);
         QCOMPARE(upload(QString::fromLatin1(broken.toBase64())).status, 400);
-        const RestReply huge = upload(encoded(picture(1100, 1000), "PNG"));
-        QCOMPARE(huge.status, 413);
-        QCOMPARE(huge.error(), u"图片尺寸过大"_s);
-        const RestReply heavy = upload(QString::fromLatin1(QByteArray(600 * 1024, 'x').toBase64()));
-        QCOMPARE(heavy.status, 413);
-        QCOMPARE(heavy.error(), u"图片太大"_s);
+        QCOMPARE(upload(encoded(picture(1100, 1000), "PNG")).outcome(), u"413 图片尺寸过大"_s);
+        QCOMPARE(upload(QString::fromLatin1(QByteArray(600 * 1024, 'x').toBase64())).outcome(), u"413 图片太大"_s);
         QCOMPARE(rest.post(u"/api/upload-msg-image"_s, {{u"data"_s, encoded(picture(), "PNG")}}).status, 401);
         QCOMPARE(rest.get(u"/uploads/0000.png"_s).status, 404);
 
         // A body just over the 1 MB limit, and an account form over its own much smaller one, are
         // refused without harm to the session.
-        const RestReply tooBig = rest.post(u"/api/avatar"_s, {{u"token"_s, alice.token}, {u"data"_s, QString(1'070'000, u'a')}});
-        QCOMPARE(tooBig.status, 413);
-        QCOMPARE(tooBig.error(), u"请求内容太大"_s);
+        QCOMPARE(rest.post(u"/api/avatar"_s, {{u"token"_s, alice.token}, {u"data"_s, QString(1'070'000, u'a')}}).outcome(), u"413 请求内容太大"_s);
         QCOMPARE(rest.post(u"/api/login"_s, {{u"username"_s, QString(20000, u'a')}}).status, 413);
         QCOMPARE(upload(encoded(picture(), "PNG")).status, 200);
     }
@@ -218,9 +196,7 @@ private Q_SLOTS:
         const auto setGroupAvatar = [&](const QString &token, const QString &group) {
             return rest.post(u"/api/group-avatar"_s, {{u"token"_s, token}, {u"gid"_s, group}, {u"data"_s, encoded(picture(), "JPEG")}});
         };
-        const RestReply notOwner = setGroupAvatar(bob.token, gid);
-        QCOMPARE(notOwner.status, 403);
-        QCOMPARE(notOwner.error(), u"只有群主可以修改群头像"_s);
+        QCOMPARE(setGroupAvatar(bob.token, gid).outcome(), u"403 只有群主可以修改群头像"_s);
         QCOMPARE(setGroupAvatar(alice.token, u"gnope"_s).status, 404);
     }
 
@@ -251,6 +227,59 @@ private Q_SLOTS:
         QCOMPARE(found(u"%25_"_s).size(), 1);
         QCOMPARE(found(u"_%25"_s).size(), 0);
         QCOMPARE(rest.get(u"/api/search-groups?keyword="_s).json, (QJsonObject{{u"ok"_s, true}, {u"groups"_s, QJsonArray()}}));
+    }
+
+    void limitsPerAddress_data()
+    {
+        const Limits limits = ServerFixture::testLimits();
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<int>("allowed"); // attempts the address makes before it is refused
+        QTest::addColumn<qint64>("window"); // how long until it is let in again
+        QTest::newRow("registrations") << "register" << limits.registrationsPerAddress << limits.loginThrottleWindowMs;
+        QTest::newRow("failed sign-ins") << "fail" << limits.failedLoginsPerAddress << limits.loginThrottleWindowMs;
+        QTest::newRow("failed sign-ins of one name") << "guess" << limits.failedLoginsPerName << limits.loginThrottleWindowMs;
+        QTest::newRow("sign-ins") << "login" << limits.signInBurst << qint64(1000 / limits.signInsPerSecond);
+    }
+    void limitsPerAddress()
+    {
+        QFETCH(QString, kind);
+        QFETCH(int, allowed);
+        QFETCH(qint64, window);
+        ServerFixture server;
+        server.signUp(u"alice"_s);
+        server.clock().advance(ServerFixture::testLimits().loginThrottleWindowMs); // the set-up's own attempts are forgotten
+        RestProbe rest(server.baseUrl());
+        // Each attempt of its kind; a failed sign-in uses a new name each time, so only the address counts.
+        int next = 0;
+        const bool failing = kind == u"fail"_s || kind == u"guess"_s;
+        const auto attempt = [&] {
+            const QString name = u"user%1"_s.arg(next++);
+            if (kind == u"register"_s)
+                return rest.registerUser(name, ServerFixture::password());
+            return failing ? rest.login(kind == u"fail"_s ? name : u"alice"_s, u"guess"_s) : rest.login(u"alice"_s, ServerFixture::password());
+        };
+        const int expected = failing ? 401 : 200;
+        for (int i = 0; i < allowed; ++i)
+            QCOMPARE(attempt().status, expected);
+        // Once failures reach their limit, even the right password is refused.
+        QCOMPARE((failing ? rest.login(u"alice"_s, ServerFixture::password()) : attempt()).outcome(), u"429 尝试次数过多，请稍后再试"_s);
+
+        server.clock().advance(window - 1);
+        QCOMPARE(attempt().status, 429);
+        server.clock().advance(window); // past the window even for a bucket that refills gradually
+        QCOMPARE(attempt().status, expected);
+    }
+
+    void successfulSignInForgivesTheNamesFailures()
+    {
+        ServerFixture server;
+        server.signUp(u"alice"_s);
+        RestProbe rest(server.baseUrl());
+        for (int round = 0; round < 2; ++round) { // the second round counts from zero again: still below the limit
+            for (int i = 1; i < ServerFixture::testLimits().failedLoginsPerName; ++i)
+                QCOMPARE(rest.login(u"alice"_s, u"guess"_s).status, 401);
+            QCOMPARE(rest.login(u"alice"_s, ServerFixture::password()).status, 200);
+        }
     }
 
     // The update files from the data folder, and nothing else from it; what the update checker does

@@ -13,6 +13,8 @@ struct RestReply
     QString transportError;
     QByteArray header(const QByteArray &name) const;
     QString error() const { return json.value(QStringLiteral("error")).toString(); }
+    // The status and the error text, "429 尝试次数过多，请稍后再试", to check a refusal in one comparison.
+    QString outcome() const { return QString::number(status) + u' ' + error(); }
 };
 
 class RestProbe

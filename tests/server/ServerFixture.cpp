@@ -9,7 +9,9 @@
 #include <QJsonArray>
 #include <QtTest>
 
-const DevCertificates &ServerFixture::certificates()
+namespace {
+// The test CA, trusted process-wide the first time a fixture is made.
+const DevCertificates &certificates()
 {
     static const DevCertificates certs = [] {
         const Result<DevCertificates> generated = DevCertificates::generate();
@@ -20,6 +22,7 @@ const DevCertificates &ServerFixture::certificates()
     }();
     return certs;
 }
+} // namespace
 
 Limits ServerFixture::testLimits()
 {
@@ -34,13 +37,12 @@ Limits ServerFixture::testLimits()
     return limits;
 }
 
-ServerFixture::ServerFixture(Limits limits, const QString &databaseUrl)
-    : m_databaseUrl(databaseUrl.isEmpty() ? TestDatabase::urlFor(m_dir.path()) : databaseUrl)
+ServerFixture::ServerFixture(Limits limits)
 {
     const DevCertificates &certs = certificates();
     ServerOptions options;
     options.dataDir = m_dir.path();
-    options.databaseUrl = m_databaseUrl;
+    options.databaseUrl = TestDatabase::urlFor(m_dir.path());
     options.address = QHostAddress::LocalHost;
     options.certificate = certs.serverCertificate;
     options.privateKey = certs.serverKey;
@@ -48,8 +50,7 @@ ServerFixture::ServerFixture(Limits limits, const QString &databaseUrl)
     options.passwordCost = PasswordHasher::testCost();
     options.clock = &m_clock;
     m_core = std::make_unique<ServerCore>(options);
-    m_started = m_core->start();
-    if (!m_started)
+    if (!m_core->start())
         qWarning() << "server did not start:" << m_core->errorText();
 }
 
@@ -81,9 +82,9 @@ ServerFixture::Account ServerFixture::signUp(const QString &name, bool admin)
 
 std::unique_ptr<WsProbe> ServerFixture::connect(const Account &account)
 {
-    auto probe = std::make_unique<WsProbe>(wsUrl());
-    if (!probe->open() || probe->signIn(account.token).isEmpty())
-        qWarning() << "could not sign in over WebSocket as" << account.name;
+    auto probe = WsProbe::signedIn(wsUrl(), account.token);
+    if (!probe)
+        qFatal("could not sign in over WebSocket as %s", qPrintable(account.name));
     return probe;
 }
 

@@ -3,6 +3,7 @@
 // hand-moved clock, short timeouts and cheap password hashing.
 #include "ManualClock.h"
 #include "RestProbe.h"
+#include "SeededAccounts.h"
 #include "core/ServerCore.h"
 #include "WsProbe.h"
 
@@ -12,22 +13,14 @@
 class ServerFixture
 {
 public:
-    struct Account
-    {
-        QString id;
-        QString name;
-        QString token;
-    };
+    using Account = SeededAccounts::Account;
 
     static Limits testLimits();
-    // `databaseUrl`: another node of the site whose database that is; empty: a database of its own.
-    explicit ServerFixture(Limits limits = testLimits(), const QString &databaseUrl = {});
+    explicit ServerFixture(Limits limits = testLimits());
 
-    bool started() const { return m_started; }
     QUrl baseUrl() const;
     QUrl wsUrl() const;
     QString dataDir() const { return m_dir.path(); }
-    QString databaseUrl() const { return m_databaseUrl; }
     ServerCore &core() { return *m_core; }
     ManualClock &clock() { return m_clock; }
 
@@ -41,13 +34,8 @@ public:
     // Creates a group owned by the socket's user with these members (user ids); returns its id.
     static QString createGroup(WsProbe &owner, const QString &name, const QStringList &members = {});
 
-    // The test CA, trusted process-wide the first time a fixture is made.
-    static const struct DevCertificates &certificates();
-
 private:
     QTemporaryDir m_dir;
-    QString m_databaseUrl;
     ManualClock m_clock;
     std::unique_ptr<ServerCore> m_core;
-    bool m_started = false;
 };

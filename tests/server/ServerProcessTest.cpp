@@ -1,10 +1,11 @@
-// The real zephlin-server executable: its command line, its certificate, and nodes migrating one
-// database together. That nothing delivered is lost when the process is killed in the middle of
+// The real zephlin-server executable: its command line, its certificate, nodes migrating one database
+// together, and a reconnect storm after a restart. That nothing delivered is lost when the process is killed in the middle of
 // traffic is the delivery end-to-end test's (every typed message once in the server's history).
 #include "storage/Database.h"
 #include "storage/Schema.h"
 #include "DevCertificates.h"
 #include "RestProbe.h"
+#include "SeededAccounts.h"
 #include "ServerProcess.h"
 #include "TestDatabase.h"
 #include "TlsTrust.h"
@@ -17,6 +18,7 @@
 #include <QProcess>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QWebSocket>
 #include <QtTest>
 #include <array>
 
@@ -53,6 +55,23 @@ void expectLatestSchema(const QString &data)
     const auto steps = db.backend() == Database::Backend::Postgres ? Schema::postgresSteps() : Schema::sqliteSteps();
     QCOMPARE(db.schemaVersion(), int(steps.size()));
 }
+
+// One client of the storm: signs in whenever its socket connects and counts its hellos.
+struct StormClient
+{
+    explicit StormClient(const QString &token)
+    {
+        QObject::connect(&socket, &QWebSocket::connected, &socket, [this, token] {
+            socket.sendTextMessage(uR"({"type":"auth","token":"%1"})"_s.arg(token));
+        });
+        QObject::connect(&socket, &QWebSocket::textMessageReceived, &socket, [this](const QString &text) {
+            hellos += QJsonDocument::fromJson(text.toUtf8()).object().value(u"type"_s).toString() == u"hello"_s;
+        });
+    }
+
+    QWebSocket socket;
+    int hellos = 0;
+};
 } // namespace
 
 class ServerProcessTest : public QObject
@@ -137,6 +156,41 @@ private Q_SLOTS:
             QCOMPARE(node.exitCode(), 0);
         }
         expectLatestSchema(data.path());
+    }
+
+    // A reconnect storm after a restart: 500 clients signed in, the server killed and started again on
+    // its port, and every client reconnecting within the same second. All of them must be back with
+    // their hello in time, and the server must still accept connections.
+    void everyClientIsBackAfterARestart()
+    {
+        constexpr int Clients = 500;
+        ServerProcess server;
+        const QList<SeededAccounts::Account> accounts = SeededAccounts(server.dataPath()).addMany(u"storm"_s, Clients);
+        const QStringList arguments = {u"--limit"_s, u"connectionsPerAddress=%1"_s.arg(2 * Clients)};
+        QVERIFY(server.start(arguments));
+        std::vector<std::unique_ptr<StormClient>> clients;
+        const auto count = [&clients](const std::function<bool(const StormClient &)> &test) {
+            return int(std::count_if(clients.cbegin(), clients.cend(), [&](const auto &client) { return test(*client); }));
+        };
+        for (const SeededAccounts::Account &account : accounts) {
+            clients.push_back(std::make_unique<StormClient>(account.token));
+            clients.back()->socket.open(server.socketURL());
+        }
+        QTRY_COMPARE_WITH_TIMEOUT(count([](const StormClient &c) { return c.hellos == 1; }), Clients, 60000);
+
+        const quint16 port = server.port();
+        server.stop(); // SIGKILL
+        QTRY_COMPARE_WITH_TIMEOUT(count([](const StormClient &c) { return c.socket.state() == QAbstractSocket::UnconnectedState; }), Clients, 10000);
+        QVERIFY(server.start(arguments, port));
+        QElapsedTimer storm;
+        storm.start();
+        for (auto &client : clients)
+            client->socket.open(server.socketURL());
+        QVERIFY2(storm.elapsed() < 1000, "the clients did not reconnect within one second");
+        QTRY_COMPARE_WITH_TIMEOUT(count([](const StormClient &c) { return c.hellos == 2; }), Clients, 30000);
+        qInfo("all %d clients back with their hello after %lld ms", Clients, storm.elapsed());
+
+        QCOMPARE(RestProbe(QUrl(server.baseURL())).post(u"/api/me"_s, {}).status, 401);
     }
 };
 

@@ -2,28 +2,24 @@
 // which requests are refused.
 #include "ServerFixture.h"
 
-#include <QBuffer>
-#include <QImage>
 #include <QJsonArray>
 #include <QtTest>
 
 using namespace Qt::StringLiterals;
 
 namespace {
+// The ids in a list of users, or of user ids.
 QStringList idsOf(const QJsonArray &users)
 {
     QStringList ids;
     for (const QJsonValue &user : users)
-        ids << user.toObject().value(u"id"_s).toString();
+        ids << (user.isObject() ? user.toObject().value(u"id"_s) : user).toString();
     return ids;
 }
 
 QStringList membersOf(const QJsonObject &event)
 {
-    QStringList ids;
-    for (const QJsonValue &id : event.value(u"group"_s).toObject().value(u"members"_s).toArray())
-        ids << id.toString();
-    return ids;
+    return idsOf(event.value(u"group"_s).toObject().value(u"members"_s).toArray());
 }
 
 // The first post of a "moments" event.
@@ -66,10 +62,9 @@ private Q_SLOTS:
         QCOMPARE(a->waitFor(u"system"_s).value(u"content"_s).toString(), u"bob 已通过你的好友请求"_s);
         QCOMPARE(errorOf(requestSent(u"bob"_s)), u"你们已经是好友了"_s);
 
+        // Both losing each other on an unfriending is the contacts end-to-end test's (its chat screen case).
         const QJsonObject unfriend = frame(u"unfriend"_s, {{u"userId"_s, alice.id}});
         b->send(unfriend);
-        QVERIFY(idsOf(a->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()).isEmpty());
-        QVERIFY(idsOf(b->waitFor(u"friend-update"_s).value(u"friends"_s).toArray()).isEmpty());
         QCOMPARE(b->refused(unfriend), u"对方不是你的好友"_s);
     }
 
@@ -120,13 +115,11 @@ private Q_SLOTS:
         QCOMPARE(a->refused(command(u"group-rename"_s, gid, {{u"name"_s, QString(31, u'x')}})), u"群名称需为1-30个字符"_s);
         QCOMPARE(a->refused(command(u"group-add-members"_s, gid, {{u"members"_s, QJsonArray{bob.id}}})), u"所选好友已在群中"_s);
         QCOMPARE(b->refused(command(u"group-rename"_s, gid, {{u"name"_s, u"x"_s}})), u"只有群主可以执行此操作"_s);
-        a->send(command(u"group-rename"_s, gid, {{u"name"_s, u"登山"_s}}));
-        QCOMPARE(c->waitFor(u"group-renamed"_s).value(u"group"_s).toObject().value(u"name"_s).toString(), u"登山"_s);
 
-        // What the remaining members are told of a joining or removed member is the contacts
-        // end-to-end test's.
+        // What the remaining members are told of a joining or removed member, and of a new name, is the
+        // contacts end-to-end test's.
         a->send(command(u"group-remove-member"_s, gid, {{u"userId"_s, carol.id}}));
-        QCOMPARE(c->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"你已被移出群聊「登山」"_s);
+        QCOMPARE(c->waitFor(u"group-removed"_s).value(u"error"_s).toString(), u"你已被移出群聊「徒步」"_s);
         QJsonObject shrunk;
         do
             shrunk = a->waitFor(u"group-member-removed"_s);
@@ -154,23 +147,15 @@ private Q_SLOTS:
         auto a = server.connect(alice);
         auto b = server.connect(bob);
         RestProbe rest(server.baseUrl());
-        QImage image(8, 8, QImage::Format_RGB32);
-        image.fill(Qt::red);
-        QByteArray png;
-        QBuffer buffer(&png);
-        buffer.open(QIODevice::WriteOnly);
-        image.save(&buffer, "PNG");
+        const QString gif = u"R0lGODlhAQABAIAAAAAAAP///yH5BAEAAAAALAAAAAABAAEAAAIBRAA7"_s;
         const auto post = [&](const QString &text, const QJsonArray &images) {
             return rest.post(u"/api/moment-post"_s, {{u"token"_s, alice.token}, {u"text"_s, text}, {u"images"_s, images}});
         };
         QCOMPARE(post(u"  "_s, {}).error(), u"动态内容不能为空"_s);
-        QJsonArray ten;
-        for (int i = 0; i < 10; ++i)
-            ten.append(QString::fromLatin1(png.toBase64()));
-        QCOMPARE(post(u"x"_s, ten).error(), u"最多只能上传9张图片"_s);
+        QCOMPARE(post(u"x"_s, QJsonArray::fromStringList(QStringList(10, gif))).error(), u"最多只能上传9张图片"_s);
         QCOMPARE(post(u"x"_s, {u"bm90IGFuIGltYWdl"_s}).status, 400);
         // Posting, liking, commenting and deleting reaching the friend are the contacts end-to-end test's.
-        const RestReply posted = post(u"第一条"_s, {QString::fromLatin1(png.toBase64())});
+        const RestReply posted = post(u"第一条"_s, {gif});
         QCOMPARE(posted.status, 200);
         const QJsonObject moment = posted.json.value(u"moment"_s).toObject();
         QCOMPARE(moment.value(u"author"_s).toString(), alice.id);
@@ -240,9 +225,7 @@ private Q_SLOTS:
         QCOMPARE(hello.value(u"maxOnline"_s).toInt(), 50);
         QCOMPARE(hello.value(u"isAdmin"_s).toBool(), true);
         QVERIFY(hello.value(u"globalMsgs"_s).toArray().isEmpty());
-        const RestReply refused = RestProbe(server.baseUrl()).login(u"bob"_s, ServerFixture::password());
-        QCOMPARE(refused.status, 403);
-        QCOMPARE(refused.error(), u"账号已被封禁"_s);
+        QCOMPARE(RestProbe(server.baseUrl()).login(u"bob"_s, ServerFixture::password()).outcome(), u"403 账号已被封禁"_s);
     }
 };
 

@@ -23,6 +23,12 @@ WsProbe::WsProbe(const QUrl &url) : m_url(url)
             [this](const QString &text) { m_frames << QJsonDocument::fromJson(text.toUtf8()).object(); });
 }
 
+std::unique_ptr<WsProbe> WsProbe::signedIn(const QUrl &url, const QString &token)
+{
+    auto probe = std::make_unique<WsProbe>(url);
+    return probe->open() && !probe->signIn(token).isEmpty() ? std::move(probe) : nullptr;
+}
+
 bool WsProbe::open()
 {
     QSignalSpy connected(&m_socket, &QWebSocket::connected);

@@ -5,6 +5,7 @@
 #include <QObject>
 #include <QUrl>
 #include <QWebSocket>
+#include <memory>
 
 // A command frame: "type" and the given members.
 QJsonObject frame(const QString &type, std::initializer_list<QPair<QString, QJsonValue>> members = {});
@@ -16,6 +17,8 @@ class WsProbe : public QObject
     Q_OBJECT
 public:
     explicit WsProbe(const QUrl &url);
+    // An open socket signed in with the token (its hello taken), or null.
+    static std::unique_ptr<WsProbe> signedIn(const QUrl &url, const QString &token);
 
     bool open();
     void send(const QJsonObject &frame);

@@ -1,17 +1,25 @@
-// The keychain helper over the device-local file store (the tests' default), and its memory copy.
+// The device's own stores: the keychain helper over the local file store (the tests' default) and
+// its memory copy; the user-defaults store: typed values by key, persistence across instances,
+// removal, and byte files that stay the owner's and inside their folder.
 #include "KeychainHelper.h"
 #include "ProbeKeychainBackend.h"
+#include "SettingsStore.h"
 
 #include <QDir>
 #include <QFileInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
-class TestKeychain : public QObject
+class TestLocalStores : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_dir;
+    SettingsStore &store() { return SettingsStore::shared(); }
+
 private Q_SLOTS:
+    void init() { store().setLocation(m_dir.path()); }
+
     void fileStoreKeepsOneOwnerOnlyFilePerItem()
     {
         QTemporaryDir temp;
@@ -58,7 +66,45 @@ private Q_SLOTS:
         QVERIFY(keychain.remove(QStringLiteral("never_saved"))); // deleting what never existed succeeds
         keychain.setBackend(std::make_unique<FileKeychainBackend>(temp.path() + QStringLiteral("/restored")));
     }
+
+    void valuesSurviveReopeningUntilRemoved()
+    {
+        QByteArray binary(70000, '\0');
+        for (int i = 0; i < binary.size(); ++i)
+            binary[i] = char(i * 7);
+        store().setString(QStringLiteral("zp_server_url"), QStringLiteral("https://例子.cn:8443/ "));
+        store().setBoolean(QStringLiteral("zp_detailed_logging"), true);
+        QVERIFY(store().setBytes(QStringLiteral("zp_friends"), binary));
+
+        store().setLocation(m_dir.path()); // a fresh process reads what the last one wrote
+        QCOMPARE(store().string(QStringLiteral("zp_server_url")), QStringLiteral("https://例子.cn:8443/ "));
+        QCOMPARE(store().boolean(QStringLiteral("zp_detailed_logging")), true);
+        QCOMPARE(store().bytes(QStringLiteral("zp_friends")), binary);
+
+        for (const char *key : {"zp_server_url", "zp_detailed_logging", "zp_friends"}) {
+            QVERIFY(store().contains(QString::fromLatin1(key)));
+            store().remove(QString::fromLatin1(key));
+            QVERIFY(!store().contains(QString::fromLatin1(key)));
+        }
+        store().setLocation(m_dir.path());
+        QVERIFY(!store().string(QStringLiteral("zp_server_url")).has_value());
+        QVERIFY(!store().bytes(QStringLiteral("zp_friends")).has_value());
+        QCOMPARE(store().boolean(QStringLiteral("zp_detailed_logging")), false);
+    }
+
+    void byteFilesAreOwnerOnlyAndStayInTheirFolder()
+    {
+        QVERIFY(store().setBytes(QStringLiteral("zp_groups"), QByteArrayLiteral("sealed")));
+        const QFileInfo info(m_dir.path() + QStringLiteral("/values/zp_groups.bin"));
+        QVERIFY(info.exists());
+        QCOMPARE(info.permissions() & (QFileDevice::ReadGroup | QFileDevice::ReadOther), QFileDevice::Permissions());
+
+        QVERIFY(store().setBytes(QStringLiteral("../../escape"), QByteArrayLiteral("z")));
+        QCOMPARE(store().bytes(QStringLiteral("../../escape")), QByteArrayLiteral("z"));
+        QVERIFY(!QFile::exists(QDir(m_dir.path()).absoluteFilePath(QStringLiteral("../escape.bin"))));
+        QVERIFY(!QFile::exists(QDir(m_dir.path()).absoluteFilePath(QStringLiteral("../../escape.bin"))));
+    }
 };
 
-QTEST_GUILESS_MAIN(TestKeychain)
-#include "TestKeychain.moc"
+QTEST_GUILESS_MAIN(TestLocalStores)
+#include "TestLocalStores.moc"
