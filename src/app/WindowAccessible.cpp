@@ -1,5 +1,7 @@
 #include "WindowAccessible.h"
 
+#include "TopLayerWatcher.h"
+
 #include <QGuiApplication>
 #include <QQuickItem>
 #include <QQuickWindow>
@@ -37,6 +39,20 @@ bool isOpenModalPopup(const QQuickItem *item)
         && item->parent()->property("modal").toBool();
 }
 
+// Popups live in the window's overlay, stacked by z.
+QList<QQuickItem *> popupsByZ(const QQuickWindow *window)
+{
+    QList<QQuickItem *> overlay;
+    QQuickItem *content = window ? window->contentItem() : nullptr;
+    if (!content)
+        return overlay;
+    for (QQuickItem *child : content->childItems())
+        if (child->inherits("QQuickOverlay"))
+            overlay = child->childItems();
+    std::stable_sort(overlay.begin(), overlay.end(), [](QQuickItem *a, QQuickItem *b) { return a->z() < b->z(); });
+    return overlay;
+}
+
 } // namespace
 
 WindowAccessible::WindowAccessible(QQuickWindow *window) : QAccessibleObject(window) {}
@@ -44,12 +60,22 @@ WindowAccessible::WindowAccessible(QQuickWindow *window) : QAccessibleObject(win
 QAccessibleInterface *WindowAccessible::create(const QString &, QObject *object)
 {
     auto *window = qobject_cast<QQuickWindow *>(object);
-    return window ? new WindowAccessible(window) : nullptr;
+    if (!window)
+        return nullptr;
+    TopLayerWatcher::watch(window);
+    return new WindowAccessible(window);
 }
 
 QQuickWindow *WindowAccessible::quickWindow() const { return static_cast<QQuickWindow *>(object()); }
 
 QWindow *WindowAccessible::window() const { return quickWindow(); }
+
+QQuickItem *WindowAccessible::topmostModalPopup(const QQuickWindow *window)
+{
+    const QList<QQuickItem *> overlay = popupsByZ(window);
+    const auto topmost = std::find_if(overlay.rbegin(), overlay.rend(), isOpenModalPopup);
+    return topmost == overlay.rend() ? nullptr : *topmost;
+}
 
 QList<QQuickItem *> WindowAccessible::rootItems() const
 {
@@ -57,16 +83,11 @@ QList<QQuickItem *> WindowAccessible::rootItems() const
     QQuickItem *content = quickWindow() ? quickWindow()->contentItem() : nullptr;
     if (!content)
         return items;
-    // Popups live in the window's overlay, stacked by z: the topmost open modal one and everything
-    // above it make the top layer; the rest of the window is covered.
-    QList<QQuickItem *> overlay;
-    for (QQuickItem *child : content->childItems())
-        if (child->inherits("QQuickOverlay"))
-            overlay = child->childItems();
-    std::stable_sort(overlay.begin(), overlay.end(), [](QQuickItem *a, QQuickItem *b) { return a->z() < b->z(); });
-    const auto topmost = std::find_if(overlay.rbegin(), overlay.rend(), isOpenModalPopup);
-    const QList<QQuickItem *> top = topmost == overlay.rend() ? content->childItems()
-                                                               : QList<QQuickItem *>(topmost.base() - 1, overlay.end());
+    // The topmost open modal popup and everything above it make the top layer; the rest of the
+    // window is covered.
+    const QList<QQuickItem *> overlay = popupsByZ(quickWindow());
+    QQuickItem *topmost = topmostModalPopup(quickWindow());
+    const QList<QQuickItem *> top = topmost ? overlay.mid(overlay.indexOf(topmost)) : content->childItems();
     for (QQuickItem *layer : top)
         collect(layer, items);
     return items;

@@ -14,7 +14,10 @@ class WindowAccessible : public QAccessibleObject
 public:
     explicit WindowAccessible(QQuickWindow *window);
 
+    // Also starts the window's TopLayerWatcher, so the tree's users hear when the top layer changes.
     static QAccessibleInterface *create(const QString &className, QObject *object);
+    // The item of the topmost open modal popup, or nullptr when none is open.
+    static QQuickItem *topmostModalPopup(const QQuickWindow *window);
 
     QWindow *window() const override;
     QAccessibleInterface *parent() const override;

@@ -4,6 +4,7 @@
 #include "ChatJsonWriter.h"
 #include "Commands.h"
 #include "ConversationListModel.h"
+#include "HelloMerger.h"
 #include "LiveEventHandler.h"
 #include "MessageListModel.h"
 #include "NotificationCenter.h"
@@ -389,12 +390,17 @@ void ChatViewModel::publishStored(const ChatCache::Stored &stored)
             m_cache->markStored(key);
         }
     };
+    // The client-side flags are not stored: judged here, the user's own messages (pending ones
+    // too) show as theirs before any hello, and also with no connection at all.
+    const QString me = currentUserId();
     restore(stored.friends, ChatCache::Friends, [this](const auto &value) { setFriends(value); });
-    restore(stored.groups, ChatCache::Groups, [this](const auto &value) { setGroups(value); });
-    restore(stored.globalMessages, ChatCache::GlobalMessages, [this](const auto &value) { m_store->setGlobal(value); });
-    restore(stored.dmMessages, ChatCache::DmMessages, [this](const auto &value) { m_store->setBox(MessageStore::Box::Dm, value); });
+    restore(stored.groups, ChatCache::Groups, [this, &me](const auto &value) { setGroups(HelloMerger::flagged(value, me)); });
+    restore(stored.globalMessages, ChatCache::GlobalMessages,
+            [this, &me](const auto &value) { m_store->setGlobal(HelloMerger::flagged(value, me)); });
+    restore(stored.dmMessages, ChatCache::DmMessages,
+            [this, &me](const auto &value) { m_store->setBox(MessageStore::Box::Dm, HelloMerger::flagged(value, me)); });
     restore(stored.groupMessages, ChatCache::GroupMessages,
-            [this](const auto &value) { m_store->setBox(MessageStore::Box::Group, value); });
+            [this, &me](const auto &value) { m_store->setBox(MessageStore::Box::Group, HelloMerger::flagged(value, me)); });
     stopLoading();
 }
 

@@ -46,6 +46,20 @@ QList<ChatMessage> HelloMerger::flagged(QList<ChatMessage> messages, const QStri
     return messages;
 }
 
+MessageStore::MessageMap HelloMerger::flagged(MessageStore::MessageMap rooms, const QString &userId)
+{
+    for (QList<ChatMessage> &room : rooms)
+        room = flagged(std::move(room), userId);
+    return rooms;
+}
+
+QList<ChatGroup> HelloMerger::flagged(QList<ChatGroup> groups, const QString &userId)
+{
+    for (ChatGroup &group : groups)
+        group.isOwner = group.owner == userId;
+    return groups;
+}
+
 void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
 {
     AppLogger::shared().log(summaryLine(hello));
@@ -63,10 +77,7 @@ void HelloMerger::merge(ChatViewModel &chat, HelloMessage hello)
 
     store.setGlobal(keepingPending(flagged(std::move(hello.globalMsgs).value_or(QList<ChatMessage>()), me), &store.global()));
 
-    QList<ChatGroup> groups = std::move(hello.groups).value_or(QList<ChatGroup>());
-    for (ChatGroup &group : groups)
-        group.isOwner = group.owner == me;
-    chat.setGroups(std::move(groups));
+    chat.setGroups(flagged(std::move(hello.groups).value_or(QList<ChatGroup>()), me));
 
     chat.setFriends(std::move(hello.friends).value_or(QList<User>()));
     chat.setPendingRequests(std::move(hello.pendingRequests).value_or(QList<FriendRequest>()));

@@ -6,6 +6,7 @@
 // pending messages stay at the end of their rooms (unless the snapshot already holds them) and
 // are sent again once the merge is done.
 #include "HelloMessage.h"
+#include "MessageStore.h"
 
 class ChatViewModel;
 
@@ -18,6 +19,9 @@ public:
     // "[HELLO] friends=… groups=… globalMsgs=… dmRooms=… isAdmin=… hallName=…"
     static QString summaryLine(const HelloMessage &hello);
 
-    // The list with every message's isFromMe judged against userId.
+    // The client-side flags (isFromMe, isOwner) judged against userId; they are never stored, so
+    // lists read back from the cache go through these too.
     static QList<ChatMessage> flagged(QList<ChatMessage> messages, const QString &userId);
+    static MessageStore::MessageMap flagged(MessageStore::MessageMap rooms, const QString &userId);
+    static QList<ChatGroup> flagged(QList<ChatGroup> groups, const QString &userId);
 };

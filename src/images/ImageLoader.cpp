@@ -2,14 +2,22 @@
 
 #include "ImageCacheManager.h"
 
-ImageLoader::ImageLoader(QObject *parent) : QObject(parent) {}
+ImageLoader::ImageLoader(QObject *parent) : QObject(parent)
+{
+    // A load given up (the cache went away with the process) leaves the loader as it is.
+    connect(&m_load, &QFutureWatcher<QImage>::finished, this, [this] {
+        if (m_load.future().resultCount() > 0)
+            finish(m_load.result());
+    });
+}
 
 void ImageLoader::setSource(const QString &source)
 {
     if (source == m_source)
         return;
     m_source = source;
-    const quint64 generation = ++m_generation;
+    // A result for the earlier source is dropped.
+    m_load.setFuture(QFuture<QImage>());
     Q_EMIT sourceChanged();
 
     if (!m_image.isNull()) {
@@ -26,11 +34,7 @@ void ImageLoader::setSource(const QString &source)
         return;
     }
     setLoadState(Loading);
-    // The context object drops the continuation when the loader is gone.
-    cache.loadImage(source, m_viewSize).then(this, [this, generation](const QImage &image) {
-        if (generation == m_generation)
-            finish(image);
-    });
+    m_load.setFuture(cache.loadImage(source, m_viewSize));
 }
 
 void ImageLoader::finish(const QImage &image)

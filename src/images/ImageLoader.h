@@ -3,6 +3,7 @@
 // synchronously when the source is set, so it shows in the first frame and the state goes straight
 // from idle to loaded; only a download passes through loading. The image is decoded no larger than
 // the view size given before the source (in pixels; empty: the image's own size).
+#include <QFutureWatcher>
 #include <QImage>
 #include <QObject>
 #include <QString>
@@ -42,5 +43,9 @@ private:
     QSize m_viewSize;
     QImage m_image;
     LoadState m_loadState = Idle;
-    quint64 m_generation = 0; // a result for an earlier source is dropped
+    // The download under way. A watcher, not a continuation with this loader as its context: in
+    // Qt 6.4 such a continuation looks at its context on the thread that finishes the load, which
+    // races with the loader being deleted on the main thread. The watcher lets go of the load
+    // safely when it is deleted or handed the next one.
+    QFutureWatcher<QImage> m_load;
 };

@@ -133,7 +133,7 @@ private Q_SLOTS:
         QCOMPARE(chat.cache().writes(), 7);
     }
 
-    void restartRestoresTheFiveKeysWithoutClientFlags()
+    void restartRestoresTheFiveKeysWithOwnFlagsBeforeAnyHello()
     {
         ChatFixture f;
         ChatFixture::setMe(QStringLiteral("me"));
@@ -146,23 +146,25 @@ private Q_SLOTS:
         f.deliver(hallFrame(9));
         f.chat.reset();
 
-        // One unreadable key leaves only its own property empty.
-        SettingsStore::shared().setBytes(QStringLiteral("zp_groups"), QByteArray(40, 'x'));
+        // One unreadable key leaves only its own property empty. The flags that are never stored
+        // are judged again with no hello: own messages and groups, not the others'.
+        SettingsStore::shared().setBytes(QStringLiteral("zp_friends"), QByteArray(40, 'x'));
         ChatViewModel &restored = f.make();
         QCOMPARE(ChatFixture::ids(restored.globalMessages()), (QStringList{QStringLiteral("g1"), QStringLiteral("m9")}));
-        QVERIFY(!restored.globalMessages().first().isFromMe);
-        QVERIFY(restored.groups().isEmpty());
-        QCOMPARE(restored.friends().size(), 1);
-        QCOMPARE(restored.dmMessages().value(QStringLiteral("b_me")).size(), 1);
-        QCOMPARE(restored.groupMessages().value(QStringLiteral("x")).size(), 1);
+        QVERIFY(restored.globalMessages().first().isFromMe);
+        QVERIFY(!restored.globalMessages().last().isFromMe);
+        QVERIFY(restored.friends().isEmpty());
+        QVERIFY(restored.groups().first().isOwner);
+        QVERIFY(restored.dmMessages().value(QStringLiteral("b_me")).first().isFromMe);
+        QVERIFY(restored.groupMessages().value(QStringLiteral("x")).first().isFromMe);
         QVERIFY(restored.pendingRequests().isEmpty()); // never stored
 
         // What was read back is not sealed again: the next message writes the hall, and the
-        // unreadable groups key, which the save rewrites.
+        // unreadable friends key, which the save rewrites.
         f.deliver(hallFrame(10));
         QVERIFY(f.settle());
         QCOMPARE(restored.cache().writes(), 2);
-        QVERIFY(SecureStorage::shared().load<QList<ChatGroup>>(QStringLiteral("zp_groups")));
+        QVERIFY(SecureStorage::shared().load<QList<User>>(QStringLiteral("zp_friends")));
     }
 
     void signOutDropsThePreviousAccountsChatsFromMemory()

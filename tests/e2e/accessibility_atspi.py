@@ -5,7 +5,8 @@ pyatspi. Signs in through the tree alone (text set through the editable-text int
 pressed through its action), then opens each main tab by its press action. On the sign-in screen, the
 server settings over it, every tab and a sheet over the last one it fails on a showing interactive
 object without a name, a heading without a name, a screen without a named heading, a text that hands
-out the typed password, and a control of a covered screen that is still showing.
+out the typed password, a control of a covered screen that is still showing, and a popup sheet
+opening without the window telling that its children changed.
 
 Run inside a private session bus: dbus-run-session -- accessibility_atspi.py --client ... --server ...
 """
@@ -19,7 +20,7 @@ import tempfile
 import time
 
 import pyatspi
-from gi.repository import Atspi
+from gi.repository import Atspi, GLib
 
 PASSWORD = "alice123"
 TABS = ["消息", "通讯录", "发现", "我的"]
@@ -30,9 +31,15 @@ INTERACTIVE = {
 }
 
 
+# The children-changed events of the window, as they come in.
+WINDOW_CHANGES = []
+
+
 def wait_for(what, probe, timeout=40):
     deadline = time.monotonic() + timeout
     while time.monotonic() < deadline:
+        while GLib.MainContext.default().iteration(False):  # deliver the events that came in
+            pass
         try:
             found = probe()
         except Exception:  # the tree changes under the walk; ask again
@@ -83,12 +90,16 @@ def audit(app, screen):
     return findings
 
 
-def covering(app, screen, opener, heading, closer, covered):
+def covering(app, screen, opener, heading, closer, covered, popup=False):
     """Opens a screen or sheet by the press action of `opener`, audits it, checks that `covered` (a
-    role and name under it) left the tree, and closes it with `closer`."""
+    role and name under it) left the tree (and, for a popup, that the window said so), and closes it
+    with `closer`."""
+    WINDOW_CHANGES.clear()
     press(wait_for(opener[1], lambda: find(app, *opener)))
     wait_for(screen, lambda: find(app, pyatspi.ROLE_HEADING, heading))
     findings = audit(app, screen)
+    if popup:
+        wait_for("children-changed on the window as %s opens" % screen, lambda: WINDOW_CHANGES, timeout=10)
     if find(app, *covered):
         findings.append("covered: %s: %r is showing" % (screen, covered[1]))
     press(find(app, pyatspi.ROLE_PUSH_BUTTON, closer))
@@ -148,6 +159,8 @@ def main():
             (desktop.getChildAtIndex(i) for i in range(desktop.childCount) if desktop.getChildAtIndex(i).name == "zephlin"),
             None))
         app.set_cache_mask(Atspi.Cache.NONE)
+        listener = Atspi.EventListener.new(lambda event: event.source.getRole() == pyatspi.ROLE_FRAME and WINDOW_CHANGES.append(event))
+        listener.register("object:children-changed")
 
         sign_in = wait_for("the sign-in button", lambda: find(app, pyatspi.ROLE_PUSH_BUTTON, "登 录"))
         findings = audit(app, "sign-in")
@@ -166,7 +179,7 @@ def main():
             time.sleep(0.5)
             findings += audit(app, "tab " + name)
         findings += covering(app, "font size sheet", (pyatspi.ROLE_PUSH_BUTTON, "字体大小"), "字体大小", "完成",
-                             (pyatspi.ROLE_PAGE_TAB, TABS[-1]))
+                             (pyatspi.ROLE_PAGE_TAB, TABS[-1]), popup=True)
         for finding in findings:
             print(finding)
         print("walked sign-in, server settings, %d tabs and a sheet over AT-SPI: %d findings" % (len(TABS), len(findings)))

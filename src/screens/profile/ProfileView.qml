@@ -166,7 +166,7 @@ Rectangle {
                         Text {
                             text: "在线"
                             font: Theme.zp(12)
-                            color: "#07c160"
+                            color: Theme.accentText
                             Accessible.name: text
                         }
                     }
@@ -201,7 +201,7 @@ Rectangle {
                     id: logoutLabel
                     text: logoutButton.text
                     font: Theme.zp(15)
-                    color: "#e5484d"
+                    color: Theme.dangerText
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                 }
