@@ -78,9 +78,7 @@ QColor Theme::zpPanel() const { return pick("161a22", "ffffff"); }
 QColor Theme::zpPanel2() const { return pick("1c212b", "edf1f6"); }
 QColor Theme::zpBorder() const { return pick("262c38", "dfe4ec"); }
 QColor Theme::zpText() const { return pick("e6e9ef", "1f2430"); }
-QColor Theme::zpTextDim() const { return pick("8a91a0", "656c79"); }
-QColor Theme::accentText() const { return pick("07c160", "057339"); }
-QColor Theme::dangerText() const { return pick("ea5a5e", "c93339"); }
+QColor Theme::zpTextDim() const { return pick("8a91a0", "6b7280"); }
 
 QFont Theme::zp(double baseSize, int weight, double letterSpacing) const
 {

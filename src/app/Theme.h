@@ -20,10 +20,6 @@ class Theme : public QObject
     Q_PROPERTY(QColor zpTextDim READ zpTextDim NOTIFY darkChanged)
     Q_PROPERTY(QColor accent READ accent CONSTANT)
     Q_PROPERTY(QColor danger READ danger CONSTANT)
-    Q_PROPERTY(QColor onAccent READ onAccent CONSTANT)
-    Q_PROPERTY(QColor accentText READ accentText NOTIFY darkChanged)
-    Q_PROPERTY(QColor dangerText READ dangerText NOTIFY darkChanged)
-    Q_PROPERTY(QColor dangerFill READ dangerFill CONSTANT)
 
 public:
     explicit Theme(QObject *parent = nullptr);
@@ -48,14 +44,6 @@ public:
     QColor zpTextDim() const;
     QColor accent() const { return colorFromHex(QStringLiteral("07c160")); }
     QColor danger() const { return colorFromHex(QStringLiteral("e5484d")); }
-    // Every colour below keeps text legible (contrast 4.5:1 or more) where it is drawn.
-    // Text and marks on an accent surface (buttons, own bubbles), also pressed (Qt.darker 1.1).
-    QColor onAccent() const { return colorFromHex(QStringLiteral("003814")); }
-    // The accent and danger colours as text on the palette's surfaces: deeper in the light appearance.
-    QColor accentText() const;
-    QColor dangerText() const;
-    // The red of a surface carrying white text (count badges).
-    QColor dangerFill() const { return colorFromHex(QStringLiteral("c93339")); }
 
     Q_INVOKABLE QColor hex(const QString &text) const { return colorFromHex(text); }
     // The system font at baseSize × the current factor, with the given weight (QFont::Weight / Font.*)

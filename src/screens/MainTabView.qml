@@ -154,13 +154,13 @@ Rectangle {
                             TabIcon {
                                 anchors.horizontalCenter: parent.horizontalCenter
                                 kind: tabButton.modelData.kind
-                                tint: tabButton.active ? Theme.accentText : Theme.zpTextDim
+                                tint: tabButton.active ? "#07c160" : Theme.zpTextDim
                             }
                             Text {
                                 anchors.horizontalCenter: parent.horizontalCenter
                                 text: tabButton.modelData.label
                                 font.pixelSize: 10
-                                color: tabButton.active ? Theme.accentText : Theme.zpTextDim
+                                color: tabButton.active ? "#07c160" : Theme.zpTextDim
                             }
                         }
                     }

@@ -91,7 +91,7 @@ Sheet {
                         Keys.onReturnPressed: adminConsole.clearHall()
                         Keys.onEnterPressed: adminConsole.clearHall()
                         onClicked: adminConsole.clearHall()
-                        contentItem: Text { text: clearButton.text; font: Theme.zp(15); color: Theme.dangerText }
+                        contentItem: Text { text: clearButton.text; font: Theme.zp(15); color: "#e5484d" }
                         background: Rectangle {
                             radius: 6
                             color: clearButton.down ? Theme.zpPanel2 : "transparent"

@@ -148,7 +148,7 @@ Rectangle {
             contentItem: Text {
                 text: sendButton.text
                 font: Theme.zp(15, Font.DemiBold)
-                color: Theme.onAccent
+                color: "#006622"
                 horizontalAlignment: Text.AlignHCenter
                 verticalAlignment: Text.AlignVCenter
             }

@@ -121,13 +121,13 @@ Item {
             visible: bubble.hasText
             width: Math.min(implicitWidth, row.maxTextWidth)
             text: row.hasMention
-                  ? MessageFormat.mentionMarkup(row.content, row.isMe ? Theme.onAccent.toString() : Theme.zpText.toString(),
-                                                row.isMe ? Theme.onAccent.toString() : Theme.accentText.toString())
+                  ? MessageFormat.mentionMarkup(row.content, row.isMe ? "#006622" : Theme.zpText.toString(),
+                                                row.isMe ? "#f2ffffff" : "#07c160")
                   : row.content
             textFormat: row.hasMention ? Text.StyledText : Text.PlainText
             wrapMode: Text.Wrap
             font: Theme.zp(15)
-            color: row.isMe ? Theme.onAccent : Theme.zpText
+            color: row.isMe ? "#006622" : Theme.zpText
         }
 
         Loader {

@@ -26,7 +26,7 @@ TabButton {
         text: tab.title
         font.pixelSize: 15
         font.weight: tab.active ? Font.DemiBold : Font.Normal
-        color: tab.active ? Theme.accentText : Theme.zpTextDim
+        color: tab.active ? "#07c160" : Theme.zpTextDim
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }

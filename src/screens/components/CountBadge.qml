@@ -8,7 +8,7 @@ Rectangle {
     implicitWidth: Math.max(implicitHeight, label.implicitWidth + 10)
     implicitHeight: label.implicitHeight + 4
     radius: height / 2
-    color: Theme.dangerFill
+    color: Theme.danger
     Accessible.role: Accessible.StaticText
     Accessible.name: count + " 条"
 
@@ -17,6 +17,6 @@ Rectangle {
         anchors.centerIn: parent
         text: parent.count
         font: Theme.zp(11)
-        color: "white"
+        color: Theme.zpText
     }
 }

@@ -18,7 +18,7 @@ AbstractButton {
     contentItem: Text {
         text: button.text
         font: Theme.zp(16, button.destructive ? Font.DemiBold : Font.Normal)
-        color: button.destructive ? Theme.dangerText : Theme.accentText
+        color: button.destructive ? "#e5484d" : Theme.accent
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }

@@ -18,7 +18,7 @@ AbstractButton {
         id: label
         text: button.text
         font: Theme.zp(16)
-        color: button.destructive ? Theme.dangerText : Theme.accentText
+        color: button.destructive ? "#e5484d" : "#07c160"
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }

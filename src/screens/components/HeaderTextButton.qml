@@ -17,7 +17,7 @@ AbstractButton {
     contentItem: Text {
         text: button.text
         font: Theme.zp(16, button.emphasized ? Font.DemiBold : Font.Normal)
-        color: button.emphasized ? Theme.accentText : Theme.zpTextDim
+        color: button.emphasized ? Theme.accent : Theme.zpTextDim
     }
     background: Rectangle {
         radius: 6

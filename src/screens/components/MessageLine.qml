@@ -9,7 +9,7 @@ Text {
     visible: message.length > 0
     text: message
     font: Theme.zp(13)
-    color: Theme.dangerText
+    color: "#e5484d"
     wrapMode: Text.Wrap
     Accessible.role: Accessible.AlertMessage
     Accessible.name: message

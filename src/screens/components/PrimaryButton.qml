@@ -20,7 +20,7 @@ Button {
         id: label
         text: button.title
         font: Theme.zp(15, Font.DemiBold)
-        color: Theme.onAccent
+        color: Theme.hex("062")
         horizontalAlignment: Text.AlignHCenter
         verticalAlignment: Text.AlignVCenter
     }

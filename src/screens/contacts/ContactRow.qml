@@ -57,7 +57,7 @@ AbstractButton {
                 visible: row.subtitle.length > 0
                 text: row.subtitle
                 font: Theme.zp(12)
-                color: row.online ? Theme.accentText : Theme.zpTextDim
+                color: row.online ? "#07c160" : Theme.zpTextDim
             }
         }
         SymbolIcon { kind: "chevronRight"; tint: Theme.zpTextDim; size: 12 }

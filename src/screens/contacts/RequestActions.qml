@@ -30,7 +30,7 @@ RowLayout {
             contentItem: Text {
                 text: button.text
                 font: Theme.zp(13, Font.DemiBold)
-                color: button.primary ? Theme.onAccent : Theme.zpText
+                color: button.primary ? "white" : Theme.zpText
             }
             background: Rectangle {
                 radius: 8

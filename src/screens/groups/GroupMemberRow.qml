@@ -38,7 +38,7 @@ Rectangle {
             radius: 4
             implicitWidth: badge.implicitWidth + 10
             implicitHeight: badge.implicitHeight + 4
-            Text { id: badge; anchors.centerIn: parent; text: "群主"; font: Theme.zp(10, Font.DemiBold); color: Theme.onAccent }
+            Text { id: badge; anchors.centerIn: parent; text: "群主"; font: Theme.zp(10, Font.DemiBold); color: "white" }
         }
         Item { Layout.fillWidth: true }
         IconButton {

@@ -61,7 +61,7 @@ Item {
             Keys.onReturnPressed: row.apply()
             Keys.onEnterPressed: row.apply()
             onClicked: row.apply()
-            contentItem: Text { text: applyButton.text; font: Theme.zp(13, Font.DemiBold); color: Theme.onAccent }
+            contentItem: Text { text: applyButton.text; font: Theme.zp(13, Font.DemiBold); color: "white" }
             background: Rectangle {
                 radius: 8
                 color: applyButton.down ? Qt.darker("#07c160", 1.1) : "#07c160"

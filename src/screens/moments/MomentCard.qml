@@ -126,7 +126,7 @@ Rectangle {
                     Layout.alignment: Qt.AlignTop
                     text: commentRow.modelData.authorName || commentRow.commenter
                     font: Theme.zp(13, Font.DemiBold)
-                    color: Theme.accentText
+                    color: "#07c160"
                 }
                 Text {
                     objectName: "commentText"

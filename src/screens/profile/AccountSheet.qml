@@ -58,7 +58,7 @@ Sheet {
                         visible: !sheet.form.isLoading
                         text: confirm.text
                         font: Theme.zp(15, Font.DemiBold)
-                        color: Theme.onAccent
+                        color: "white"
                     }
                     ActivitySpinner {
                         anchors.centerIn: parent

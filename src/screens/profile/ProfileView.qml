@@ -166,7 +166,7 @@ Rectangle {
                         Text {
                             text: "在线"
                             font: Theme.zp(12)
-                            color: Theme.accentText
+                            color: "#07c160"
                             Accessible.name: text
                         }
                     }
@@ -201,7 +201,7 @@ Rectangle {
                     id: logoutLabel
                     text: logoutButton.text
                     font: Theme.zp(15)
-                    color: Theme.dangerText
+                    color: "#e5484d"
                     horizontalAlignment: Text.AlignHCenter
                     verticalAlignment: Text.AlignVCenter
                 }

@@ -53,7 +53,7 @@ Popup {
                 onClicked: root.close()
                 contentItem: Text {
                     text: doneButton.text
-                    color: Theme.accentText
+                    color: Theme.hex("07c160")
                     font: Theme.zp(17)
                 }
                 // The keyboard focus mark.
