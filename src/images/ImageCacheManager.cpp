@@ -11,7 +11,6 @@
 #include <QNetworkReply>
 #include <QNetworkRequest>
 #include <QSaveFile>
-#include <QtConcurrent/QtConcurrentRun>
 
 namespace {
 
@@ -99,34 +98,40 @@ QFuture<QImage> ImageCacheManager::loadImage(const QString &url, const QSize &vi
     const QString key = cacheKey(url);
     if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, viewSize)))
         return readyImage(*hit);
-    return QtConcurrent::run(&m_pool, [this, url, key, viewSize] {
-               const QImage fromDisk = readFromDisk(key, viewSize);
-               return fromDisk.isNull() ? joinOrStartDownload(url, key, viewSize) : readyImage(fromDisk);
-           })
-        .unwrap();
+    // The request's promise goes from the disk read to the download on a miss. (A future of the
+    // download's future, unwrapped, was not used: Qt 6.4's unwrap can start its promise after the
+    // pooled thread that ran the disk read has let go of it.)
+    auto promise = std::make_shared<QPromise<QImage>>();
+    promise->start();
+    m_pool.start([this, url, key, viewSize, promise] {
+        const QImage fromDisk = readFromDisk(key, viewSize);
+        if (fromDisk.isNull())
+            joinOrStartDownload(url, key, {promise, viewSize});
+        else
+            fulfil(*promise, fromDisk);
+    });
+    return promise->future();
 }
 
-QFuture<QImage> ImageCacheManager::joinOrStartDownload(const QString &url, const QString &key, const QSize &viewSize)
+void ImageCacheManager::joinOrStartDownload(const QString &url, const QString &key, const Waiter &waiter)
 {
-    auto promise = std::make_shared<QPromise<QImage>>();
     {
         QMutexLocker locker(&m_lock);
+        const auto running = m_activeTasks.find(key);
+        if (running != m_activeTasks.end()) {
+            running.value().append(waiter); // no second download
+            return;
+        }
         // A download that finished while this request read the disk has put its image in memory
         // before leaving the table; looking again here keeps a burst of requests to one download.
-        const auto running = m_activeTasks.find(key);
-        if (running == m_activeTasks.end()) {
-            if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, viewSize)))
-                return readyImage(*hit);
+        if (std::optional<QImage> hit = m_memoryCache.find(memoryKey(key, waiter.viewSize))) {
+            locker.unlock();
+            fulfil(*waiter.promise, *hit);
+            return;
         }
-        promise->start();
-        if (running != m_activeTasks.end()) {
-            running.value().append({promise, viewSize}); // no second download
-            return promise->future();
-        }
-        m_activeTasks.insert(key, {{promise, viewSize}});
+        m_activeTasks.insert(key, {waiter});
     }
     QMetaObject::invokeMethod(this, [this, url, key] { startDownload(url, key); }, Qt::AutoConnection);
-    return promise->future();
 }
 
 void ImageCacheManager::startDownload(const QString &url, const QString &key)

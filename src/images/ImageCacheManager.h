@@ -65,7 +65,7 @@ private:
 
     QImage readFromDisk(const QString &key, const QSize &viewSize);
     QImage remember(const QString &key, const QSize &viewSize, const QByteArray &bytes);
-    QFuture<QImage> joinOrStartDownload(const QString &url, const QString &key, const QSize &viewSize);
+    void joinOrStartDownload(const QString &url, const QString &key, const Waiter &waiter);
     void startDownload(const QString &url, const QString &key);
     void storeDownload(const QString &key, const QByteArray &body);
     QList<Waiter> takeWaiters(const QString &key);
