@@ -163,7 +163,6 @@ private Q_SLOTS:
         QCOMPARE(doraHeard.first().id, talk().first().id);
         dora.socket.sendGroup(gid, u"收到"_s);
         QTRY_COMPARE_WITH_TIMEOUT(talk().size(), 2, 10000);
-        QVERIFY(!talk().last().isFromMe);
 
         // The settings sheet from the group's chat screen, through its gear: rename, add bob, remove him,
         // a new picture, then dissolve.
@@ -316,7 +315,8 @@ private Q_SLOTS:
         QVERIFY2(uploaded.ok(), qPrintable(uploaded.error()));
         bob.socket.sendGlobal(u"@alice 看这张"_s, {uploaded->url});
 
-        // Alice's list previews it; her chat screen shows it with the mention and one 160-point cell.
+        // Alice's list previews it and her chat screen shows it (the mention markup and the picture cell
+        // are the chat screen QML test's).
         QTRY_VERIFY_WITH_TIMEOUT(listRow(u"conversationList"_s, 0) && listRow(u"conversationList"_s, 0)->property("preview") == u"bob: @alice 看这张"_s,
                                  10000);
         QMetaObject::invokeMethod(listRow(u"conversationList"_s, 0), "clicked");
@@ -327,8 +327,6 @@ private Q_SLOTS:
             return listRow(u"messageList"_s, count - 1);
         };
         QTRY_VERIFY_WITH_TIMEOUT(lastRow() && lastRow()->property("content") == u"@alice 看这张"_s, 10000);
-        QVERIFY(lastRow()->findChild<QObject *>(u"messageText"_s)->property("text").toString().contains(u"<b>@alice</b>"_s));
-        QCOMPARE(lastRow()->findChild<QObject *>(u"messageBubble"_s)->property("width").toReal(), 160.0 + 26);
 
         // Alice writes text and a picture through the chat screen.
         auto *composer = chatView->property("composer").value<QObject *>();
@@ -341,12 +339,11 @@ private Q_SLOTS:
         QVERIFY(mine.images && mine.images->size() == 1 && mine.images->first().startsWith(u"/uploads/"_s));
         QTRY_VERIFY_WITH_TIMEOUT(lastRow() && lastRow()->property("messageId") == mine.id, 10000);
 
-        // Recalled from the action dialog: the row goes and bob hears of it.
+        // Recalled from the action dialog: bob hears of it (the row leaving is the chat screen QML test's).
         chatView->setProperty("contextMenuMessage", QVariantMap{{u"id"_s, mine.id}, {u"content"_s, mine.content}, {u"isFromMe"_s, true}});
         QTRY_VERIFY_WITH_TIMEOUT(alertButton(u"messageActions"_s, u"撤回"_s), 5000);
         QMetaObject::invokeMethod(alertButton(u"messageActions"_s, u"撤回"_s), "clicked");
         QTRY_COMPARE_WITH_TIMEOUT(bobRecalled, QStringList{mine.id}, 10000);
-        QVERIFY(lastRow()->property("messageId") != mine.id);
 
         // Deleting bob as a contact from his direct room: both lose each other.
         QMetaObject::invokeMethod(item(u"chatBackButton"_s), "clicked");
