@@ -201,25 +201,18 @@ private Q_SLOTS:
         };
         const auto data = [&model](int row, int role) { return model.data(model.index(row, 0), role); };
 
+        // The rows' kinds in order (their names, counts, previews and presence are the conversation
+        // list QML test's).
         deliver("{'type':'hello','groups':[{'id':'g','name':'Tea','owner':'me','members':['me']}],"
                 "'friends':[{'id':'ab','username':'AB'},{'id':'zed','username':'ZED'}],"
                 "'pendingRequests':[{'id':'r','from':'c','time':1},{'id':'r2','from':'c','time':1}]}");
         QCOMPARE(column(model, ConversationListModel::KindRole),
                  (QStringList{QStringLiteral("global"), QStringLiteral("friendRequests"), QStringLiteral("group"), QStringLiteral("dm"), QStringLiteral("dm")}));
-        QCOMPARE(column(model, ConversationListModel::NameRole),
-                 (QStringList{QStringLiteral("公共大厅"), QStringLiteral("好友验证"), QStringLiteral("Tea"), QStringLiteral("AB"), QStringLiteral("ZED")}));
-        QCOMPARE(data(1, ConversationListModel::CountRole).toInt(), 2);
 
+        // A message changes its row's data in place.
         QSignalSpy changed(&model, &QAbstractItemModel::dataChanged);
-        deliver("{'type':'global','id':'h','from':'b','content':'','time':1}"); // no sender name
+        deliver("{'type':'global','id':'h','from':'b','content':'','time':1}");
         QCOMPARE(changed.size(), 1);
-        deliver("{'type':'dm','id':'d','from':'zed','content':'yo','time':1}");
-        deliver("{'type':'group','id':'gm','from':'b','fromName':'B','content':'hi','time':1,'gid':'g'}");
-        QCOMPARE(column(model, ConversationListModel::PreviewRole).mid(2), (QStringList{QStringLiteral("B: hi"), QString(), QStringLiteral("yo")}));
-        QCOMPARE(data(0, ConversationListModel::PreviewRole).toString(), QStringLiteral(": "));
-        deliver("{'type':'presence','online':[{'id':'zed'}]}");
-        QVERIFY(data(4, ConversationListModel::OnlineRole).toBool());
-        QVERIFY(!data(3, ConversationListModel::OnlineRole).toBool());
 
         // A group arriving inserts its row; the requests row goes when the last request does.
         QSignalSpy inserted(&model, &QAbstractItemModel::rowsInserted);
