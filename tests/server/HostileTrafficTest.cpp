@@ -401,7 +401,7 @@ private Q_SLOTS:
         Site site;
         const auto alice = site.seeded.add(u"alice"_s);
         const auto bob = site.seeded.add(u"bob"_s);
-        QVERIFY(site.start({"signInBurst=3", "signInsPerSecond=0", "sessionsPerUser=2"}));
+        QVERIFY(site.start({"sessionsPerUser=2"}));
         // Guessing the old password with a stolen token counts as failed sign-ins.
         const QJsonObject guess{{u"token"_s, alice.token}, {u"oldPassword"_s, u"guess"_s}, {u"newPassword"_s, u"new12345"_s},
                                 {u"newPassword2"_s, u"new12345"_s}};
@@ -409,11 +409,11 @@ private Q_SLOTS:
             QCOMPARE(site.rest->post(u"/api/change-password"_s, guess).status, 400);
         QCOMPARE(site.rest->post(u"/api/change-password"_s, guess).status, 429);
 
-        // Successful sign-ins are limited per address, and a user keeps only the newest sessions.
+        // A user keeps only the newest sessions (successful sign-ins per address are the REST endpoints
+        // test's limits).
         QStringList tokens;
         for (int i = 0; i < 3; ++i)
             tokens << site.rest->post(u"/api/login"_s, credentials(bob.name)).json.value(u"token"_s).toString();
-        QCOMPARE(site.rest->post(u"/api/login"_s, credentials(bob.name)).status, 429);
         const QList<QPair<QString, int>> sessions = {{bob.token, 401}, {tokens.at(0), 401}, {tokens.at(1), 200}, {tokens.at(2), 200}};
         for (const auto &[token, status] : sessions)
             QCOMPARE(site.rest->post(u"/api/me"_s, {{u"token"_s, token}}).status, status);
