@@ -8,9 +8,10 @@
 //   large      one node on SQLite with --large-clients clients
 //   bench_server-load [--clients 500] [--large-clients 2000] [--rate 20] [--duration 30] [--threads 1]
 //                     [--runs one-node,two-nodes,large]
-// The clients take one thread per node by default: on a two-core machine a second client thread for one
-// node takes the core the server needs, and the latency then measures the two fighting over it (2,000
-// clients on two threads: p99 85-115 ms; on one: 52-63 ms, with the same server CPU per delivery).
+// The clients take one thread per node by default and speak WebSocket through a lean client of their own
+// (LeanWebSocket, polled through epoll): on a two-core machine, clients on QWebSocket took as much CPU
+// as the server and a second client thread took the core the server needs, so the latency measured the
+// two fighting over it.
 #include "HostileUser.h"
 #include "LoadRun.h"
 #include "ProcessStats.h"
