@@ -1,16 +1,20 @@
 #pragma once
 // A share of the benchmark's clients, on a thread of its own: opens and signs in its sockets, sends
-// its share of the hall messages on a fixed schedule, and records the delay of every delivery.
-#include <QHash>
-#include <QList>
+// its share of the hall messages on a fixed schedule, and records the delay of every delivery. The
+// sockets are polled through one epoll set, so a wake-up costs what is ready, not every socket.
+#include "LeanWebSocket.h"
+
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <QUrl>
 #include <atomic>
+#include <memory>
+#include <string_view>
 #include <vector>
 
+class QSocketNotifier;
 class QTimer;
-class QWebSocket;
 
 class LoadWorker : public QObject
 {
@@ -40,15 +44,31 @@ public:
     std::vector<qint64> latencies(int phase) const;
 
 private:
+    struct Client
+    {
+        std::unique_ptr<LeanWebSocket> socket;
+        bool settled = false; // signed in or failed
+        bool watched = false;
+        bool watchingWrite = false;
+        int listed = 0; // the longest presence list heard
+    };
+
     void openNext();
-    void onText(QWebSocket *socket, const QString &text);
+    void settle(Client &client, bool ok);
+    void onText(Client &client, std::string_view text);
+    void onSocketsReady();
+    // Keeps the epoll interest in step with what the socket waits for.
+    void watch(Client &client);
 
     QUrl m_url;
     QStringList m_tokens;
-    QList<QWebSocket *> m_sockets;
-    QHash<QWebSocket *, int> m_listed; // the longest presence list each socket heard
+    std::vector<std::unique_ptr<Client>> m_clients;
+    SSL_CTX *m_tls = nullptr;
+    int m_epoll = -1;
+    QSocketNotifier *m_poller = nullptr; // on the epoll set, which is readable while a socket is ready
     int m_nextToOpen = 0;
     int m_inFlight = 0;
+    bool m_failureReported = false;
     std::vector<qint64> m_latencies;
     std::vector<size_t> m_phaseStarts;
     QTimer *m_sendTimer = nullptr;

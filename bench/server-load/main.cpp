@@ -6,11 +6,15 @@
 //   two-nodes  the same clients split over two nodes sharing one PostgreSQL (a private cluster, made
 //              by scripts/with-postgres), with the p99 ratio to the one-node run
 //   large      one node on SQLite with --large-clients clients
+// Each run sends --repeats phases of --duration seconds back to back and reports the median of their
+// latency percentiles, with each phase's figure: on a shared two-core machine one phase's p99 now and
+// then doubles on a stall of a few hundred milliseconds.
 //   bench_server-load [--clients 500] [--large-clients 2000] [--rate 20] [--duration 30] [--threads 1]
-//                     [--runs one-node,two-nodes,large]
-// The clients take one thread per node by default: on a two-core machine a second client thread for one
-// node takes the core the server needs, and the latency then measures the two fighting over it (2,000
-// clients on two threads: p99 85-115 ms; on one: 52-63 ms, with the same server CPU per delivery).
+//                     [--repeats 3] [--runs one-node,two-nodes,large]
+// The clients take one thread per node by default and speak WebSocket through a lean client of their own
+// (LeanWebSocket, polled through epoll): on a two-core machine, clients on QWebSocket took as much CPU
+// as the server and a second client thread took the core the server needs, so the latency measured the
+// two fighting over it.
 #include "HostileUser.h"
 #include "LoadRun.h"
 #include "ProcessStats.h"
@@ -43,6 +47,7 @@ struct Settings
     int rate;
     int duration;
     int threads;
+    int repeats; // sending phases of each run, back to back on the same connections
 };
 
 // The clients' tokens, and last the hostile user's, who is a friend of every client.
@@ -100,20 +105,71 @@ void reportSignIn(const char *run, const LoadRun &load, int clients)
     print(run, "presence settled after", load.settleSeconds(), "s", QStringLiteral("until every client heard everyone online"));
 }
 
-// The figures of one phase of traffic; returns its p99 in ms.
-double report(const char *run, const LoadRun::Phase &phase, std::vector<qint64> latencies)
+double median(std::vector<double> values)
 {
-    const QString deliveries = QStringLiteral("%1 deliveries, 1 run").arg(latencies.size());
-    const double p99 = percentileMs(latencies, 0.99);
-    print(run, "load", phase.load, "", QStringLiteral("1-minute load average at the end of sending"));
-    print(run, "hall messages sent", double(phase.sent), "");
-    print(run, "deliveries per second", phase.delivered / phase.seconds, "/s");
-    print(run, "p50 delivery latency", percentileMs(latencies, 0.50), "ms", deliveries);
-    print(run, "p99 delivery latency", p99, "ms", deliveries);
-    print(run, "max delivery latency", percentileMs(latencies, 0.999999), "ms");
-    print(run, "lost deliveries", double(phase.expected - phase.delivered), "", QStringLiteral("of %1").arg(phase.expected));
-    print(run, "client CPU while sending", phase.clientCpu, "s", QStringLiteral("every client runs in this process"));
-    return p99;
+    std::nth_element(values.begin(), values.begin() + qsizetype(values.size() / 2), values.end());
+    return values[values.size() / 2];
+}
+
+// The figures of a run's sending phases, each with the delays of its deliveries; returns its p99 in ms,
+// over several phases the median of theirs.
+double report(const char *run, const std::vector<LoadRun::Phase> &phases, std::vector<std::vector<qint64>> latencies)
+{
+    std::vector<double> p50s, p99s, maxima;
+    LoadRun::Phase total;
+    for (size_t i = 0; i < phases.size(); ++i) {
+        p50s.push_back(percentileMs(latencies[i], 0.50));
+        p99s.push_back(percentileMs(latencies[i], 0.99));
+        maxima.push_back(percentileMs(latencies[i], 0.999999));
+        total.sent += phases[i].sent;
+        total.delivered += phases[i].delivered;
+        total.expected += phases[i].expected;
+        total.seconds += phases[i].seconds;
+        total.clientCpu += phases[i].clientCpu;
+    }
+    const auto each = [&](const std::vector<double> &values) {
+        if (values.size() == 1)
+            return QStringLiteral("%1 deliveries, 1 run").arg(latencies.front().size());
+        QStringList figures;
+        for (double value : values)
+            figures << QString::number(value, 'f', 2);
+        return QStringLiteral("median of %1 runs of %2 deliveries: %3 ms").arg(values.size()).arg(latencies.front().size()).arg(figures.join(u", "));
+    };
+    print(run, "load", phases.back().load, "", QStringLiteral("1-minute load average at the end of sending"));
+    print(run, "hall messages sent", double(total.sent), "");
+    print(run, "deliveries per second", total.delivered / total.seconds, "/s");
+    print(run, "p50 delivery latency", median(p50s), "ms", each(p50s));
+    print(run, "p99 delivery latency", median(p99s), "ms", each(p99s));
+    print(run, "max delivery latency", *std::max_element(maxima.begin(), maxima.end()), "ms");
+    print(run, "lost deliveries", double(total.expected - total.delivered), "", QStringLiteral("of %1").arg(total.expected));
+    print(run, "client CPU while sending", total.clientCpu / double(phases.size()), "s",
+          QStringLiteral("a run; every client runs in this process"));
+    return median(p99s);
+}
+
+// Sends the run's phases back to back, calling `tick` meanwhile.
+std::vector<LoadRun::Phase> sendPhases(LoadRun &load, const Settings &settings, const std::function<void()> &tick = {})
+{
+    std::vector<LoadRun::Phase> phases;
+    for (int i = 0; i < settings.repeats; ++i)
+        phases.push_back(load.run(settings.rate, settings.duration, tick));
+    return phases;
+}
+
+std::vector<std::vector<qint64>> latenciesOf(const LoadRun &load, int firstPhase, int count)
+{
+    std::vector<std::vector<qint64>> phases;
+    for (int i = firstPhase; i < firstPhase + count; ++i)
+        phases.push_back(load.latencies(i));
+    return phases;
+}
+
+qint64 deliveredIn(const std::vector<LoadRun::Phase> &phases)
+{
+    qint64 delivered = 0;
+    for (const LoadRun::Phase &phase : phases)
+        delivered += phase.delivered;
+    return std::max<qint64>(1, delivered);
 }
 
 // One node on SQLite; with `hostile`, a second phase with the hostile user flooding. Returns the p99.
@@ -127,7 +183,7 @@ double runOneNode(const char *run, const Settings &settings, bool hostile)
     LoadRun load({node.socketUrl()}, tokens, settings.threads);
     load.signIn();
     const double cpuBefore = ProcessStats::cpuSeconds(node.pid());
-    const LoadRun::Phase calm = load.run(settings.rate, settings.duration);
+    const std::vector<LoadRun::Phase> calm = sendPhases(load, settings);
     const double serverCpu = ProcessStats::cpuSeconds(node.pid()) - cpuBefore;
     const double peak = ProcessStats::peakMemoryMiB(node.pid());
     std::optional<LoadRun::Phase> flooded;
@@ -142,14 +198,14 @@ double runOneNode(const char *run, const Settings &settings, bool hostile)
     }
     load.stop();
     reportSignIn(run, load, settings.clients);
-    const double p99 = report(run, calm, load.latencies(0));
-    print(run, "server CPU per delivery", serverCpu * 1e6 / double(std::max<qint64>(1, calm.delivered)), "us",
+    const double p99 = report(run, calm, latenciesOf(load, 0, settings.repeats));
+    print(run, "server CPU per delivery", serverCpu * 1e6 / double(deliveredIn(calm)), "us",
           QStringLiteral("%1 s of CPU while sending").arg(serverCpu, 0, 'f', 1));
     print(run, "server peak memory", peak, "MiB", QStringLiteral("VmHWM"));
     if (flooded) {
         std::printf("%s hostile user: %d comments and %d uploads of a 30 megapixel PNG sent, %d uploads accepted\n", run,
                     flooder->commentsSent(), flooder->uploadsSent(), flooder->uploadsAccepted());
-        report((QByteArray(run) + " with a hostile user").constData(), *flooded, load.latencies(1));
+        report((QByteArray(run) + " with a hostile user").constData(), {*flooded}, latenciesOf(load, settings.repeats, 1));
     }
     return p99;
 }
@@ -197,7 +253,7 @@ double runTwoNodes(const char *run, const Settings &settings)
     const QList<qint64> nodePids{nodes[0]->pid(), nodes[1]->pid()};
     const double nodeCpuBefore = cpuOf(nodePids);
     const double databaseCpuBefore = cpuOf(ProcessStats::withChildren(postmaster));
-    const LoadRun::Phase phase = load.run(settings.rate, settings.duration, sample);
+    const std::vector<LoadRun::Phase> phases = sendPhases(load, settings, sample);
     const double nodeCpu = cpuOf(nodePids) - nodeCpuBefore;
     const double databaseCpu = cpuOf(ProcessStats::withChildren(postmaster)) - databaseCpuBefore;
     double databaseHwm = 0;
@@ -206,11 +262,11 @@ double runTwoNodes(const char *run, const Settings &settings)
         databaseHwm += std::max(0.0, ProcessStats::peakMemoryMiB(pid));
     load.stop();
     reportSignIn(run, load, settings.clients);
-    const double p99 = report(run, phase, load.latencies(0));
+    const double p99 = report(run, phases, latenciesOf(load, 0, settings.repeats));
     for (size_t i = 0; i < nodes.size(); ++i)
         print(run, qPrintable(QStringLiteral("node %1 peak memory").arg(QChar(u'A' + int(i)))), ProcessStats::peakMemoryMiB(nodes[i]->pid()),
               "MiB", QStringLiteral("VmHWM"));
-    print(run, "nodes' CPU per delivery", nodeCpu * 1e6 / double(std::max<qint64>(1, phase.delivered)), "us",
+    print(run, "nodes' CPU per delivery", nodeCpu * 1e6 / double(deliveredIn(phases)), "us",
           QStringLiteral("%1 s of CPU of both nodes while sending").arg(nodeCpu, 0, 'f', 1));
     print(run, "database CPU while sending", databaseCpu, "s");
     print(run, "database peak memory", databasePss, "MiB",
@@ -247,9 +303,11 @@ int main(int argc, char *argv[])
     const QCommandLineOption durationOption(QStringLiteral("duration"), QStringLiteral("seconds of sending"), QStringLiteral("s"), QStringLiteral("30"));
     const QCommandLineOption threadsOption(QStringLiteral("threads"), QStringLiteral("client threads (at least one per node)"), QStringLiteral("n"),
                                           QStringLiteral("1"));
+    const QCommandLineOption repeatsOption(QStringLiteral("repeats"), QStringLiteral("sending phases of each run (latencies: their median)"),
+                                           QStringLiteral("n"), QStringLiteral("3"));
     const QCommandLineOption runsOption(QStringLiteral("runs"), QStringLiteral("which runs, comma-separated"), QStringLiteral("list"),
                                         QStringLiteral("one-node,two-nodes,large"));
-    parser.addOptions({clientsOption, largeOption, rateOption, durationOption, threadsOption, runsOption});
+    parser.addOptions({clientsOption, largeOption, rateOption, durationOption, threadsOption, repeatsOption, runsOption});
     parser.process(app);
     const QStringList runs = parser.value(runsOption).split(u',');
     // The two-node run needs a PostgreSQL cluster: the whole invocation runs again inside a private one,
@@ -265,7 +323,8 @@ int main(int argc, char *argv[])
     }
     // Bounded on purpose: this runs on shared developer machines.
     Settings settings{std::clamp(parser.value(clientsOption).toInt(), 1, 2000), std::clamp(parser.value(rateOption).toInt(), 1, 200),
-                      std::clamp(parser.value(durationOption).toInt(), 1, 300), std::clamp(parser.value(threadsOption).toInt(), 1, 8)};
+                      std::clamp(parser.value(durationOption).toInt(), 1, 300), std::clamp(parser.value(threadsOption).toInt(), 1, 8),
+                      std::clamp(parser.value(repeatsOption).toInt(), 1, 9)};
 
     double oneNodeP99 = -1;
     if (runs.contains(QStringLiteral("one-node")))

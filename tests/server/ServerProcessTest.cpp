@@ -137,6 +137,9 @@ private Q_SLOTS:
         const RestReply answer = RestProbe(QUrl(listening.match(output).captured(1) + u'/')).post(u"/api/me"_s, {});
         QVERIFY2(answer.transportError.isEmpty(), qPrintable(answer.transportError));
         QCOMPARE(answer.status, 401);
+        // It started itself again with its heap on huge pages.
+        QFile environment(u"/proc/%1/environ"_s.arg(server.processId()));
+        QVERIFY(environment.open(QIODevice::ReadOnly) && environment.readAll().contains("glibc.malloc.hugetlb=1"));
         server.kill();
         server.waitForFinished();
         QCOMPARE(run(serve + QStringList{dir.filePath(u"missing.pem"_s)}, dir.path()), 2);
