@@ -205,7 +205,7 @@ bool LeanWebSocket::flush()
     return true;
 }
 
-bool LeanWebSocket::receive()
+void LeanWebSocket::receive()
 {
     char buffer[16384];
     QString ended;
@@ -225,19 +225,21 @@ bool LeanWebSocket::receive()
         break;
     }
     // What came before the end of the stream still counts.
-    const bool intact = (m_stage != Stage::Upgrading || readUpgrade()) && readFrames();
-    if (intact && !ended.isEmpty())
+    if (m_stage == Stage::Upgrading)
+        readUpgrade();
+    if (m_stage == Stage::Open)
+        readFrames();
+    if (!ended.isEmpty())
         fail(ended);
-    return intact && ended.isEmpty();
 }
 
-bool LeanWebSocket::readUpgrade()
+void LeanWebSocket::readUpgrade()
 {
     const size_t end = m_in.find("\r\n\r\n");
     if (end == std::string::npos) {
         if (m_in.size() > MaxUpgradeResponse)
             fail(QStringLiteral("the upgrade response has no end"));
-        return false;
+        return;
     }
     const QList<QByteArray> lines = QByteArray(m_in.data(), qsizetype(end)).split('\n');
     bool accepted = false;
@@ -248,16 +250,15 @@ bool LeanWebSocket::readUpgrade()
     }
     if (!lines.first().startsWith("HTTP/1.1 101") || !accepted) {
         fail(QStringLiteral("the server refused the upgrade: %1").arg(QString::fromLatin1(lines.first().trimmed())));
-        return false;
+        return;
     }
     m_in.erase(0, end + 4);
     m_stage = Stage::Open;
     if (m_handlers.opened)
         m_handlers.opened();
-    return m_stage == Stage::Open;
 }
 
-bool LeanWebSocket::readFrames()
+void LeanWebSocket::readFrames()
 {
     size_t at = 0;
     while (m_stage == Stage::Open && m_in.size() - at >= 2) {
@@ -267,7 +268,7 @@ bool LeanWebSocket::readFrames()
         const unsigned char opcode = bytes[0] & 0x0f;
         if ((bytes[1] & 0x80) != 0) {
             fail(QStringLiteral("the server sent a masked frame"));
-            return false;
+            return;
         }
         quint64 length = bytes[1] & 0x7f;
         size_t header = 2;
@@ -286,7 +287,7 @@ bool LeanWebSocket::readFrames()
         }
         if (length > MaxFrameBytes) {
             fail(QStringLiteral("the server sent a frame of %1 bytes").arg(length));
-            return false;
+            return;
         }
         if (available - header < length)
             break;
@@ -311,15 +312,16 @@ bool LeanWebSocket::readFrames()
             break;
         case CloseFrame:
             fail(QStringLiteral("the server closed the connection"));
-            return false;
+            return;
         default: // pongs and binary frames mean nothing here
             break;
         }
     }
     if (m_stage != Stage::Open)
-        return false;
+        return;
     m_in.erase(0, at);
-    return m_out.empty() || flush();
+    if (!m_out.empty())
+        flush(); // the pongs
 }
 
 void LeanWebSocket::queueFrame(unsigned char opcode, std::string_view payload)

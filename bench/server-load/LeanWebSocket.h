@@ -48,9 +48,9 @@ private:
     void fail(const QString &why);
     bool handshake();
     bool flush();
-    bool receive();
-    bool readUpgrade();
-    bool readFrames();
+    void receive();
+    void readUpgrade();
+    void readFrames();
     void queueFrame(unsigned char opcode, std::string_view payload);
 
     SSL_CTX *m_context;
