@@ -18,7 +18,7 @@
 #include "HostileUser.h"
 #include "LoadRun.h"
 #include "ProcessStats.h"
-#include "ServerNode.h"
+#include "ServerProcess.h"
 #include "TestDatabase.h"
 
 #include "accounts/AccountService.h"
@@ -50,11 +50,17 @@ struct Settings
     int repeats; // sending phases of each run, back to back on the same connections
 };
 
+// Every client comes from 127.0.0.1: the node makes room for them all.
+QStringList roomFor(int clients)
+{
+    return {QStringLiteral("--limit"), QStringLiteral("connectionsPerAddress=%1").arg(clients + 50)};
+}
+
 // The clients' tokens, and last the hostile user's, who is a friend of every client.
-QStringList prepareAccounts(const ServerNode &node, int count)
+QStringList prepareAccounts(const ServerProcess &node, int count)
 {
     Database db;
-    if (!db.open(Database::location(node.dataDir(), node.databaseUrl())))
+    if (!db.open(Database::location(node.dataPath(), node.databaseUrl())))
         qFatal("cannot open the database: %s", qPrintable(db.errorText()));
     const Clock clock;
     const Limits limits;
@@ -175,12 +181,12 @@ qint64 deliveredIn(const std::vector<LoadRun::Phase> &phases)
 // One node on SQLite; with `hostile`, a second phase with the hostile user flooding. Returns the p99.
 double runOneNode(const char *run, const Settings &settings, bool hostile)
 {
-    ServerNode node;
-    if (!node.start(settings.clients))
+    ServerProcess node({}, ServerProcess::OwnStore::SQLite);
+    if (!node.start(roomFor(settings.clients)))
         return -1;
     QStringList tokens = prepareAccounts(node, settings.clients);
     const QString hostileToken = tokens.takeLast();
-    LoadRun load({node.socketUrl()}, tokens, settings.threads);
+    LoadRun load({node.socketURL()}, tokens, settings.threads);
     load.signIn();
     const double cpuBefore = ProcessStats::cpuSeconds(node.pid());
     const std::vector<LoadRun::Phase> calm = sendPhases(load, settings);
@@ -191,7 +197,7 @@ double runOneNode(const char *run, const Settings &settings, bool hostile)
     if (hostile) {
         // The same traffic while the hostile user floods at the allowed maximum (server defaults).
         const Limits defaults;
-        flooder.emplace(node.baseUrl(), hostileToken);
+        flooder.emplace(QUrl(node.baseURL() + u'/'), hostileToken);
         flooder->start(defaults.commandsPerSecond, defaults.uploadsPerSecond);
         flooded = load.run(settings.rate, settings.duration);
         flooder->stop();
@@ -215,13 +221,13 @@ double runTwoNodes(const char *run, const Settings &settings)
 {
     QTemporaryDir site;
     const QString databaseUrl = TestDatabase::urlFor(site.path());
-    std::vector<std::unique_ptr<ServerNode>> nodes;
+    std::vector<std::unique_ptr<ServerProcess>> nodes;
     QList<QUrl> urls;
     for (int i = 0; i < 2; ++i) {
-        nodes.push_back(std::make_unique<ServerNode>(databaseUrl));
-        if (!nodes.back()->start(settings.clients))
+        nodes.push_back(std::make_unique<ServerProcess>(databaseUrl));
+        if (!nodes.back()->start(roomFor(settings.clients)))
             return -1;
-        urls << nodes.back()->socketUrl();
+        urls << nodes.back()->socketURL();
     }
     QStringList tokens = prepareAccounts(*nodes.front(), settings.clients);
     tokens.removeLast(); // the hostile user stays away

@@ -8,8 +8,8 @@
 #include <QRegularExpression>
 #include <QtDebug>
 
-ServerProcess::ServerProcess(const QString &databaseUrl)
-    : m_databaseUrl(databaseUrl.isEmpty() ? TestDatabase::urlFor(m_data.path()) : databaseUrl)
+ServerProcess::ServerProcess(const QString &databaseUrl, OwnStore ownStore)
+    : m_databaseUrl(!databaseUrl.isEmpty() || ownStore == OwnStore::SQLite ? databaseUrl : TestDatabase::urlFor(m_data.path()))
 {
     m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
 }

@@ -9,8 +9,12 @@
 class ServerProcess
 {
 public:
+    // Where a server keeps its data when given no database address: the store the tests run on
+    // (PostgreSQL under scripts/with-postgres), or SQLite in its data folder whatever they run on.
+    enum class OwnStore { OfTheTestRun, SQLite };
+
     // `databaseUrl`: the database of another node of the same site; empty: one of its own.
-    explicit ServerProcess(const QString &databaseUrl = {});
+    explicit ServerProcess(const QString &databaseUrl = {}, OwnStore ownStore = OwnStore::OfTheTestRun);
     ~ServerProcess();
 
     // Fills the data folder with the demo accounts and content (before start).
@@ -27,6 +31,7 @@ public:
     // The --database address (empty on SQLite).
     QString databaseUrl() const { return m_databaseUrl; }
     QString caFile() const;
+    qint64 pid() const { return m_process.processId(); }
 
 private:
     QStringList databaseArguments() const;
