@@ -111,6 +111,21 @@ void reportSignIn(const char *run, const LoadRun &load, int clients)
     print(run, "presence settled after", load.settleSeconds(), "s", QStringLiteral("until every client heard everyone online"));
 }
 
+// The phases of a run added up (the load is the last one's).
+LoadRun::Phase totalOf(const std::vector<LoadRun::Phase> &phases)
+{
+    LoadRun::Phase total;
+    for (const LoadRun::Phase &phase : phases) {
+        total.sent += phase.sent;
+        total.delivered += phase.delivered;
+        total.expected += phase.expected;
+        total.seconds += phase.seconds;
+        total.clientCpu += phase.clientCpu;
+    }
+    total.load = phases.back().load;
+    return total;
+}
+
 double median(std::vector<double> values)
 {
     std::nth_element(values.begin(), values.begin() + qsizetype(values.size() / 2), values.end());
@@ -122,17 +137,12 @@ double median(std::vector<double> values)
 double report(const char *run, const std::vector<LoadRun::Phase> &phases, std::vector<std::vector<qint64>> latencies)
 {
     std::vector<double> p50s, p99s, maxima;
-    LoadRun::Phase total;
-    for (size_t i = 0; i < phases.size(); ++i) {
-        p50s.push_back(percentileMs(latencies[i], 0.50));
-        p99s.push_back(percentileMs(latencies[i], 0.99));
-        maxima.push_back(percentileMs(latencies[i], 0.999999));
-        total.sent += phases[i].sent;
-        total.delivered += phases[i].delivered;
-        total.expected += phases[i].expected;
-        total.seconds += phases[i].seconds;
-        total.clientCpu += phases[i].clientCpu;
+    for (std::vector<qint64> &phase : latencies) {
+        p50s.push_back(percentileMs(phase, 0.50));
+        p99s.push_back(percentileMs(phase, 0.99));
+        maxima.push_back(percentileMs(phase, 0.999999));
     }
+    const LoadRun::Phase total = totalOf(phases);
     const auto each = [&](const std::vector<double> &values) {
         if (values.size() == 1)
             return QStringLiteral("%1 deliveries, 1 run").arg(latencies.front().size());
@@ -141,7 +151,7 @@ double report(const char *run, const std::vector<LoadRun::Phase> &phases, std::v
             figures << QString::number(value, 'f', 2);
         return QStringLiteral("median of %1 runs of %2 deliveries: %3 ms").arg(values.size()).arg(latencies.front().size()).arg(figures.join(u", "));
     };
-    print(run, "load", phases.back().load, "", QStringLiteral("1-minute load average at the end of sending"));
+    print(run, "load", total.load, "", QStringLiteral("1-minute load average at the end of sending"));
     print(run, "hall messages sent", double(total.sent), "");
     print(run, "deliveries per second", total.delivered / total.seconds, "/s");
     print(run, "p50 delivery latency", median(p50s), "ms", each(p50s));
@@ -168,14 +178,6 @@ std::vector<std::vector<qint64>> latenciesOf(const LoadRun &load, int firstPhase
     for (int i = firstPhase; i < firstPhase + count; ++i)
         phases.push_back(load.latencies(i));
     return phases;
-}
-
-qint64 deliveredIn(const std::vector<LoadRun::Phase> &phases)
-{
-    qint64 delivered = 0;
-    for (const LoadRun::Phase &phase : phases)
-        delivered += phase.delivered;
-    return std::max<qint64>(1, delivered);
 }
 
 // One node on SQLite; with `hostile`, a second phase with the hostile user flooding. Returns the p99.
@@ -205,7 +207,7 @@ double runOneNode(const char *run, const Settings &settings, bool hostile)
     load.stop();
     reportSignIn(run, load, settings.clients);
     const double p99 = report(run, calm, latenciesOf(load, 0, settings.repeats));
-    print(run, "server CPU per delivery", serverCpu * 1e6 / double(deliveredIn(calm)), "us",
+    print(run, "server CPU per delivery", serverCpu * 1e6 / double(std::max<qint64>(1, totalOf(calm).delivered)), "us",
           QStringLiteral("%1 s of CPU while sending").arg(serverCpu, 0, 'f', 1));
     print(run, "server peak memory", peak, "MiB", QStringLiteral("VmHWM"));
     if (flooded) {
@@ -272,7 +274,7 @@ double runTwoNodes(const char *run, const Settings &settings)
     for (size_t i = 0; i < nodes.size(); ++i)
         print(run, qPrintable(QStringLiteral("node %1 peak memory").arg(QChar(u'A' + int(i)))), ProcessStats::peakMemoryMiB(nodes[i]->pid()),
               "MiB", QStringLiteral("VmHWM"));
-    print(run, "nodes' CPU per delivery", nodeCpu * 1e6 / double(deliveredIn(phases)), "us",
+    print(run, "nodes' CPU per delivery", nodeCpu * 1e6 / double(std::max<qint64>(1, totalOf(phases).delivered)), "us",
           QStringLiteral("%1 s of CPU of both nodes while sending").arg(nodeCpu, 0, 'f', 1));
     print(run, "database CPU while sending", databaseCpu, "s");
     print(run, "database peak memory", databasePss, "MiB",
